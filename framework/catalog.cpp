@@ -1,0 +1,257 @@
+// The module catalog: one XML document (root PluginList) describing every registered
+// identifier. Modules with an embedded description block appear as the block states them;
+// for every other identifier the library describes the pins its halves bind, in index order,
+// by building each half once around a probe host that answers every interface.
+#include "framework/mp_base.h"
+#include "framework/mp_factory.h"
+#include "framework/mp_gui.h"
+#include "framework/mp_pins.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace gmpi {
+namespace {
+
+struct CatalogInfo {
+    std::string name;
+    std::string category;
+};
+
+struct CatalogData {
+    std::vector<const char*> blocks;
+    std::map<std::u16string, CatalogInfo> info;
+    std::string document;
+};
+
+CatalogData& catalog() {
+    static CatalogData data;
+    return data;
+}
+
+std::string toUtf8(const std::u16string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        std::uint32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// The Plugin elements of a block, without the declaration and the PluginList wrapper, and
+// the identifiers they describe. The blocks are the library's own constants.
+std::string blockBody(const char* xml, std::set<std::string>& ids) {
+    const std::string text(xml);
+    std::size_t begin = text.find("<PluginList");
+    begin = begin == std::string::npos ? 0 : text.find('>', begin) + 1;
+    std::size_t end = text.rfind("</PluginList>");
+    if (end == std::string::npos || end < begin) end = text.size();
+    std::string body = text.substr(begin, end - begin);
+    for (std::size_t p = body.find("<Plugin "); p != std::string::npos;
+         p = body.find("<Plugin ", p + 1)) {
+        const std::size_t close = body.find('>', p);
+        const std::size_t idAt = body.find(" id=\"", p);
+        if (idAt == std::string::npos || idAt > close) continue;
+        const std::size_t idEnd = body.find('"', idAt + 5);
+        ids.insert(body.substr(idAt + 5, idEnd - idAt - 5));
+    }
+    return body;
+}
+
+const char* xmlDatatype(int32 datatype) {
+    switch (datatype) {
+    case DatatypeList: return "enum";
+    case DatatypeText: return "string";
+    case DatatypeMidi: return "midi";
+    case DatatypeBool: return "bool";
+    case DatatypeAudio:
+    case DatatypeFloat: return "float";
+    case DatatypeInt: return "int";
+    case DatatypeBlob: return "blob";
+    default: return "unknown";
+    }
+}
+
+void writePin(std::string& out, int32 id, const char* name, int32 direction, int32 datatype) {
+    out += "      <Pin id=\"" + std::to_string(id) + "\" name=\"" + escape(name ? name : "") +
+           "\" direction=\"" + (direction == DirectionOut ? "out" : "in") + "\" datatype=\"" +
+           xmlDatatype(datatype) + "\"";
+    if (datatype == DatatypeAudio) out += " rate=\"audio\"";
+    out += " />\n";
+}
+
+// Answers every host interface with itself and every request with success, so that a module
+// half can be built and its pin table read.
+class ProbeHost final : public AudioHost, public GuiHost, public CompositedGfxHost {
+  public:
+    int32 MP_STDCALL queryInterface(const MpGuid& iid, void** out) override {
+        if (iid == MP_IID_AUDIO_HOST) *out = static_cast<AudioHost*>(this);
+        else if (iid == MP_IID_GUI_HOST) *out = static_cast<GuiHost*>(this);
+        else if (iid == MP_IID_COMPOSITED_HOST) *out = static_cast<CompositedGfxHost*>(this);
+        else if (iid == MP_IID_UNKNOWN) *out = static_cast<AudioHost*>(this);
+        else {
+            *out = nullptr;
+            return ResultNoSupport;
+        }
+        return ResultOk;
+    }
+    int32 MP_STDCALL addRef() override { return 1; }
+    int32 MP_STDCALL release() override { return 1; }
+    int32 MP_STDCALL setPinValue(int32, int32, int32, const void*) override { return ResultOk; }
+    int32 MP_STDCALL setPinStreaming(int32, int32, int32) override { return ResultOk; }
+    int32 MP_STDCALL sleep() override { return ResultOk; }
+    int32 MP_STDCALL reserved6() override { return ResultOk; }
+    int32 MP_STDCALL getBlockSize(int32& samples) override {
+        samples = 64;
+        return ResultOk;
+    }
+    int32 MP_STDCALL getSampleRate(float& hertz) override {
+        hertz = 44100.0f;
+        return ResultOk;
+    }
+    int32 MP_STDCALL reserved9() override { return ResultOk; }
+    int32 MP_STDCALL reserved10() override { return ResultOk; }
+    int32 MP_STDCALL reserved11() override { return ResultOk; }
+    int32 MP_STDCALL reserved12() override { return ResultOk; }
+    int32 MP_STDCALL reserved13() override { return ResultOk; }
+    int32 MP_STDCALL reserved14() override { return ResultOk; }
+    int32 MP_STDCALL reserved15() override { return ResultOk; }
+    int32 MP_STDCALL allocateSharedMemory(const char16_t*, void** p, float, int32,
+                                          int32& needInitialise) override {
+        *p = nullptr;
+        needInitialise = 0;
+        return ResultFail;
+    }
+    int32 MP_STDCALL getFullPath(const char16_t*, int32 maxChars, char16_t* out) override {
+        if (out && maxChars > 0) out[0] = 0;
+        return ResultFail;
+    }
+    int32 MP_STDCALL transmitPin(int32, int32, const void*, int32) override { return ResultOk; }
+    int32 MP_STDCALL reserved4() override { return ResultOk; }
+    int32 MP_STDCALL reserved5() override { return ResultOk; }
+    int32 MP_STDCALL reserved7() override { return ResultOk; }
+    int32 MP_STDCALL reserved8() override { return ResultOk; }
+    int32 MP_STDCALL getPinCount(int32& count) override {
+        count = 0;
+        return ResultOk;
+    }
+    int32 MP_STDCALL invalidate(const MpRect*) override { return ResultOk; }
+    int32 MP_STDCALL getStyle(const char16_t*, void*, void**) override { return ResultFail; }
+};
+
+void describeAudioHalf(std::string& out, MpCreateFunction create, ProbeHost& host) {
+    IMpUnknown* object = nullptr;
+    try {
+        object = create(static_cast<AudioHost*>(&host));
+    } catch (...) {
+        return;
+    }
+    if (!object) return;
+    object->addRef();
+    out += "    <Audio>\n";
+    auto* module = static_cast<MpPluginBase*>(static_cast<IMpPlugin*>(object));
+    module->forEachPin([&](int32 id, MpPinBase& pin) {
+        writePin(out, id, pin.name(), pin.direction(), pin.datatype());
+    });
+    out += "    </Audio>\n";
+    object->release();
+}
+
+void describeGuiHalf(std::string& out, MpCreateFunction create, ProbeHost& host) {
+    IMpUnknown* object = nullptr;
+    try {
+        object = create(static_cast<AudioHost*>(&host));
+    } catch (...) {
+        return;
+    }
+    if (!object) return;
+    object->addRef();
+    out += "    <GUI>\n";
+    auto* gui = static_cast<MpGuiBase*>(static_cast<IMpUserInterface*>(object));
+    gui->forEachPin([&](int32 id, MpGuiPinBase& pin) {
+        writePin(out, id, pin.name(), pin.direction(), pin.datatype());
+    });
+    out += "    </GUI>\n";
+    object->release();
+}
+
+std::string buildDocument() {
+    CatalogData& data = catalog();
+    std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<PluginList>\n";
+    std::set<std::string> described;
+    for (const char* block : data.blocks)
+        out += blockBody(block, described);
+    ProbeHost host;
+    for (const auto& [id, entry] : MpFactory::instance().entries()) {
+        const std::string utf8 = toUtf8(id);
+        if (described.count(utf8)) continue;
+        const auto info = data.info.find(id);
+        const std::string name = info != data.info.end() ? info->second.name : utf8;
+        const std::string category = info != data.info.end() ? info->second.category : "ZR";
+        out += "  <Plugin id=\"" + escape(utf8) + "\" name=\"" + escape(name) +
+               "\" category=\"" + escape(category) + "\">\n";
+        if (entry.audio) describeAudioHalf(out, entry.audio, host);
+        if (entry.gui) describeGuiHalf(out, entry.gui, host);
+        out += "  </Plugin>\n";
+    }
+    out += "</PluginList>\n";
+    return out;
+}
+
+} // namespace
+
+int32 catalogAddDescriptionBlock(const char* xml) {
+    catalog().blocks.push_back(xml);
+    return 0;
+}
+
+int32 catalogDescribe(const char16_t* uniqueId, const char* displayName, const char* category) {
+    catalog().info[uniqueId] = CatalogInfo{displayName, category};
+    return 0;
+}
+
+const char* catalogDocument() {
+    CatalogData& data = catalog();
+    if (data.document.empty()) data.document = buildDocument();
+    return data.document.c_str();
+}
+
+} // namespace gmpi
+
+#if !defined(_WIN32)
+MP_EXPORT const char* ZrModuleDescriptions() { return gmpi::catalogDocument(); }
+#endif

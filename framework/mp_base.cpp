@@ -1,0 +1,179 @@
+// Audio half base: reference counting, the pin table, event dispatch and the sleep check.
+#include "framework/mp_base.h"
+#include "framework/mp_pins.h"
+
+namespace gmpi {
+
+MpPluginBase::MpPluginBase(IMpUnknown* hostObject) {
+    void* p = nullptr;
+    if (hostObject && hostObject->queryInterface(MP_IID_AUDIO_HOST, &p) == ResultOk)
+        host = static_cast<AudioHost*>(p);
+}
+
+MpPluginBase::~MpPluginBase() {
+    if (host) host->release();
+    pins.clear();
+}
+
+int32 MpPluginBase::queryInterface(const MpGuid& iid, void** returnInterface) {
+    if (iid == MP_IID_UNKNOWN || iid == MP_IID_PLUGIN) {
+        *returnInterface = static_cast<IMpPlugin*>(this);
+        addRef();
+        return ResultOk;
+    }
+    *returnInterface = nullptr;
+    return ResultNoSupport;
+}
+
+int32 MpPluginBase::addRef() { return ++refCount; }
+
+int32 MpPluginBase::release() {
+    if (--refCount == 0) {
+        delete this;
+        return 0;
+    }
+    return refCount;
+}
+
+int32 MpPluginBase::open() { return ResultOk; }
+
+int32 MpPluginBase::attachBuffer(int32 pinId, float* buffer) {
+    MpPinBase* pin = findPin(pinId);
+    if (!pin) return ResultFail;
+    pin->attachBuffer(buffer);
+    return ResultOk;
+}
+
+int32 MpPluginBase::receiveGuiMessage(int32, int32, const void*) { return ResultOk; }
+
+void MpPluginBase::midiReceived(int32, const unsigned char*, int32) {}
+void MpPluginBase::pinsChanged() {}
+
+void MpPluginBase::graphStarted() {
+    forEachPin([](int32, MpPinBase& pin) {
+        if (pin.direction() == DirectionOut) pin.sendInitialValue();
+    });
+}
+
+void MpPluginBase::initializePin(int32 pinIndex, MpPinBase& pin, MpEventHandler handler) {
+    if (pinIndex < 0) return;
+    const auto slot = static_cast<std::size_t>(pinIndex);
+    if (slot >= pins.size()) pins.resize(slot + 1, nullptr);
+    if (pins[slot]) return; // the first binding stays
+    if (!handler && pin.direction() == DirectionIn) handler = pin.defaultHandler();
+    pin.bind(pinIndex, static_cast<MpBase*>(this), handler);
+    pins[slot] = &pin;
+}
+
+MpBase::MpBase(IMpUnknown* hostObject)
+    : MpPluginBase(hostObject), activeRoutine(&MpBase::sleepCheck),
+      moduleRoutine(&MpBase::subProcessNothing) {}
+
+void MpBase::subProcessNothing(int32, int32) {}
+
+void MpBase::midiHandler(const MpEvent* event) {
+    const EventBytes b = eventBytes(event);
+    midiReceived(event->pinId, reinterpret_cast<const unsigned char*>(b.data), b.size);
+}
+
+void MpBase::setSubProcess(SubProcess routine) {
+    if (activeRoutine == moduleRoutine) activeRoutine = routine;
+    moduleRoutine = routine;
+}
+
+void MpBase::allowSleep(bool allow) {
+    if (allow) {
+        sleepMode = 1;
+        activeRoutine = &MpBase::sleepCheck;
+    } else {
+        sleepMode = 0;
+    }
+}
+
+void MpBase::streamingChanged(bool isStreaming) {
+    streamingCount += isStreaming ? 1 : -1;
+    if (streamingCount != 0 && sleepMode != 1)
+        activeRoutine = moduleRoutine;
+    else
+        activeRoutine = &MpBase::sleepCheck;
+}
+
+void MpBase::sleepCheck(int32 bufferOffset, int32 sampleFrames) {
+    for (;;) {
+        const bool canSleep = sleepMode == -1 ? streamingCount == 0 : sleepMode == 1;
+        if (!canSleep) {
+            activeRoutine = moduleRoutine;
+            if (sampleFrames > 0) (this->*moduleRoutine)(bufferOffset, sampleFrames);
+            return;
+        }
+        if (sleepCountdown <= 0) {
+            if (eventsComplete) {
+                if (host) host->sleep();
+                return;
+            }
+            // A stretch before a pending event is always rendered in full.
+            sleepCountdown = sampleFrames;
+        }
+        if (sampleFrames <= 0) return;
+        const int32 n = sleepCountdown < sampleFrames ? sleepCountdown : sampleFrames;
+        sleepCountdown -= n;
+        (this->*moduleRoutine)(bufferOffset, n);
+        bufferOffset += n;
+        sampleFrames -= n;
+    }
+}
+
+static bool addressesPin(int32 type) {
+    return type >= EventPinValue && type <= EventMidi;
+}
+
+void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
+    bool valuesChanged = false;
+    for (const MpEvent* e = first; e != end; e = e->next) {
+        if (!addressesPin(e->type)) continue;
+        if (MpPinBase* pin = findPin(e->pinId)) {
+            pin->beforeEvent(e);
+            if (e->type != EventMidi) valuesChanged = true;
+        }
+    }
+    for (const MpEvent* e = first; e != end; e = e->next) {
+        if (addressesPin(e->type)) {
+            if (MpPinBase* pin = findPin(e->pinId)) pin->onEvent(e);
+        } else if (e->type == EventGraphStart) {
+            graphStarted();
+        }
+    }
+    if (valuesChanged) pinsChanged();
+    for (const MpEvent* e = first; e != end; e = e->next) {
+        if (!addressesPin(e->type)) continue;
+        if (MpPinBase* pin = findPin(e->pinId)) pin->afterEvent(e);
+    }
+}
+
+void MpBase::process(int32 sampleFrames, const MpEvent* event) {
+    int32 position = 0;
+    int32 remaining = sampleFrames;
+    while (event) {
+        // Times outside the block or running backwards are the host's fault; they are held
+        // inside [position, sampleFrames) so that no routine renders past the buffers.
+        const int32 delta = event->time > position ? event->time - position : 0;
+        if (delta > 0) {
+            const int32 n = delta < remaining ? delta : remaining;
+            eventsComplete = false;
+            (this->*activeRoutine)(position, n);
+            eventsComplete = true;
+            remaining -= n;
+            if (remaining <= 0) return; // an event timed at the block end is never dispatched
+            position += n;
+        }
+        blockPosition_ = position;
+        const MpEvent* end = event->next;
+        while (end && end->time == event->time)
+            end = end->next;
+        dispatchGroup(event, end);
+        event = end;
+    }
+    (this->*activeRoutine)(position, remaining);
+}
+
+} // namespace gmpi

@@ -1,0 +1,266 @@
+// Audio-side pins: audio inputs and outputs (sample buffers and streaming state), control
+// pins of every value type, MIDI inputs and outputs. Pins are members of their module, bound
+// with `initializePin` in ascending index, and take part in the three-pass event dispatch.
+// Used only on the audio thread of their module.
+#pragma once
+
+#include "framework/mp_base.h"
+#include "framework/mp_blob.h"
+
+#include <string>
+
+namespace gmpi {
+
+using MpText = std::u16string;
+
+class MpPinBase {
+  public:
+    explicit MpPinBase(const char* name = nullptr) : name_(name) {}
+    MpPinBase(const MpPinBase&) = delete;
+    MpPinBase& operator=(const MpPinBase&) = delete;
+
+    virtual ~MpPinBase() = default;
+    virtual void attachBuffer(float* /*buffer*/) {}
+    virtual void beforeEvent(const MpEvent* /*event*/) {}
+    virtual void onEvent(const MpEvent* event) {
+        if (handler_) (module_->*handler_)(event);
+    }
+    virtual void afterEvent(const MpEvent* /*event*/) {}
+    virtual int32 datatype() const = 0;
+    virtual int32 direction() const = 0;
+    virtual MpEventHandler defaultHandler() const { return nullptr; }
+    virtual void sendInitialValue() {}
+
+    int32 getPinId() const { return pinId_; }
+    MpBase* getModule() const { return module_; }
+    // Display name, used only by the library's module catalog.
+    const char* name() const { return name_; }
+
+    // Called by `initializePin`.
+    void bind(int32 pinId, MpBase* module, MpEventHandler handler) {
+        pinId_ = pinId;
+        module_ = module;
+        handler_ = handler;
+    }
+
+  protected:
+    int32 pinId_ = -1;
+    MpBase* module_ = nullptr;
+    MpEventHandler handler_ = nullptr;
+    const char* name_;
+};
+
+class MpAudioPinBase : public MpPinBase {
+  public:
+    using MpPinBase::MpPinBase;
+    void attachBuffer(float* buffer) override { buffer_ = buffer; }
+    int32 datatype() const override { return DatatypeAudio; }
+    // Audio pins take no values.
+    virtual void setRawValue(int32 /*size*/, const void* /*bytes*/) {}
+
+    float* getBuffer() const { return buffer_; }
+    bool isStreaming() const { return streaming_; }
+
+  protected:
+    float* buffer_ = nullptr;
+    bool streaming_ = false;
+};
+
+class AudioInPin : public MpAudioPinBase {
+  public:
+    using MpAudioPinBase::MpAudioPinBase;
+    int32 direction() const override { return DirectionIn; }
+    void beforeEvent(const MpEvent* event) override;
+    void afterEvent(const MpEvent* event) override {
+        if (event->type == EventStreamingStart || event->type == EventStreamingStop)
+            updated_ = false;
+    }
+
+    // The sample at `index`, or at the module's current event position when negative.
+    float getValue(int32 index = -1) const {
+        if (!buffer_) return 0.0f;
+        return buffer_[index < 0 ? module_->blockPosition() : index];
+    }
+    // True only while the streaming change that set it is dispatched (inside pinsChanged).
+    bool isUpdated() const { return updated_; }
+
+  private:
+    bool updated_ = true;
+};
+
+class AudioOutPin : public MpAudioPinBase {
+  public:
+    using MpAudioPinBase::MpAudioPinBase;
+    int32 direction() const override { return DirectionOut; }
+    void sendInitialValue() override { setStreaming(true); }
+    // Declares the output streaming or static. Static reloads the module's sleep countdown
+    // with one host block; the host is told on every call.
+    void setStreaming(bool isStreaming, int32 time = -1);
+};
+
+// Raw byte form of each control value type: what `setValue` sends and `setRawValue` reads.
+template <class T>
+struct PinValueTraits;
+
+template <>
+struct PinValueTraits<float> {
+    static int32 rawSize(const float&) { return 4; }
+    static const void* rawData(const float& v) { return &v; }
+    // Float and int32 values are exactly 4 bytes; a value of another size is dropped.
+    static bool fromRaw(float& v, int32 size, const void* bytes) {
+        if (size < 4) return false;
+        std::memcpy(&v, bytes, 4);
+        return true;
+    }
+    static bool equal(float a, float b) { return a == b; } // NaN differs from everything
+};
+
+template <>
+struct PinValueTraits<int32> {
+    static int32 rawSize(const int32&) { return 4; }
+    static const void* rawData(const int32& v) { return &v; }
+    static bool fromRaw(int32& v, int32 size, const void* bytes) {
+        if (size < 4) return false;
+        std::memcpy(&v, bytes, 4);
+        return true;
+    }
+    static bool equal(int32 a, int32 b) { return a == b; }
+};
+
+template <>
+struct PinValueTraits<bool> {
+    static int32 rawSize(const bool&) { return 1; }
+    static const void* rawData(const bool& v) { return &v; }
+    // A 4-byte value is true when non-zero; any other size takes its first byte. An empty
+    // value carries no byte to take and is dropped.
+    static bool fromRaw(bool& v, int32 size, const void* bytes) {
+        if (size == 4) {
+            int32 i;
+            std::memcpy(&i, bytes, 4);
+            v = i != 0;
+            return true;
+        }
+        if (size < 1) return false;
+        v = *static_cast<const unsigned char*>(bytes) != 0;
+        return true;
+    }
+    static bool equal(bool a, bool b) { return a == b; }
+};
+
+template <>
+struct PinValueTraits<MpText> {
+    static int32 rawSize(const MpText& v) { return static_cast<int32>(v.size() * 2); }
+    static const void* rawData(const MpText& v) { return v.data(); }
+    // size / 2 code units; an odd trailing byte is not part of any code unit.
+    static bool fromRaw(MpText& v, int32 size, const void* bytes) {
+        const std::size_t units = size > 0 ? static_cast<std::size_t>(size) / 2 : 0;
+        v.resize(units);
+        if (units) std::memcpy(v.data(), bytes, units * 2);
+        return true;
+    }
+    static bool equal(const MpText& a, const MpText& b) { return a == b; }
+};
+
+template <>
+struct PinValueTraits<MpBlob> {
+    static int32 rawSize(const MpBlob& v) { return v.size(); }
+    static const void* rawData(const MpBlob& v) { return v.data(); }
+    static bool fromRaw(MpBlob& v, int32 size, const void* bytes) {
+        v.assign(size, bytes);
+        return true;
+    }
+    static bool equal(const MpBlob& a, const MpBlob& b) { return a == b; }
+};
+
+template <class T, int32 DATATYPE>
+class MpControlPinBase : public MpPinBase {
+  public:
+    using MpPinBase::MpPinBase;
+    using Traits = PinValueTraits<T>;
+
+    int32 datatype() const override { return DATATYPE; }
+    void beforeEvent(const MpEvent* event) override {
+        if (event->type != EventPinValue) return;
+        const EventBytes b = eventBytes(event);
+        if (setRawValue(b.size, b.data)) updated_ = true;
+    }
+    void afterEvent(const MpEvent* event) override {
+        if (event->type == EventPinValue) updated_ = false;
+    }
+    // Stores a received value; false when the bytes do not form a value of this type.
+    virtual bool setRawValue(int32 size, const void* bytes) {
+        return Traits::fromRaw(value_, size, bytes);
+    }
+    virtual int32 rawSize() const { return Traits::rawSize(value_); }
+    virtual const void* rawData() const { return Traits::rawData(value_); }
+
+    const T& getValue() const { return value_; }
+    operator const T&() const { return value_; }
+    // True only inside the pinsChanged call of the group that carried this pin's value.
+    bool isUpdated() const { return updated_; }
+
+  protected:
+    T value_{};
+    bool updated_ = false;
+};
+
+template <class T, int32 DIRECTION, int32 DATATYPE>
+class MpControlPin : public MpControlPinBase<T, DATATYPE> {
+  public:
+    using MpControlPinBase<T, DATATYPE>::MpControlPinBase;
+    using Traits = PinValueTraits<T>;
+
+    int32 direction() const override { return DIRECTION; }
+    void sendInitialValue() override {
+        if (DIRECTION == DirectionOut) sendValue();
+    }
+    // Stores and sends a value that differs from the stored one; an equal value sends nothing.
+    void setValue(const T& value) {
+        if (Traits::equal(value, this->value_)) return;
+        this->value_ = value;
+        sendValue();
+    }
+    // Sends the stored value unconditionally, stamped with the module's event position.
+    void sendValue() {
+        MpBase* m = this->module_;
+        if (!m || !m->getHost()) return;
+        m->getHost()->setPinValue(m->blockPosition(), this->pinId_, this->rawSize(),
+                                  this->rawData());
+    }
+};
+
+using FloatInPin = MpControlPin<float, DirectionIn, DatatypeFloat>;
+using FloatOutPin = MpControlPin<float, DirectionOut, DatatypeFloat>;
+using IntInPin = MpControlPin<int32, DirectionIn, DatatypeInt>;
+using IntOutPin = MpControlPin<int32, DirectionOut, DatatypeInt>;
+using ListInPin = MpControlPin<int32, DirectionIn, DatatypeList>;
+using ListOutPin = MpControlPin<int32, DirectionOut, DatatypeList>;
+using BoolInPin = MpControlPin<bool, DirectionIn, DatatypeBool>;
+using BoolOutPin = MpControlPin<bool, DirectionOut, DatatypeBool>;
+using StringInPin = MpControlPin<MpText, DirectionIn, DatatypeText>;
+using StringOutPin = MpControlPin<MpText, DirectionOut, DatatypeText>;
+using BlobInPin = MpControlPin<MpBlob, DirectionIn, DatatypeBlob>;
+using BlobOutPin = MpControlPin<MpBlob, DirectionOut, DatatypeBlob>;
+
+class MidiInPin : public MpPinBase {
+  public:
+    using MpPinBase::MpPinBase;
+    int32 datatype() const override { return DatatypeMidi; }
+    int32 direction() const override { return DirectionIn; }
+    MpEventHandler defaultHandler() const override { return &MpBase::midiHandler; }
+};
+
+class MidiOutPin : public MpPinBase {
+  public:
+    using MpPinBase::MpPinBase;
+    int32 datatype() const override { return DatatypeMidi; }
+    int32 direction() const override { return DirectionOut; }
+    // Sends a message at `time`, or at the module's event position when -1.
+    virtual void send(const unsigned char* bytes, int32 size, int32 time = -1) {
+        if (!module_ || !module_->getHost()) return;
+        module_->getHost()->setPinValue(time == -1 ? module_->blockPosition() : time, pinId_,
+                                        size, bytes);
+    }
+};
+
+} // namespace gmpi
