@@ -26,44 +26,31 @@ class AudioModule::Host final : public gmpi::AudioHost {
 
     gmpi::int32 MP_STDCALL setPinValue(gmpi::int32 time, gmpi::int32 pinId, gmpi::int32 size,
                                        const void* data) override {
-        AudioCall call;
-        static_cast<PinBytes&>(call) = PinBytes::of(data, size);
-        call.kind = AudioCallKind::SetPinValue;
-        call.time = time;
-        call.pinId = pinId;
-        owner_.record(std::move(call));
+        if (owner_.sink_) owner_.sink_->pinValue(owner_, time, pinId, size, data);
+        note(AudioCallKind::SetPinValue, time, pinId, 0, data, size);
         return gmpi::ResultOk;
     }
     gmpi::int32 MP_STDCALL setPinStreaming(gmpi::int32 time, gmpi::int32 pinId,
                                            gmpi::int32 isStreaming) override {
-        AudioCall call;
-        call.kind = AudioCallKind::SetPinStreaming;
-        call.time = time;
-        call.pinId = pinId;
-        call.streaming = isStreaming;
-        owner_.record(std::move(call));
+        if (owner_.sink_) owner_.sink_->pinStreaming(owner_, time, pinId, isStreaming != 0);
+        note(AudioCallKind::SetPinStreaming, time, pinId, isStreaming);
         return gmpi::ResultOk;
     }
     gmpi::int32 MP_STDCALL sleep() override {
         owner_.asleep_ = true;
-        AudioCall call;
-        call.kind = AudioCallKind::Sleep;
-        owner_.record(std::move(call));
+        if (owner_.sink_) owner_.sink_->slept(owner_);
+        note(AudioCallKind::Sleep);
         return gmpi::ResultOk;
     }
     gmpi::int32 MP_STDCALL reserved6() override { return gmpi::ResultOk; }
     gmpi::int32 MP_STDCALL getBlockSize(gmpi::int32& samples) override {
         samples = owner_.settings_.blockSize;
-        AudioCall call;
-        call.kind = AudioCallKind::GetBlockSize;
-        owner_.record(std::move(call));
+        note(AudioCallKind::GetBlockSize);
         return gmpi::ResultOk;
     }
     gmpi::int32 MP_STDCALL getSampleRate(float& hertz) override {
         hertz = owner_.settings_.sampleRate;
-        AudioCall call;
-        call.kind = AudioCallKind::GetSampleRate;
-        owner_.record(std::move(call));
+        note(AudioCallKind::GetSampleRate);
         return gmpi::ResultOk;
     }
     gmpi::int32 MP_STDCALL reserved9() override { return gmpi::ResultOk; }
@@ -76,25 +63,33 @@ class AudioModule::Host final : public gmpi::AudioHost {
     gmpi::int32 MP_STDCALL allocateSharedMemory(const char16_t* name, void** returnPointer,
                                                 float sampleRate, gmpi::int32 sizeBytes,
                                                 gmpi::int32& needInitialise) override {
-        AudioCall call;
-        call.kind = AudioCallKind::AllocateSharedMemory;
-        if (name) call.text.assign(name, utf16Length(name));
-        owner_.record(std::move(call));
+        note(AudioCallKind::AllocateSharedMemory, 0, 0, 0, nullptr, 0, name);
         return owner_.context_.sharedMemory().allocate(name, returnPointer, sampleRate, sizeBytes,
                                                        needInitialise);
     }
     gmpi::int32 MP_STDCALL getFullPath(const char16_t* shortName, gmpi::int32 maxChars,
                                        char16_t* returnFullPath) override {
-        AudioCall call;
-        call.kind = AudioCallKind::GetFullPath;
-        if (shortName) call.text.assign(shortName, utf16Length(shortName));
-        owner_.record(std::move(call));
+        note(AudioCallKind::GetFullPath, 0, 0, 0, nullptr, 0, shortName);
         return owner_.context_.getFullPath(shortName, maxChars, returnFullPath);
     }
 
     gmpi::int32 references() const { return refs_; }
 
   private:
+    void note(AudioCallKind kind, gmpi::int32 time = 0, gmpi::int32 pinId = 0,
+              gmpi::int32 streaming = 0, const void* data = nullptr, gmpi::int32 size = 0,
+              const char16_t* text = nullptr) {
+        if (!owner_.recording_) return;
+        AudioCall call;
+        static_cast<PinBytes&>(call) = PinBytes::of(data, size);
+        call.kind = kind;
+        call.time = time;
+        call.pinId = pinId;
+        call.streaming = streaming;
+        if (text) call.text.assign(text, utf16Length(text));
+        owner_.record(std::move(call));
+    }
+
     AudioModule& owner_;
     gmpi::int32 refs_ = 0;
 };
@@ -176,7 +171,6 @@ int AudioModule::sleepCount() const {
 }
 
 void AudioModule::record(AudioCall call) {
-    if (!recording_) return;
     call.block = block_;
     calls_.push_back(std::move(call));
 }

@@ -60,6 +60,21 @@ struct AudioCall : PinBytes {
     std::u16string text;
 };
 
+class AudioModule;
+
+// Receives the module's output as it happens, for an engine that forwards values and streaming
+// states to other modules. Called on the audio thread from inside the module's calls; the data
+// pointer is the module's and is valid only during the call. Independent of recording.
+class AudioCallSink {
+  public:
+    virtual ~AudioCallSink() = default;
+    virtual void pinValue(AudioModule& from, gmpi::int32 time, gmpi::int32 pinId, gmpi::int32 size,
+                          const void* data) = 0;
+    virtual void pinStreaming(AudioModule& from, gmpi::int32 time, gmpi::int32 pinId,
+                              bool streaming) = 0;
+    virtual void slept(AudioModule&) {}
+};
+
 struct AudioSettings {
     gmpi::int32 blockSize = 64;
     float sampleRate = 44100.0f;
@@ -113,6 +128,9 @@ class AudioModule {
     int processCount() const { return processCount_; }
     int sleepCount() const;
 
+    // Output forwarding for engines (borrowed; null: none).
+    void setSink(AudioCallSink* sink) { sink_ = sink; }
+
     // The record. Recording allocates; switch it off for timing runs.
     void setRecording(bool on) { recording_ = on; }
     const std::vector<AudioCall>& calls() const { return calls_; }
@@ -145,6 +163,7 @@ class AudioModule {
     int processCount_ = 0;
     bool asleep_ = false;
     bool recording_ = true;
+    AudioCallSink* sink_ = nullptr;
 };
 
 } // namespace zrhost

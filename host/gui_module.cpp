@@ -32,6 +32,7 @@ class GuiModule::Host final : public gmpi::GuiHost, public gmpi::CompositedGfxHo
     // GuiHost
     gmpi::int32 MP_STDCALL transmitPin(gmpi::int32 pinId, gmpi::int32 size, const void* data,
                                        gmpi::int32 voice) override {
+        if (owner_.sink_) owner_.sink_->transmit(owner_, pinId, size, data, voice);
         GuiTransmit t;
         static_cast<PinBytes&>(t) = PinBytes::of(data, size);
         t.pinId = pinId;
@@ -57,6 +58,7 @@ class GuiModule::Host final : public gmpi::GuiHost, public gmpi::CompositedGfxHo
 
     // CompositedGfxHost
     gmpi::int32 MP_STDCALL invalidate(const gmpi::MpRect* rect) override {
+        if (owner_.sink_) owner_.sink_->invalidated(owner_);
         owner_.invalidations_.push_back(rect ? std::optional<gmpi::MpRect>(*rect) : std::nullopt);
         return gmpi::ResultOk;
     }

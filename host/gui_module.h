@@ -45,6 +45,19 @@ struct GuiTransmit : PinBytes {
     gmpi::int32 voice = 0;
 };
 
+class GuiModule;
+
+// Receives the module's transmissions as they happen, for an engine that carries GUI values to
+// other modules. Called on the user-interface thread from inside transmitPin; the data pointer
+// is the module's and is valid only during the call.
+class GuiCallSink {
+  public:
+    virtual ~GuiCallSink() = default;
+    virtual void transmit(GuiModule& from, gmpi::int32 pinId, gmpi::int32 size, const void* data,
+                          gmpi::int32 voice) = 0;
+    virtual void invalidated(GuiModule&) {}
+};
+
 class GuiModule {
   public:
     // Creates the GUI half `id` through the library's factory. Failure does not throw: check
@@ -81,6 +94,9 @@ class GuiModule {
     gmpi::int32 deliverBool(gmpi::int32 pinId, bool value); // 1 byte
     gmpi::int32 deliverText(gmpi::int32 pinId, std::u16string_view text);
     gmpi::int32 deliverBlob(gmpi::int32 pinId, std::span<const std::uint8_t> bytes);
+
+    // Value forwarding for engines (borrowed; null: none).
+    void setSink(GuiCallSink* sink) { sink_ = sink; }
 
     // Record.
     const std::vector<GuiTransmit>& transmits() const { return transmits_; }
@@ -121,6 +137,7 @@ class GuiModule {
     std::vector<std::u16string> styleRequests_;
     std::vector<std::uint32_t> pixels_;
     MpSoftSurface surface_{0, 0, 0, nullptr};
+    GuiCallSink* sink_ = nullptr;
 };
 
 } // namespace zrhost

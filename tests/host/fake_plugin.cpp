@@ -288,7 +288,11 @@ FakeFactory gFactory;
 
 } // namespace
 
+#ifdef _WIN32
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#else
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 FAKE_EXPORT int32 MP_STDCALL MP_GetFactory(void** out) {
     return gFactory.queryInterface(MP_IID_UNKNOWN, out);

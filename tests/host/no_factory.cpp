@@ -1,4 +1,8 @@
 // A shared library that is not a module library: it exports no MP_GetFactory.
-extern "C" __attribute__((visibility("default"))) int zrNotAModuleLibrary() {
-    return 42;
-}
+#ifdef _WIN32
+#define NOT_MODULE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define NOT_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+NOT_MODULE_EXPORT int zrNotAModuleLibrary() { return 42; }

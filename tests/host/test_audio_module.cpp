@@ -128,9 +128,25 @@ TEST_F(AudioModuleTest, RecordsEveryCallWithBlockTimeAndValue) {
     EXPECT_EQ(m->streamingSent(kEcho + kIn), std::vector<int32>{1});
     EXPECT_EQ(m->callsOf(AudioCallKind::SetPinStreaming).size(), 2u);
 
+    // A sink sees the output whether or not the record is kept.
+    struct Sink : AudioCallSink {
+        std::vector<std::pair<int32, float>> floats;
+        std::vector<std::pair<int32, bool>> streaming;
+        void pinValue(AudioModule&, int32 time, int32 pin, int32 size, const void* data) override {
+            float v = 0;
+            if (pin == kEcho + kLevel && size == 4) std::memcpy(&v, data, 4);
+            if (pin == kEcho + kLevel) floats.emplace_back(time, v);
+        }
+        void pinStreaming(AudioModule&, int32, int32 pin, bool on) override {
+            streaming.emplace_back(pin, on);
+        }
+    } sink;
+    m->setSink(&sink);
     m->setRecording(false);
     m->processBlock(first);
     EXPECT_EQ(m->calls().size(), 7u);
+    EXPECT_EQ(sink.floats, (std::vector<std::pair<int32, float>>{{5, 0.25f}}));
+    EXPECT_EQ(sink.streaming, (std::vector<std::pair<int32, bool>>{{kOut, true}}));
 }
 
 TEST_F(AudioModuleTest, RendersIntoOwnAndExternalBuffers) {

@@ -79,6 +79,7 @@ TEST_F(GuiModuleTest, DeliversValuesAndRecordsWhatTheModuleSends) {
     EXPECT_TRUE(m.invalidations().empty());
 }
 
+#ifndef _WIN32
 TEST_F(GuiModuleTest, TimerTicksFollowTheLibrarysInterval) {
     GuiModule m(*lib, test::kEcho, context);
     EXPECT_EQ(lib->advanceTimer(500), 0); // no timer set yet
@@ -91,6 +92,7 @@ TEST_F(GuiModuleTest, TimerTicksFollowTheLibrarysInterval) {
     EXPECT_FALSE(lib->timerTick());
     EXPECT_EQ(m.intsSent(98), (std::vector<int32>{1, 2, 3}));
 }
+#endif
 
 TEST_F(GuiModuleTest, StyleLookupWritesTheBackgroundOrNothing) {
     GuiModule m(*lib, test::kEcho, context);
