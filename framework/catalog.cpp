@@ -62,11 +62,20 @@ std::string escape(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -94,15 +103,23 @@ std::string blockBody(const char* xml, std::set<std::string>& ids) {
 
 const char* xmlDatatype(int32 datatype) {
     switch (datatype) {
-    case DatatypeList: return "enum";
-    case DatatypeText: return "string";
-    case DatatypeMidi: return "midi";
-    case DatatypeBool: return "bool";
+    case DatatypeList:
+        return "enum";
+    case DatatypeText:
+        return "string";
+    case DatatypeMidi:
+        return "midi";
+    case DatatypeBool:
+        return "bool";
     case DatatypeAudio:
-    case DatatypeFloat: return "float";
-    case DatatypeInt: return "int";
-    case DatatypeBlob: return "blob";
-    default: return "unknown";
+    case DatatypeFloat:
+        return "float";
+    case DatatypeInt:
+        return "int";
+    case DatatypeBlob:
+        return "blob";
+    default:
+        return "unknown";
     }
 }
 
@@ -119,10 +136,14 @@ void writePin(std::string& out, int32 id, const char* name, int32 direction, int
 class ProbeHost final : public AudioHost, public GuiHost, public CompositedGfxHost {
   public:
     int32 MP_STDCALL queryInterface(const MpGuid& iid, void** out) override {
-        if (iid == MP_IID_AUDIO_HOST) *out = static_cast<AudioHost*>(this);
-        else if (iid == MP_IID_GUI_HOST) *out = static_cast<GuiHost*>(this);
-        else if (iid == MP_IID_COMPOSITED_HOST) *out = static_cast<CompositedGfxHost*>(this);
-        else if (iid == MP_IID_UNKNOWN) *out = static_cast<AudioHost*>(this);
+        if (iid == MP_IID_AUDIO_HOST)
+            *out = static_cast<AudioHost*>(this);
+        else if (iid == MP_IID_GUI_HOST)
+            *out = static_cast<GuiHost*>(this);
+        else if (iid == MP_IID_COMPOSITED_HOST)
+            *out = static_cast<CompositedGfxHost*>(this);
+        else if (iid == MP_IID_UNKNOWN)
+            *out = static_cast<AudioHost*>(this);
         else {
             *out = nullptr;
             return ResultNoSupport;
@@ -222,8 +243,8 @@ std::string buildDocument() {
         const auto info = data.info.find(id);
         const std::string name = info != data.info.end() ? info->second.name : utf8;
         const std::string category = info != data.info.end() ? info->second.category : "ZR";
-        out += "  <Plugin id=\"" + escape(utf8) + "\" name=\"" + escape(name) +
-               "\" category=\"" + escape(category) + "\">\n";
+        out += "  <Plugin id=\"" + escape(utf8) + "\" name=\"" + escape(name) + "\" category=\"" +
+               escape(category) + "\">\n";
         if (entry.audio) describeAudioHalf(out, entry.audio, host);
         if (entry.gui) describeGuiHalf(out, entry.gui, host);
         out += "  </Plugin>\n";
@@ -253,5 +274,7 @@ const char* catalogDocument() {
 } // namespace gmpi
 
 #if !defined(_WIN32)
-MP_EXPORT const char* ZrModuleDescriptions() { return gmpi::catalogDocument(); }
+MP_EXPORT const char* ZrModuleDescriptions() {
+    return gmpi::catalogDocument();
+}
 #endif

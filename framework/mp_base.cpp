@@ -25,7 +25,9 @@ int32 MpPluginBase::queryInterface(const MpGuid& iid, void** returnInterface) {
     return ResultNoSupport;
 }
 
-int32 MpPluginBase::addRef() { return ++refCount; }
+int32 MpPluginBase::addRef() {
+    return ++refCount;
+}
 
 int32 MpPluginBase::release() {
     if (--refCount == 0) {
@@ -35,7 +37,9 @@ int32 MpPluginBase::release() {
     return refCount;
 }
 
-int32 MpPluginBase::open() { return ResultOk; }
+int32 MpPluginBase::open() {
+    return ResultOk;
+}
 
 int32 MpPluginBase::attachBuffer(int32 pinId, float* buffer) {
     MpPinBase* pin = findPin(pinId);
@@ -44,7 +48,9 @@ int32 MpPluginBase::attachBuffer(int32 pinId, float* buffer) {
     return ResultOk;
 }
 
-int32 MpPluginBase::receiveGuiMessage(int32, int32, const void*) { return ResultOk; }
+int32 MpPluginBase::receiveGuiMessage(int32, int32, const void*) {
+    return ResultOk;
+}
 
 void MpPluginBase::midiReceived(int32, const unsigned char*, int32) {}
 void MpPluginBase::pinsChanged() {}
@@ -131,10 +137,8 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
     bool valuesChanged = false;
     for (const MpEvent* e = first; e != end; e = e->next) {
         if (!addressesPin(e->type)) continue;
-        if (MpPinBase* pin = findPin(e->pinId)) {
-            pin->beforeEvent(e);
-            if (e->type != EventMidi) valuesChanged = true;
-        }
+        if (MpPinBase* pin = findPin(e->pinId)) pin->beforeEvent(e);
+        if (e->type != EventMidi) valuesChanged = true;
     }
     for (const MpEvent* e = first; e != end; e = e->next) {
         if (addressesPin(e->type)) {

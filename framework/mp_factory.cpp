@@ -65,7 +65,9 @@ int32 registerGuiModule(const char16_t* uniqueId, MpCreateFunction create) {
     return 0;
 }
 
-int32 registerModuleDescription(const char*) { return 0; }
+int32 registerModuleDescription(const char*) {
+    return 0;
+}
 
 } // namespace gmpi
 

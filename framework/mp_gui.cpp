@@ -43,7 +43,9 @@ int32 MpGuiBase::queryInterface(const MpGuid& iid, void** returnInterface) {
     return ResultNoSupport;
 }
 
-int32 MpGuiBase::addRef() { return ++refCount; }
+int32 MpGuiBase::addRef() {
+    return ++refCount;
+}
 
 int32 MpGuiBase::release() {
     if (--refCount == 0) {
@@ -53,7 +55,9 @@ int32 MpGuiBase::release() {
     return refCount;
 }
 
-int32 MpGuiBase::initialize() { return ResultOk; }
+int32 MpGuiBase::initialize() {
+    return ResultOk;
+}
 
 int32 MpGuiBase::receivePinValue(int32 pinId, int32 voice, int32 size, const void* data) {
     const auto it = pins.find(pinId);
@@ -69,7 +73,9 @@ int32 MpGuiBase::notifyPin(int32 pinId, int32 voice) {
     return ResultOk;
 }
 
-int32 MpGuiBase::receiveAudioMessage(int32, int32, const void*) { return ResultOk; }
+int32 MpGuiBase::receiveAudioMessage(int32, int32, const void*) {
+    return ResultOk;
+}
 
 VlGuiCompositedGfxBase::VlGuiCompositedGfxBase(IMpUnknown* hostObject) : MpGuiBase(hostObject) {
     void* p = nullptr;
@@ -92,7 +98,9 @@ int32 VlGuiCompositedGfxBase::queryInterface(const MpGuid& iid, void** returnInt
     return MpGuiBase::queryInterface(iid, returnInterface);
 }
 
-static int32 clampDimension(int32 v) { return v < 15 ? 15 : v > 100 ? 100 : v; }
+static int32 clampDimension(int32 v) {
+    return v < 15 ? 15 : v > 100 ? 100 : v;
+}
 
 int32 VlGuiCompositedGfxBase::measure(int32 availableWidth, int32 availableHeight,
                                       MpSize* returnDesiredSize) {

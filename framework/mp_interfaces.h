@@ -174,8 +174,7 @@ class IVlGraphicsComposited : public IMpUnknown {
 // Implemented by the host for audio halves; called on the audio thread.
 class AudioHost : public IMpUnknown {
   public:
-    virtual int32 MP_STDCALL setPinValue(int32 time, int32 pinId, int32 size,
-                                         const void* data) = 0;
+    virtual int32 MP_STDCALL setPinValue(int32 time, int32 pinId, int32 size, const void* data) = 0;
     virtual int32 MP_STDCALL setPinStreaming(int32 time, int32 pinId, int32 isStreaming) = 0;
     virtual int32 MP_STDCALL sleep() = 0;
     virtual int32 MP_STDCALL reserved6() = 0;

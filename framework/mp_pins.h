@@ -258,8 +258,8 @@ class MidiOutPin : public MpPinBase {
     // Sends a message at `time`, or at the module's event position when -1.
     virtual void send(const unsigned char* bytes, int32 size, int32 time = -1) {
         if (!module_ || !module_->getHost()) return;
-        module_->getHost()->setPinValue(time == -1 ? module_->blockPosition() : time, pinId_,
-                                        size, bytes);
+        module_->getHost()->setPinValue(time == -1 ? module_->blockPosition() : time, pinId_, size,
+                                        bytes);
     }
 };
 

@@ -26,7 +26,9 @@ TimerState& state() {
 }
 
 #if defined(_WIN32)
-void CALLBACK timerProc(HWND, UINT, UINT_PTR, DWORD) { sharedTimerTick(); }
+void CALLBACK timerProc(HWND, UINT, UINT_PTR, DWORD) {
+    sharedTimerTick();
+}
 #endif
 
 void killPlatformTimer() {
@@ -59,7 +61,9 @@ void removeClient(TimerClient* client) {
 
 } // namespace
 
-TimerClient::~TimerClient() { removeClient(this); }
+TimerClient::~TimerClient() {
+    removeClient(this);
+}
 
 void TimerClient::startTimer() {
     TimerState& s = state();
@@ -78,7 +82,9 @@ void TimerClient::setTimerInterval(int32 milliseconds) {
     if (!s.clients.empty()) setPlatformTimer();
 }
 
-int32 TimerClient::timerInterval() { return state().interval; }
+int32 TimerClient::timerInterval() {
+    return state().interval;
+}
 
 void sharedTimerTick() {
     TimerState& s = state();
@@ -91,12 +97,16 @@ void sharedTimerTick() {
     }
 }
 
-int32 sharedTimerRunningInterval() { return state().runningInterval; }
+int32 sharedTimerRunningInterval() {
+    return state().runningInterval;
+}
 
 } // namespace gmpi
 
 #if !defined(_WIN32)
-MP_EXPORT gmpi::int32 ZrTimerInterval() { return gmpi::sharedTimerRunningInterval(); }
+MP_EXPORT gmpi::int32 ZrTimerInterval() {
+    return gmpi::sharedTimerRunningInterval();
+}
 
 MP_EXPORT void ZrTimerTick() {
     if (gmpi::sharedTimerRunningInterval() != 0) gmpi::sharedTimerTick();
