@@ -1,0 +1,43 @@
+// Blob patch memory: the "Out" GUI layout and the registrations (no embedded description:
+// the host supplies it).
+#include "modules/patchmemory/PatchMemoryBlob.h"
+
+#include "framework/mp_factory.h"
+
+namespace zr {
+
+PatchMemoryBlobOutGui::PatchMemoryBlobOutGui(gmpi::IMpUnknown* host) : MpGuiBase(host) {
+    using G = PatchMemoryBlobOutGui;
+    initializePin(0, valueIn, &G::onValueIn);
+    initializePin(1, nameIn, &G::onNameIn);
+    initializePin(2, menuItemsIn, &G::onMenuItemsIn);
+    initializePin(3, menuSelectionIn, &G::onMenuSelectionIn);
+    initializePin(4, name, &G::onName);
+    initializePin(5, value, &G::onValue);
+    initializePin(6, menuItems, &G::onMenuItems);
+    initializePin(7, menuSelection, &G::onMenuSelection);
+}
+
+} // namespace zr
+
+namespace {
+
+using gmpi::createAudio;
+using gmpi::createGui;
+using gmpi::registerAudioModule;
+using gmpi::registerGuiModule;
+
+const gmpi::int32 registeredAudio =
+    registerAudioModule(u"VL PatchMemory Blob", &createAudio<zr::PatchMemoryBlob>);
+const gmpi::int32 registeredOutAudio =
+    registerAudioModule(u"VL PatchMemory Blob Out", &createAudio<zr::PatchMemoryBlob>);
+const gmpi::int32 registeredGui =
+    registerGuiModule(u"VL PatchMemory Blob", &createGui<zr::PatchMemoryBlobGui>);
+const gmpi::int32 registeredOutGui =
+    registerGuiModule(u"VL PatchMemory Blob Out", &createGui<zr::PatchMemoryBlobOutGui>);
+const gmpi::int32 described =
+    gmpi::catalogDescribe(u"VL PatchMemory Blob", "PatchMemory Blob", "Sub-Controls");
+const gmpi::int32 describedOut =
+    gmpi::catalogDescribe(u"VL PatchMemory Blob Out", "PatchMemory Blob Out", "Sub-Controls");
+
+} // namespace

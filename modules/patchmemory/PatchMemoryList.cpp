@@ -1,0 +1,36 @@
+// List patch memory: the GUI layout and the registrations (no embedded description: the host
+// supplies it).
+#include "modules/patchmemory/PatchMemoryList.h"
+
+#include "framework/mp_factory.h"
+
+namespace zr {
+
+PatchMemoryListGui::PatchMemoryListGui(gmpi::IMpUnknown* host) : MpGuiBase(host) {
+    using G = PatchMemoryListGui;
+    initializePin(0, valueIn, &G::onValueIn);
+    initializePin(1, nameIn, &G::onNameIn);
+    initializePin(2, menuItemsIn, &G::onMenuItemsIn);
+    initializePin(3, fileExtensionIn, &G::onFileExtensionIn);
+    initializePin(4, menuSelectionIn, &G::onMenuSelectionIn);
+    initializePin(5, mouseDownIn, &G::onMouseDownIn);
+    initializePin(6, name, &G::onName);
+    initializePin(7, value, &G::onValue);
+    initializePin(8, menuItems, &G::onMenuItems);
+    initializePin(9, fileExtension, &G::onFileExtension);
+    initializePin(10, menuSelection, &G::onMenuSelection);
+    initializePin(11, mouseDown, &G::onMouseDown);
+}
+
+} // namespace zr
+
+namespace {
+
+const gmpi::int32 registeredAudio =
+    gmpi::registerAudioModule(u"VL PatchMemory List3", &gmpi::createAudio<zr::PatchMemoryList>);
+const gmpi::int32 registeredGui =
+    gmpi::registerGuiModule(u"VL PatchMemory List3", &gmpi::createGui<zr::PatchMemoryListGui>);
+const gmpi::int32 described =
+    gmpi::catalogDescribe(u"VL PatchMemory List3", "PatchMemory List3", "Sub-Controls");
+
+} // namespace
