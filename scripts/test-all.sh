@@ -6,3 +6,9 @@ bash scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default -j"$(nproc)"
 ctest --preset default -j"$(nproc)"
+
+# The framework tests and the sweep over every module half again, under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+cmake --preset sanitize
+cmake --build --preset sanitize -j"$(nproc)" --target test_framework test_sweep
+ctest --preset sanitize -j"$(nproc)"
