@@ -11,4 +11,5 @@ ctest --preset default -j"$(nproc)"
 # UndefinedBehaviorSanitizer.
 cmake --preset sanitize
 cmake --build --preset sanitize -j"$(nproc)" --target test_framework test_sweep
-ctest --preset sanitize -j"$(nproc)"
+build-sanitize/bin/test_framework
+build-sanitize/bin/test_sweep
