@@ -1,0 +1,359 @@
+// The ZRPM oscillator. Per sample, each wave routine turns the pitch into a phase increment
+// through the pitch table, advances the phase, and reads every slot it plays at two
+// neighbouring zones, crossfaded by where the pitch lies between them. The wave mode and the
+// reset family are template parameters, so the sample loop carries no mode tests.
+#include "modules/oscillators/OscZrpm.h"
+
+#include "framework/mp_factory.h"
+
+#include <cmath>
+
+namespace zr {
+
+using namespace wavetables;
+
+namespace {
+
+// Highest pitch played, in volts (about 17.7 kHz).
+constexpr float kTopVolts = 10.333333f;
+
+// Clamp written so that NaN lands on the lower bound: a NaN read offset would turn into an
+// index anywhere in memory.
+inline float clampTo(float x, float lo, float hi) {
+    x = x > lo ? x : lo;
+    return x < hi ? x : hi;
+}
+
+// Wraps a read position into (0, 2048]: subtract a cycle at or above it, add one at or
+// below 0.
+inline float wrapPosition(float p, float length) {
+    if (p >= length) p -= length;
+    if (p <= 0.0f) p += length;
+    return p;
+}
+
+// The shape read adds two offsets of up to a cycle each, so one added cycle can leave it at
+// or below 0, which would read the previous zone (or, below zone 0, the file's unused area).
+// It gets a second chance to wrap.
+inline float wrapShapePosition(float p, float length) {
+    p = wrapPosition(p, length);
+    if (p <= 0.0f) p += length;
+    return p;
+}
+
+// Linear interpolation inside the zone, then the crossfade to the next zone up.
+inline float readZone(const float* table, const OscZrpm::Core& c, float position) {
+    const float x = c.zoneBase + position;
+    const auto index = static_cast<gmpi::int32>(x);
+    const float f = x - static_cast<float>(index);
+    const float* t = table + index;
+    const float a = t[0] + (t[1] - t[0]) * f;
+    const float* u = t + c.zoneStep;
+    const float b = u[0] + (u[1] - u[0]) * f;
+    return a + (b - a) * c.zoneMix;
+}
+
+// Which slot each wave reads at the main read position, and whether it reads the saw slot at
+// the shape position too.
+template <int Wave>
+constexpr bool kUsesShape = Wave == 1 || Wave == 4;
+
+} // namespace
+
+OscZrpm::OscZrpm(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
+    initializePin(0, pitchIn);
+    initializePin(1, phaseModIn);
+    initializePin(2, shapeIn);
+    initializePin(3, gateIn);
+    initializePin(4, syncIn);
+    initializePin(5, audioOut);
+    initializePin(6, wrapOut);
+    initializePin(7, incrementOut);
+    initializePin(8, zoneFadeOut);
+    initializePin(9, zoneBaseOut);
+    initializePin(10, spareIn);
+    initializePin(11, waveIn);
+    initializePin(12, resetModeIn);
+    initializePin(13, spareAudioIn);
+    initializePin(14, sineLevelIn);
+    initializePin(15, sawLevelIn);
+    initializePin(16, triLevelIn);
+    initializePin(17, resetIn);
+}
+
+gmpi::int32 OscZrpm::open() {
+    // 1. The slots, sine first; the loader fills them, never this module.
+    const float** slots[SlotCount] = {&sineTable, &sawTable, &triTable};
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        void* block = nullptr;
+        gmpi::int32 needInitialise = 0;
+        if (getHost())
+            getHost()->allocateSharedMemory(kSlotNames[slot], &block, kSlotSampleRate, kSlotBytes,
+                                            needInitialise);
+        // A host that cannot share the slot leaves the oscillator reading silence.
+        *slots[slot] = block ? static_cast<const float*>(block) : silentSlot();
+    }
+    // 2. State.
+    running = 0;
+    wasActive = 0;
+    core.resetRequest = false;
+    syncLatch = 0;
+    core.phase = 0.0f;
+    core.fade = -1.0f;
+    // 3. Samples per millisecond.
+    float sampleRate = 44100.0f;
+    if (getHost()) getHost()->getSampleRate(sampleRate);
+    if (!(sampleRate > 0.0f)) sampleRate = 44100.0f; // a rate of 0 would divide by zero
+    samplesPerMs = static_cast<gmpi::int32>(sampleRate * 0.001f);
+    if (samplesPerMs < 1) samplesPerMs = 1;
+    // 4. Caches far outside the inputs' range, so the first sample computes everything.
+    core.lastPitch = -100.0f;
+    core.lastPhaseMod = -100.0f;
+    core.lastShape = -100.0f;
+    // 5. Pitch table.
+    tableRatio = 2048.0f / sampleRate;
+    buildPitchTable();
+    return MpBase::open();
+}
+
+void OscZrpm::buildPitchTable() {
+    tableLength = kZoneLength;
+    tableLengthF = static_cast<float>(kZoneLength);
+    zoneCount = static_cast<float>(kZoneCount);
+    zoneWidth = 1.0f / (12.0f / (120.0f / zoneCount)); // two semitones: 1/6 volt
+    zonesPerVolt = 1.0f / zoneWidth;
+    topZoneVolts = 10.0f - zoneWidth;
+    topZoneBase =
+        static_cast<float>(static_cast<gmpi::int32>(topZoneVolts * zonesPerVolt)) * tableLengthF +
+        static_cast<float>(kZoneStart);
+    // 5 V is 440 Hz and each volt an octave; the power is taken once here, never per sample.
+    for (int i = -10000; i <= 10340; ++i) {
+        const float x = static_cast<float>(i) * 0.001f - 5.0f;
+        pitchTable[i + 10000] =
+            static_cast<float>(std::pow(2.0, static_cast<double>(x))) * 440.0f * tableRatio;
+    }
+}
+
+template <int Wave, bool ResetFamily>
+void OscZrpm::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
+    const float* shape = shapeIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    float* wrapped = wrapOut.getBuffer() + bufferOffset;
+    float* incrementSignal = incrementOut.getBuffer() + bufferOffset;
+    float* zoneFade = zoneFadeOut.getBuffer() + bufferOffset;
+    float* zoneBaseSignal = zoneBaseOut.getBuffer() + bufferOffset;
+
+    // The first read of each wave: the sine slot, the tri slot (morph and tri) or the saw
+    // slot (saw and pulse). The second read, at the shape position, is always the saw slot.
+    const float* first = Wave == 0 ? sineTable : (Wave == 1 || Wave == 3) ? triTable : sawTable;
+    const float* second = sawTable;
+    const float firstLevel = Wave == 0                  ? sineLevelIn.getValue()
+                             : (Wave == 1 || Wave == 3) ? triLevelIn.getValue()
+                                                        : sawLevelIn.getValue();
+    const float sawLevel = sawLevelIn.getValue();
+    const float length = tableLengthF;
+    const float* pitchCurve = pitchTable;
+
+    Core c = core;
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
+        // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
+        const float p = pitch[n];
+        if (p != c.lastPitch && p >= -1.0f) {
+            c.lastPitch = p;
+            c.volts = p * 10.0f;
+            if (c.volts >= kTopVolts) c.volts = kTopVolts;
+            const float scaled = c.volts * zonesPerVolt;
+            const float zone = static_cast<float>(static_cast<gmpi::int32>(scaled));
+            c.zoneFraction = scaled - zone;
+            if (c.volts >= topZoneVolts)
+                c.zoneBase = topZoneBase;
+            else
+                c.zoneBase = zone * length + static_cast<float>(kZoneStart);
+            if (c.volts < 0.0f) c.zoneBase = static_cast<float>(kZoneStart);
+            // Between 0 V and the top zone two zones are crossfaded; elsewhere one zone plays
+            // alone, which reading the same zone twice with no crossfade gives exactly.
+            const bool twoZones = c.volts >= 0.0f && c.volts < topZoneVolts;
+            c.zoneStep = twoZones ? tableLength : 0;
+            c.zoneMix = twoZones ? c.zoneFraction : 0.0f;
+            const float y = c.volts * 1000.0f + 10000.0f;
+            const auto k = static_cast<gmpi::int32>(y);
+            c.increment =
+                pitchCurve[k] + (pitchCurve[k + 1] - pitchCurve[k]) * (y - static_cast<float>(k));
+        }
+
+        if constexpr (ResetFamily) {
+            if (c.resetRequest) {
+                c.resetRequest = false;
+                const gmpi::int32 mode = resetModeIn.getValue();
+                if (mode <= 1) {
+                    c.phase = 0.0f;
+                } else {
+                    c.secondaryPhase = 0.0f;
+                    c.fade = 1.0f;
+                    // Reset Mode tenths of a millisecond, in whole samples per millisecond.
+                    const auto samples = static_cast<long long>(samplesPerMs) * mode;
+                    c.fadeStep = 10.0f / static_cast<float>(samples);
+                }
+            }
+        }
+
+        const float pm = phaseMod[n];
+        if (pm != c.lastPhaseMod) {
+            c.lastPhaseMod = pm;
+            // 0 shifts by half a cycle, +1 not at all, -1 by a whole cycle.
+            c.phaseModOffset = (clampTo(pm, -1.0f, 1.0f) * 0.5f - 0.5f) * length;
+        }
+
+        if constexpr (kUsesShape<Wave>) {
+            const float s = shape[n];
+            if (s != c.lastShape) {
+                c.lastShape = s;
+                const float centred = Wave == 1 ? s + 1.0f : s;
+                // Never a whole cycle apart: the two pulse reads must not coincide.
+                c.shapeOffset = (clampTo(centred, -0.99f, 0.99f) * 0.5f - 0.5f) * length;
+            }
+        }
+
+        c.wrap = 0.0f;
+        c.phase += c.increment;
+        if (c.phase >= length) {
+            c.phase -= length;
+            c.wrap = c.phase;
+        }
+        if (c.phase <= 0.0f) {
+            c.phase += length;
+            c.wrap = c.phase;
+        }
+
+        float r1 = readZone(first, c, wrapPosition(c.phase + c.phaseModOffset, length));
+        float r2 = 0.0f;
+        if constexpr (kUsesShape<Wave>)
+            r2 = readZone(second, c,
+                          wrapShapePosition(c.phase + c.shapeOffset + c.phaseModOffset, length));
+
+        if constexpr (ResetFamily) {
+            if (c.fade != -1.0f) {
+                // The old phase fades out while the restarted one fades in.
+                c.secondaryPhase += c.increment;
+                if (c.secondaryPhase >= length) c.secondaryPhase -= length;
+                if (c.secondaryPhase <= 0.0f) c.secondaryPhase += length;
+                const float s1 =
+                    readZone(first, c, wrapPosition(c.secondaryPhase + c.phaseModOffset, length));
+                r1 = s1 + (r1 - s1) * c.fade;
+                if constexpr (kUsesShape<Wave>) {
+                    const float s2 =
+                        readZone(second, c,
+                                 wrapShapePosition(
+                                     c.secondaryPhase + c.shapeOffset + c.phaseModOffset, length));
+                    r2 = s2 + (r2 - s2) * c.fade;
+                }
+                if (c.fade > 0.0f && c.fade <= 1.0f) {
+                    c.fade -= c.fadeStep;
+                } else {
+                    c.phase = c.secondaryPhase;
+                    c.fade = -1.0f;
+                }
+            }
+        }
+
+        float out;
+        if constexpr (Wave == 1) {
+            // The morph factor takes the unclamped Shape sample: beyond +-1 it extrapolates.
+            const float t = firstLevel * r1;
+            const float a = sawLevel * r2;
+            out = t + (shape[n] + 1.0f) * 0.5f * (a - t);
+        } else if constexpr (Wave == 4) {
+            out = sawLevel * (r1 - r2);
+        } else {
+            out = firstLevel * r1;
+        }
+        audio[n] = out;
+        wrapped[n] = c.wrap;
+        incrementSignal[n] = c.increment;
+        zoneFade[n] = c.zoneFraction;
+        zoneBaseSignal[n] = c.zoneBase;
+    }
+    core = c;
+}
+
+void OscZrpm::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    for (gmpi::AudioOutPin* pin :
+         {&audioOut, &wrapOut, &incrementOut, &zoneFadeOut, &zoneBaseOut}) {
+        float* out = pin->getBuffer() + bufferOffset;
+        for (gmpi::int32 n = 0; n < sampleFrames; ++n)
+            out[n] = 0.0f;
+    }
+}
+
+const OscZrpm::Routine OscZrpm::waveRoutines[2][5] = {
+    {&OscZrpm::subProcessWave<0, false>, &OscZrpm::subProcessWave<1, false>,
+     &OscZrpm::subProcessWave<2, false>, &OscZrpm::subProcessWave<3, false>,
+     &OscZrpm::subProcessWave<4, false>},
+    {&OscZrpm::subProcessWave<0, true>, &OscZrpm::subProcessWave<1, true>,
+     &OscZrpm::subProcessWave<2, true>, &OscZrpm::subProcessWave<3, true>,
+     &OscZrpm::subProcessWave<4, true>},
+};
+
+void OscZrpm::pinsChanged() {
+    // 1. A gate that streams never stops the oscillator.
+    const bool gateStatic = !gateIn.isStreaming();
+    const gmpi::int32 resetMode = resetModeIn.getValue();
+
+    // 2. Reset pin.
+    if (resetIn.isUpdated() && resetIn.getValue() > 0.0f && resetMode >= 0) {
+        core.phase = 0.0f;
+        running = 0;
+        core.resetRequest = false;
+        core.fade = -1.0f;
+    }
+
+    // 3. Sync: a rising edge requests a reset, once until the input falls to 0 or below.
+    const float sync = syncIn.getValue();
+    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
+        core.resetRequest = true;
+        syncLatch = 1;
+    }
+    if (sync <= 0.0f) syncLatch = 0;
+
+    // 4. Start, or a new wave or reset family while running.
+    const float gate = gateIn.getValue();
+    if (gate > 0.0f && (running == 0 || resetModeIn.isUpdated() || waveIn.isUpdated())) {
+        // Just off the current inputs, so that the next sample recomputes every derived value.
+        core.lastPitch = pitchIn.getValue() + 0.000001f;
+        core.lastPhaseMod = phaseModIn.getValue() + 0.000001f;
+        core.lastShape = shapeIn.getValue() + 0.000001f;
+        running = 1;
+        if (wasActive != 1) core.phase = 0.0f;
+        wasActive = 1;
+        for (gmpi::AudioOutPin* pin :
+             {&audioOut, &wrapOut, &incrementOut, &zoneFadeOut, &zoneBaseOut})
+            pin->setStreaming(true);
+        const gmpi::int32 wave = waveIn.getValue();
+        if (wave >= 0 && wave <= 4) setBlockRoutine(waveRoutines[resetMode > 0 ? 1 : 0][wave]);
+        allowSleep(false);
+    }
+
+    // 5. Stop: a static gate at 0 or below.
+    if (gate <= 0.0f && gateStatic) {
+        core.phase = 0.0f;
+        running = 0;
+        wasActive = 0;
+        core.resetRequest = false;
+        core.fade = -1.0f;
+        for (gmpi::AudioOutPin* pin :
+             {&audioOut, &wrapOut, &incrementOut, &zoneFadeOut, &zoneBaseOut})
+            pin->setStreaming(false);
+        setBlockRoutine(&OscZrpm::subProcessSilence);
+        allowSleep(true);
+    }
+}
+
+namespace {
+const gmpi::int32 registered = gmpi::registerAudioModule(u"Osc ZRPM", &gmpi::createAudio<OscZrpm>);
+const gmpi::int32 described =
+    gmpi::catalogDescribe(u"Osc ZRPM", "ZRPM Oscillator", "ZR/Oscillators");
+} // namespace
+
+} // namespace zr
