@@ -20,9 +20,10 @@ struct TimerState {
 };
 
 TimerState& state() {
-    // Never destroyed: clients destroyed during process exit must still find it.
-    static TimerState* s = new TimerState;
-    return *s;
+    // Created on first use, destroyed when the library is unloaded; every GUI object (every
+    // client) has been released by then.
+    static TimerState s;
+    return s;
 }
 
 #if defined(_WIN32)

@@ -40,8 +40,9 @@ EventList& EventList::addRaw(gmpi::int32 time, gmpi::int32 type, gmpi::int32 pin
                              const char* extraData) {
     gmpi::MpEvent& e = insert(time, type, pinId);
     e.size = size;
-    std::memcpy(e.inlineData, inlineBytes.data(),
-                std::min(inlineBytes.size(), sizeof e.inlineData));
+    if (!inlineBytes.empty())
+        std::memcpy(e.inlineData, inlineBytes.data(),
+                    std::min(inlineBytes.size(), sizeof e.inlineData));
     e.extraData = extraData;
     return *this;
 }
