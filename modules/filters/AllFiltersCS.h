@@ -1,0 +1,136 @@
+// "ZR-LPF over CS": a 32-mode voltage-controlled filter. Cascaded one-pole low-pass and
+// high-pass ladders with resonance feedback and several saturation characters, Chamberlin
+// state-variable filters (one section or two in series) and two-times oversampled ladders.
+// Cutoff and resonance are audio-rate signals turned into coefficients through tables shared by
+// every instance at one sample rate; coefficients are recomputed only when a control changes.
+#pragma once
+
+#include "framework/mp_base.h"
+#include "framework/mp_pins.h"
+#include "modules/filters/Decimator.h"
+
+namespace zr {
+
+// The fourteen shared tables (entry i stands for the pin value i / 10000).
+struct AllFiltersTables {
+    const float* ok0 = nullptr;    // ladder one-pole coefficient k at the base rate
+    const float* os0 = nullptr;    // resonance gain, modes 2 and 3
+    const float* osloo1 = nullptr; // resonance gain, mode 4
+    const float* ohp = nullptr;    // high-pass coefficient kh
+    const float* ok0x2 = nullptr;  // k at the oversampled rate
+    const float* oslo = nullptr;   // resonance gain, modes 5 and 6
+    const float* oslo1 = nullptr;  // resonance gain, modes 30 and 31
+    const float* ok18 = nullptr;   // k of the three-stage ladders at the base rate
+    const float* or18 = nullptr;   // their resonance gain
+    const float* ok18x2 = nullptr; // k of the three-stage ladders, oversampled
+    const float* or18x2 = nullptr; // their resonance gain
+    const float* tanhT = nullptr;  // tanh over -1..1
+    const float* svVolt = nullptr; // state-variable frequency coefficient 2 sin(pi f / sr)
+    const float* svRes = nullptr;  // state-variable frequency limit by damping
+};
+
+// One Chamberlin state-variable section.
+struct SvSection {
+    float low = 0.0f;
+    float band = 0.0f;
+    float high = 0.0f;
+};
+
+// Coefficients, filter state and table pointers: everything a mode routine reads and writes.
+struct AllFiltersCore {
+    // Control caches: the pin values the coefficients were last computed from.
+    float cachedPitch = -100.0f;
+    float cachedRes = -100.0f;
+    float pitch = 0.0f;          // the clamped pitch
+    float effectivePitch = 0.0f; // modes 30-31: pitch moved by the blended offsets
+
+    // Ladder coefficients and the values derived from resonance.
+    float k = 0.0f;
+    float g = 0.5f;
+    float r = 0.0f;
+    float fb = 0.0f;
+    float resScaled = 0.0f;  // res x 0.935 (mode 5), res x 0.2 (mode 8)
+    float inputGain = 1.0f;  // (res x 6.65 + 1) of the three-stage ladders
+    float resPlusOne = 1.0f; // res + 1
+    float outScale = 1.0f;   // 1 - res x 0.5 of the tapped outputs
+    float softC = 0.0f;      // cubic softener amount, modes 2 and 3
+    float denom = 1.0f;      // 2 res + 1, mode 3
+    float kh = 0.0f;
+    float gh = 0.5f;
+
+    // State-variable coefficients and the level-dependent damping.
+    float f1 = 0.0f, f2 = 0.0f;
+    float q1 = 1.0f, q2 = 1.0f;
+    float t = 0.0f;
+    float lastOut = 0.0f;
+    float gainA = 1.0f, gainB = 1.0f; // modes 26-28
+    float gainG = 1.0f;               // modes 30-31
+
+    // Resonant low-pass ladder: previous input and output of each of up to five stages.
+    float lpPrev[5] = {};
+    float lp[5] = {};
+    // Clean four-stage ladder of modes 2 and 3.
+    float cleanPrev[4] = {};
+    float clean[4] = {};
+    // High-pass chain.
+    float hpPrev[4] = {};
+    float hp[4] = {};
+    SvSection sv1, sv2;
+
+    // Two-times oversampling: previous (pre-scaled) input, decimation filters before and after
+    // the ladder, and the two decimated sub-sample outputs.
+    float prevIn = 0.0f;
+    Decimator2x decA, decB;
+    float sub1 = 0.0f, sub2 = 0.0f;
+
+    // Per-instance constant tables (set at open).
+    float pitchOffset1[12] = {}; // O1, modes 30-31
+    float pitchOffset2[12] = {}; // O2
+    float resScale[12] = {};     // R1
+    float gainTableG[12] = {};   // by res x 10
+    float gainTableA[22] = {};   // by res x 20
+    float gainTableB[22] = {};
+    float feedbackTrim = 0.93f; // mode 30
+
+    AllFiltersTables tables;
+
+    // Zeroes every stage, section, oversampling history and the damping memory.
+    void resetState();
+};
+
+class AllFiltersCS : public gmpi::MpBase {
+  public:
+    explicit AllFiltersCS(gmpi::IMpUnknown* host);
+
+    gmpi::int32 MP_STDCALL open() override;
+    void pinsChanged() override;
+
+    // Block routines: silence, the copy of mode 0, and one per filter mode.
+    void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    void subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    template <class Mode>
+    void subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+
+  private:
+    using Routine = void (AllFiltersCS::*)(gmpi::int32, gmpi::int32);
+
+    bool attachTables(float sampleRate);
+    void setInstanceTables(float sampleRate);
+    void clearState();
+
+    gmpi::AudioInPin inputIn{"Input"};
+    gmpi::AudioInPin pitchIn{"Pitch"};
+    gmpi::AudioInPin resonanceIn{"Resonance"};
+    gmpi::AudioOutPin outputOut{"Output"};
+    gmpi::IntInPin modeIn{"Mode"};
+    gmpi::AudioInPin auxIn{"Aux In"};
+    gmpi::AudioInPin blendIn{"Blend"};
+    gmpi::FloatInPin clearIn{"Clear"};
+
+    AllFiltersCore core_;
+    bool tablesReady_ = false;
+    // The routine of the last valid mode, kept when `Mode` leaves 0..31.
+    Routine modeRoutine_ = &AllFiltersCS::subProcessCopy;
+};
+
+} // namespace zr

@@ -1,0 +1,68 @@
+// Eighth-order recursive low-pass used to bring a two-times oversampled signal back to the base
+// rate: a direct-form-I IIR with nine input and nine output history values. The coefficient set
+// is a compile-time constant so that each filter instance costs only its history.
+//
+// The filter runs on every sub-sample (its history advances at the oversampled rate); callers
+// keep the sub-samples they need. Header-only: the filter bank, the distortion, the ring
+// modulator and the sync oscillator all include it.
+#pragma once
+
+namespace zr {
+
+// b[0..8] feed-forward, a[1..8] feedback (a[0] is 1 and not stored in the sum), and the factor
+// applied to the returned sample (the history keeps the unscaled value).
+template <class Real>
+struct DecimationCoefficients8 {
+    Real b[9];
+    Real a[9];
+    Real outputScale;
+};
+
+// The single-precision two-times decimation low-pass: b = 0.00043129342 x (1, 8, 28, 56, 70,
+// 56, 28, 8, 1), poles near 0.21 of the oversampled rate, output scaled by 0.95 (a little
+// headroom against its small passband gain above unity).
+inline constexpr DecimationCoefficients8<float> kDecimation2x{
+    {0.00043129342f, 0.0034503473f, 0.012076216f, 0.024152432f, 0.03019054f, 0.024152432f,
+     0.012076216f, 0.0034503473f, 0.00043129342f},
+    {1.0f, -3.8130767f, 8.192174f, -11.757323f, 12.114127f, -9.073977f, 4.824743f, -1.6785759f,
+     0.30113217f},
+    0.95f};
+
+// y[n] = sum(b[j] x[n-j], j = 0..8) - sum(a[j] y[n-j], j = 1..8), computed in `Real`.
+// `Input` is the sample type handed in (a double filter may take float samples).
+template <class Real, const DecimationCoefficients8<Real>& Coeffs>
+class DecimationFilter8 {
+  public:
+    void clear() {
+        for (int j = 0; j < 9; ++j) {
+            x_[j] = Real(0);
+            y_[j] = Real(0);
+        }
+    }
+
+    template <class Input>
+    Real process(Input in) {
+        for (int j = 8; j > 0; --j) {
+            x_[j] = x_[j - 1];
+            y_[j] = y_[j - 1];
+        }
+        x_[0] = static_cast<Real>(in);
+        Real forward = Coeffs.b[0] * x_[0];
+        for (int j = 1; j < 9; ++j)
+            forward += Coeffs.b[j] * x_[j];
+        Real feedback = Coeffs.a[1] * y_[1];
+        for (int j = 2; j < 9; ++j)
+            feedback += Coeffs.a[j] * y_[j];
+        y_[0] = forward - feedback;
+        return y_[0] * Coeffs.outputScale;
+    }
+
+  private:
+    // Index 0 is the newest value; 1..8 are the past ones the recursion reads.
+    Real x_[9] = {};
+    Real y_[9] = {};
+};
+
+using Decimator2x = DecimationFilter8<float, kDecimation2x>;
+
+} // namespace zr
