@@ -156,7 +156,7 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
 
 void MpBase::process(int32 sampleFrames, const MpEvent* event) {
     int32 position = 0;
-    int32 remaining = sampleFrames;
+    int32 remaining = sampleFrames > 0 ? sampleFrames : 0;
     while (event) {
         // Times outside the block or running backwards are the host's fault; they are held
         // inside [position, sampleFrames) so that no routine renders past the buffers.
