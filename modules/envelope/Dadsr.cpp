@@ -1,0 +1,493 @@
+// DADSR envelope: the six shared curve tables, the time parameters and the three kinds of
+// block routine (attack-decay-sustain, release, silence). The first two exist once per
+// duration scaling (fixed or level-scaled) and per curve type, so that no sample loop asks
+// which mode it is in.
+#include "modules/envelope/Dadsr.h"
+
+#include "framework/mp_factory.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+
+namespace zr {
+namespace {
+
+// Table entry i stands for x = i / 10000, i = 0..10000. One more entry is allocated so that
+// the interpolating read at x = 1 (n = 10000, weight 0 on n + 1) stays inside the block.
+constexpr int kTableEntries = 10001;
+constexpr int kTableAllocated = 10002;
+
+constexpr float kShortRange = 10.0f;
+// Long range: 2^(10 - 6.666666) s, about 10.08 s, at a control value of 1.
+constexpr float kLongRange = 6.666666f;
+static_assert(std::bit_cast<std::uint32_t>(kLongRange) == 0x40D55554u);
+
+constexpr float kMinimumTime = 0.001f;
+constexpr float kForceOffset = 0.0001f;
+constexpr float kReleaseFloor = 0.0001f;
+
+// One function per shared table, each stating its formula; x runs over 0..1.
+// Type 0: a sine bow overdriven past the quarter wave, scaled back to about 1 at x = 1.
+float shaperExpPlus(float x) {
+    return (x - (std::sin(x * 1.5707964f * 1.27f) - x)) * 0.919f;
+}
+// Type 1: the linear ramp bent by a quarter sine (slow start, fast end).
+float shaperExp(float x) {
+    return x - (std::sin(x * 1.5707964f) - x);
+}
+// Type 3: a quarter sine (fast start, slow end).
+float shaperExpInv(float x) {
+    return std::sin(x * 1.5707964f);
+}
+// Type 4: a rational saturation applied twice; the envelope doubles the looked-up value.
+float shaperExpInvPlus(float x) {
+    const float g = x * 1.6f * (std::abs(x) + 1.0f) / (x * 1.6f * (x * 3.0f) + 1.0f);
+    return g * 1.89f * (std::abs(g * 0.33333334f) + 1.0f) / (g * 1.6f * (g * 3.0f) + 1.0f);
+}
+// Type 5: an exponential spanning about 39 dB, shifted to start near 0.
+float shaperVlDb(float x) {
+    return std::exp(x * 4.462f - 4.45f) - 0.0117f;
+}
+// Type 6: an exponential spanning 100 dB.
+float shaperVlDbPlus(float x) {
+    return std::exp(x * 11.5f - 11.5f);
+}
+
+struct SharedCurve {
+    const char16_t* name;
+    int curveType;
+    float (*entry)(float x);
+};
+
+// In request order; the last one's "new" answer decides whether this instance fills them all.
+constexpr SharedCurve kSharedCurves[] = {
+    {u"QORV_Shaper_Exp+", 0, shaperExpPlus},   {u"QORV_Shaper_Exp", 1, shaperExp},
+    {u"QORV_Shaper_Exp_Inv", 3, shaperExpInv}, {u"QORV_Shaper_Exp_Inv+", 4, shaperExpInvPlus},
+    {u"QORV_Shaper_VL_Db", 5, shaperVlDb},     {u"QORV_Shaper_VL_Db+", 6, shaperVlDbPlus},
+};
+
+void fillCurve(float* table, float (*entry)(float)) {
+    for (int i = 0; i < kTableEntries; ++i)
+        table[i] = entry(static_cast<float>(i) * 0.0001f);
+    // The host's block is not guaranteed to be zeroed; a guard equal to the last entry keeps
+    // the read at x = 1 from ever multiplying garbage by its zero weight.
+    table[kTableEntries] = table[kTableEntries - 1];
+}
+
+float rangeOffset(gmpi::int32 rangeChoice) {
+    return rangeChoice == 1 ? kLongRange : kShortRange;
+}
+
+// Makes the next comparison with the pin's first sample fail, so that the value derived from
+// it is recomputed. Where adding the offset changes nothing (huge values) NaN does the job.
+void forceRecompute(float& cache, float pinValue) {
+    cache = pinValue + kForceOffset;
+    if (cache == pinValue) cache = std::numeric_limits<float>::quiet_NaN();
+}
+
+} // namespace
+
+Dadsr::Dadsr(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
+    initializePin(0, enableIn);
+    initializePin(1, attackIn);
+    initializePin(2, decayIn);
+    initializePin(3, sustainIn);
+    initializePin(4, releaseIn);
+    initializePin(5, levelIn);
+    initializePin(6, attackShapeIn);
+    initializePin(7, decayShapeIn);
+    initializePin(8, releaseShapeIn);
+    initializePin(9, envelopeOut);
+    initializePin(10, restartFromZeroIn);
+    initializePin(11, attackRangeIn);
+    initializePin(12, decayRangeIn);
+    initializePin(13, releaseRangeIn);
+    initializePin(14, delayIn);
+    initializePin(15, gateIn);
+    initializePin(16, triggerIn);
+    initializePin(17, fixedTimeIn);
+    initializePin(18, holdReleaseIn);
+}
+
+gmpi::int32 Dadsr::open() {
+    float* blocks[std::size(kSharedCurves)] = {};
+    gmpi::int32 isNew = 0;
+    for (std::size_t k = 0; k < std::size(kSharedCurves); ++k) {
+        void* block = nullptr;
+        isNew = 0;
+        if (host)
+            host->allocateSharedMemory(kSharedCurves[k].name, &block, -1.0f,
+                                       kTableAllocated * static_cast<gmpi::int32>(sizeof(float)),
+                                       isNew);
+        blocks[k] = static_cast<float*>(block);
+    }
+    for (std::size_t k = 0; k < std::size(kSharedCurves); ++k) {
+        if (!blocks[k]) continue;
+        if (isNew) fillCurve(blocks[k], kSharedCurves[k].entry);
+        tables[static_cast<std::size_t>(kSharedCurves[k].curveType)] = blocks[k];
+    }
+
+    if (host) host->getSampleRate(sampleRate);
+    // A host reporting no usable rate would turn every increment into inf or NaN.
+    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate)) sampleRate = 44100.0f;
+    sampleTime = 1.0f / sampleRate;
+    fastIncrement = 1.0f / (sampleRate * kMinimumTime);
+    dampSlope = 1.0f / (sampleRate * kMinimumTime); // full scale in 1 ms
+    dampBase = 0.1f / (sampleRate * kMinimumTime);
+    delayScale = sampleRate * 10.0f;
+    attackRange = kShortRange;
+    decayRange = kShortRange;
+    releaseRange = kLongRange;
+    attackCache = decayCache = sustainCache = releaseCache = -0.0001f;
+    attackIncrement = decayIncrement = releaseIncrement = fastIncrement;
+    seg = Segment{};
+
+    // Until the first pin change the output is defined: zeros.
+    setBlockRoutine(&Dadsr::subProcessSilence);
+    return gmpi::MpBase::open();
+}
+
+void Dadsr::pinsChanged() {
+    if (holdReleaseIn.isUpdated()) {
+        if (holdReleaseIn.getValue() != 0) {
+            releaseAdvance = 0.0f;
+            dampSlope = fastIncrement;
+        } else {
+            releaseAdvance = 1.0f;
+            // Without the hold the damp fade returns to its own slope (full scale in 1 ms)
+            // instead of keeping the one last derived from `Release`.
+            dampSlope = fastIncrement;
+        }
+    }
+    if (attackRangeIn.isUpdated()) attackRange = rangeOffset(attackRangeIn.getValue());
+    if (decayRangeIn.isUpdated()) decayRange = rangeOffset(decayRangeIn.getValue());
+    if (releaseRangeIn.isUpdated()) releaseRange = rangeOffset(releaseRangeIn.getValue());
+
+    if (triggerIn.isUpdated()) {
+        triggerPrevious = triggerLatest;
+        triggerLatest = triggerIn.getValue();
+        if (triggerPrevious <= 0.0f && triggerLatest > 0.0f) {
+            seg.level = 0.0f;
+            seg.phase = 0.0;
+        } else if (triggerLatest <= 0.0f && seg.level > 0.0f) {
+            startRelease();
+        }
+    }
+
+    if (enableIn.getValue() > 0.0f && levelIn.getValue() != 0.0f) {
+        if (!gateIn.isUpdated()) return; // the running routine stays
+        const gmpi::int32 gate = gateIn.getValue();
+        if (gate == 1) {
+            startAttack();
+            return;
+        }
+        if (gate != 0) return;
+        if (seg.level > 0.0f) {
+            releaseRange = rangeOffset(releaseRangeIn.getValue());
+            startRelease();
+            return;
+        }
+    }
+    envelopeOut.setStreaming(false);
+    setBlockRoutine(&Dadsr::subProcessSilence);
+}
+
+void Dadsr::startAttack() {
+    forceRecompute(attackCache, attackIn.getValue());
+    forceRecompute(decayCache, decayIn.getValue());
+    forceRecompute(sustainCache, sustainIn.getValue());
+    attackRange = rangeOffset(attackRangeIn.getValue());
+    decayRange = rangeOffset(decayRangeIn.getValue());
+    curve = curveSlot(attackShapeIn.getValue());
+    releaseFinished = false;
+    seg.delayCount = 0.0;
+    seg.phase = 0.0;
+    if (restartFromZeroIn.getValue() == 1) {
+        attackOffset = 0.0f;
+        attackSpan = 1.0f;
+        seg.stage = StageDamp;
+    } else {
+        attackOffset = seg.level;
+        attackSpan = 1.0f - seg.level;
+        seg.stage = StageDelay;
+    }
+    envelopeOut.setStreaming(true);
+    setBlockRoutine(adsRoutine(fixedTimeIn.getValue() == 1, curve));
+}
+
+void Dadsr::startRelease() {
+    forceRecompute(releaseCache, releaseIn.getValue());
+    releaseStart = seg.level;
+    releaseFinished = false;
+    curve = curveSlot(releaseShapeIn.getValue());
+    seg.phase = 1.0;
+    envelopeOut.setStreaming(true);
+    silentSamples = 0;
+    setBlockRoutine(releaseRoutine(fixedTimeIn.getValue() == 1, curve));
+}
+
+// Both running routines start by bringing all four time values up to date from the first
+// sample of the stretch, so that the damp slope of a held release follows `Release` even
+// while a new attack runs.
+void Dadsr::updateTimes(gmpi::int32 bufferOffset) {
+    const float attack = attackIn.getValue(bufferOffset);
+    if (attack != attackCache) {
+        attackCache = attack;
+        attackIncrement = segmentIncrement(attack * 10.0f, attackRange);
+    }
+    const float decay = decayIn.getValue(bufferOffset);
+    if (decay != decayCache) {
+        decayCache = decay;
+        decayIncrement = segmentIncrement(decay * 10.0f, decayRange);
+    }
+    const float held = sustainIn.getValue(bufferOffset);
+    if (held != sustainCache) {
+        sustainCache = held;
+        // Written so that NaN reads as 0.
+        sustain = held > 0.0f ? (held < 1.0f ? held : 1.0f) : 0.0f;
+        oneMinusSustain = 1.0f - sustain;
+    }
+    const float release = releaseIn.getValue(bufferOffset);
+    if (release != releaseCache) {
+        releaseCache = release;
+        const float floored = release > kReleaseFloor ? release : kReleaseFloor;
+        releaseIncrement = segmentIncrement(floored * 10.0f, releaseRange);
+        if (releaseAdvance == 0.0f) dampSlope = dampBase / floored;
+    }
+}
+
+// T = 2^(max(10v, 0) - offset) seconds; one sample's share of T, or of 1 ms when T is shorter.
+float Dadsr::segmentIncrement(float tenTimesControl, float offset) const {
+    const float exponent = tenTimesControl > 0.0f ? tenTimesControl : 0.0f; // NaN reads as 0
+    const float seconds = std::exp2(exponent - offset);
+    if (seconds <= kMinimumTime) return fastIncrement;
+    return sampleTime / seconds;
+}
+
+int Dadsr::curveSlot(gmpi::int32 curveType) const {
+    if (curveType < 0 || curveType >= kCurveTypes) return kNoCurve;
+    // A table the host could not provide falls back to the straight line.
+    if (curveType != 2 && !tables[static_cast<std::size_t>(curveType)]) return 2;
+    return curveType;
+}
+
+template <int Curve>
+float Dadsr::curveValue(double phase) const {
+    // Clamped so that NaN reads as 0: no read leaves entries 0..10001.
+    const float p = static_cast<float>(phase > 0.0 ? (phase < 1.0 ? phase : 1.0) : 0.0);
+    float value;
+    if constexpr (Curve == 2) {
+        value = p;
+    } else {
+        const float* t = tables[Curve];
+        const float scaled = p * 10000.0f;
+        const int n = static_cast<int>(scaled);
+        value = t[n] + (t[n + 1] - t[n]) * (scaled - static_cast<float>(n));
+        if constexpr (Curve == 4) value *= 2.0f;
+    }
+    return value < 0.0f ? 0.0f : value;
+}
+
+// Stages 4 and 5 of one sample.
+template <bool Fixed, int Curve>
+void Dadsr::decayStep(Segment& s) const {
+    if (s.stage == StageDecay) {
+        if constexpr (Fixed) {
+            if (s.phase >= decayIncrement) {
+                s.phase -= decayIncrement;
+                if constexpr (Curve != kNoCurve)
+                    s.level = curveValue<Curve>(s.phase) * oneMinusSustain + sustain;
+            } else {
+                s.level = sustain;
+                s.stage = StageSustain;
+            }
+        } else {
+            // The decay also ends once its phase has run out: a curve that does not reach 0
+            // there (type 6, or no curve) would otherwise never arrive at the sustain level.
+            if (sustain < s.level && s.phase > 0.0) {
+                s.phase -= decayIncrement * oneMinusSustain;
+                if constexpr (Curve != kNoCurve)
+                    s.level = curveValue<Curve>(s.phase) * oneMinusSustain + sustain;
+            } else {
+                s.level = sustain;
+                s.stage = StageSustain;
+            }
+        }
+    }
+    if (s.stage == StageSustain) s.level = sustain;
+}
+
+void Dadsr::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    float* out = envelopeOut.getBuffer() + bufferOffset;
+    for (gmpi::int32 i = 0; i < sampleFrames; ++i)
+        out[i] = 0.0f;
+    seg.level = 0.0f;
+    seg.phase = 0.0;
+}
+
+template <bool Fixed, int Curve>
+void Dadsr::subProcessAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    if (sampleFrames <= 0) return;
+    updateTimes(bufferOffset);
+    renderAds<Fixed, Curve>(bufferOffset, sampleFrames, false);
+}
+
+// `decayPending`: the attack ended in the sample before bufferOffset under another curve, and
+// that sample's decay step, which uses this routine's curve, is still to be taken.
+template <bool Fixed, int Curve>
+void Dadsr::renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool decayPending) {
+    float* out = envelopeOut.getBuffer() + bufferOffset;
+    const float* gain = levelIn.getBuffer() + bufferOffset;
+    const float* delay = delayIn.getBuffer() + bufferOffset;
+    const float damp = dampSlope;
+    const float delaySamples = delayScale;
+    const float attackStep = Fixed ? attackIncrement : attackIncrement * attackSpan;
+    const float span = attackSpan;
+    const float startLevel = attackOffset;
+
+    Segment s = seg;
+    if (decayPending) decayStep<Fixed, Curve>(s);
+    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
+        // The output shows the level before this sample's update: a one-sample lag.
+        out[i] = s.level * gain[i];
+        if (s.stage == StageDamp) {
+            if (s.level >= damp) {
+                s.level -= damp;
+                continue;
+            }
+            s.level = 0.0f;
+            s.stage = StageDelay;
+        }
+        if (s.stage == StageDelay) {
+            if (s.delayCount < delaySamples * delay[i]) {
+                s.delayCount += 1.0;
+                continue;
+            }
+            s.stage = StageAttack;
+        }
+        if (s.stage == StageAttack) {
+            s.phase += attackStep;
+            if constexpr (Curve != kNoCurve)
+                s.level = curveValue<Curve>(s.phase) * span + startLevel;
+            if (s.level >= 1.0f) {
+                s.level = 1.0f;
+                s.phase = 1.0;
+                s.stage = StageDecay;
+                const int next = curveSlot(decayShapeIn.getValue());
+                if (next != Curve) {
+                    // The decay runs under its own curve: hand this sample's decay step and
+                    // the rest of the stretch to the routine made for it.
+                    seg = s;
+                    curve = next;
+                    setBlockRoutine(adsRoutine(Fixed, next));
+                    (this->*adsRender(Fixed, next))(bufferOffset + i + 1, sampleFrames - i - 1,
+                                                    true);
+                    return;
+                }
+            }
+        }
+        decayStep<Fixed, Curve>(s);
+    }
+    seg = s;
+}
+
+template <bool Fixed, int Curve>
+void Dadsr::subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    if (sampleFrames <= 0) return;
+    updateTimes(bufferOffset);
+    float* out = envelopeOut.getBuffer() + bufferOffset;
+    const float* gain = levelIn.getBuffer() + bufferOffset;
+    const float start = releaseStart;
+    const float step = Fixed ? releaseAdvance * releaseIncrement
+                             : releaseIncrement * releaseStart * releaseAdvance;
+    const float increment = releaseIncrement;
+
+    float level = seg.level;
+    double phase = seg.phase;
+    gmpi::int32 silent = silentSamples;
+    bool finished = releaseFinished;
+    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
+        out[i] = level * gain[i];
+        bool ending;
+        if constexpr (Fixed) {
+            ending = phase < increment;
+        } else {
+            // Ends also once the phase has run out, for the curves that stay above 0 there.
+            ending = !(level > 0.0f && phase > 0.0);
+        }
+        if (ending) {
+            ++silent;
+            level = 0.0f;
+            phase = 0.0;
+            finished = true;
+        } else {
+            phase -= step;
+            if constexpr (Curve != kNoCurve) level = start * curveValue<Curve>(phase);
+        }
+    }
+    seg.level = level;
+    seg.phase = phase;
+    silentSamples = silent;
+    releaseFinished = finished;
+
+    if (silent >= sampleFrames && finished && level <= 0.0f) {
+        silentSamples = 0;
+        // Static from the last sample written, which is 0 like everything after it.
+        envelopeOut.setStreaming(false, bufferOffset + sampleFrames - 1);
+        setBlockRoutine(&Dadsr::subProcessSilence);
+    }
+}
+
+template <bool Fixed, int... C>
+constexpr std::array<Dadsr::Routine, Dadsr::kCurveSlots>
+Dadsr::adsRoutines(std::integer_sequence<int, C...>) {
+    return {{&Dadsr::subProcessAds<Fixed, C>...}};
+}
+
+template <bool Fixed, int... C>
+constexpr std::array<Dadsr::Render, Dadsr::kCurveSlots>
+Dadsr::adsRenders(std::integer_sequence<int, C...>) {
+    return {{&Dadsr::renderAds<Fixed, C>...}};
+}
+
+template <bool Fixed, int... C>
+constexpr std::array<Dadsr::Routine, Dadsr::kCurveSlots>
+Dadsr::releaseRoutines(std::integer_sequence<int, C...>) {
+    return {{&Dadsr::subProcessRelease<Fixed, C>...}};
+}
+
+Dadsr::Routine Dadsr::adsRoutine(bool fixed, int slot) {
+    static constexpr auto scaled =
+        adsRoutines<false>(std::make_integer_sequence<int, kCurveSlots>{});
+    static constexpr auto fixedTime =
+        adsRoutines<true>(std::make_integer_sequence<int, kCurveSlots>{});
+    return (fixed ? fixedTime : scaled)[static_cast<std::size_t>(slot)];
+}
+
+Dadsr::Render Dadsr::adsRender(bool fixed, int slot) {
+    static constexpr auto scaled =
+        adsRenders<false>(std::make_integer_sequence<int, kCurveSlots>{});
+    static constexpr auto fixedTime =
+        adsRenders<true>(std::make_integer_sequence<int, kCurveSlots>{});
+    return (fixed ? fixedTime : scaled)[static_cast<std::size_t>(slot)];
+}
+
+Dadsr::Routine Dadsr::releaseRoutine(bool fixed, int slot) {
+    static constexpr auto scaled =
+        releaseRoutines<false>(std::make_integer_sequence<int, kCurveSlots>{});
+    static constexpr auto fixedTime =
+        releaseRoutines<true>(std::make_integer_sequence<int, kCurveSlots>{});
+    return (fixed ? fixedTime : scaled)[static_cast<std::size_t>(slot)];
+}
+
+} // namespace zr
+
+namespace {
+const gmpi::int32 registered =
+    gmpi::registerAudioModule(u"QORVALIS ZR-ADSR D", &gmpi::createAudio<zr::Dadsr>);
+const gmpi::int32 described =
+    gmpi::catalogDescribe(u"QORVALIS ZR-ADSR D", "ZR-ADSR D", "ZR/Envelopes");
+} // namespace

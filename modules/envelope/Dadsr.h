@@ -1,0 +1,142 @@
+// Delay-attack-decay-sustain-release envelope generator with a pre-attack fade (the damp
+// stage), seven curve shapes per segment, fixed-duration or level-scaled segments and a
+// release hold. The output is the envelope level times the `Level` input, sample by sample.
+#pragma once
+
+#include "framework/mp_base.h"
+#include "framework/mp_pins.h"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace zr {
+
+class Dadsr : public gmpi::MpBase {
+  public:
+    explicit Dadsr(gmpi::IMpUnknown* host);
+
+    gmpi::int32 MP_STDCALL open() override;
+    void pinsChanged() override;
+
+    // Curve types 0..6 select a shape; any other pin value selects kNoCurve, for which the
+    // evaluation leaves the level as it is.
+    static constexpr int kCurveTypes = 7;
+    static constexpr int kNoCurve = 7;
+    static constexpr int kCurveSlots = 8;
+
+    using Routine = void (Dadsr::*)(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+
+  private:
+    enum Stage : std::int16_t {
+        StageIdle = 0,
+        StageDamp = 1,
+        StageDelay = 2,
+        StageAttack = 3,
+        StageDecay = 4,
+        StageSustain = 5,
+    };
+
+    // The part of the state that the per-sample loops advance; copied into a local for the
+    // length of a routine call so that writes to the output buffer cannot force reloads.
+    struct Segment {
+        std::int16_t stage = StageIdle;
+        float level = 0.0f;      // the envelope value, 0..1
+        double phase = 0.0;      // position within the current curve, 0..1
+        double delayCount = 0.0; // samples spent in the delay stage
+    };
+
+    using Render = void (Dadsr::*)(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
+                                   bool decayPending);
+
+    void startAttack();
+    void startRelease();
+    void updateTimes(gmpi::int32 bufferOffset);
+    float segmentIncrement(float tenTimesControl, float rangeOffset) const;
+    int curveSlot(gmpi::int32 curveType) const;
+
+    template <int Curve>
+    float curveValue(double phase) const;
+    template <bool Fixed, int Curve>
+    void decayStep(Segment& s) const;
+
+    void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    template <bool Fixed, int Curve>
+    void subProcessAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    template <bool Fixed, int Curve>
+    void renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool decayPending);
+    template <bool Fixed, int Curve>
+    void subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+
+    template <bool Fixed, int... C>
+    static constexpr std::array<Routine, kCurveSlots> adsRoutines(std::integer_sequence<int, C...>);
+    template <bool Fixed, int... C>
+    static constexpr std::array<Render, kCurveSlots> adsRenders(std::integer_sequence<int, C...>);
+    template <bool Fixed, int... C>
+    static constexpr std::array<Routine, kCurveSlots>
+        releaseRoutines(std::integer_sequence<int, C...>);
+    static Routine adsRoutine(bool fixed, int slot);
+    static Render adsRender(bool fixed, int slot);
+    static Routine releaseRoutine(bool fixed, int slot);
+
+    gmpi::AudioInPin enableIn{"Enable"};
+    gmpi::AudioInPin attackIn{"Attack"};
+    gmpi::AudioInPin decayIn{"Decay"};
+    gmpi::AudioInPin sustainIn{"Sustain"};
+    gmpi::AudioInPin releaseIn{"Release"};
+    gmpi::AudioInPin levelIn{"Level"};
+    gmpi::IntInPin attackShapeIn{"Attack Shape"};
+    gmpi::IntInPin decayShapeIn{"Decay Shape"};
+    gmpi::IntInPin releaseShapeIn{"Release Shape"};
+    gmpi::AudioOutPin envelopeOut{"Envelope"};
+    gmpi::IntInPin restartFromZeroIn{"Restart From Zero"};
+    gmpi::IntInPin attackRangeIn{"Attack Range"};
+    gmpi::IntInPin decayRangeIn{"Decay Range"};
+    gmpi::IntInPin releaseRangeIn{"Release Range"};
+    gmpi::AudioInPin delayIn{"Delay"};
+    gmpi::IntInPin gateIn{"Gate"};
+    gmpi::FloatInPin triggerIn{"Trigger"};
+    gmpi::IntInPin fixedTimeIn{"Fixed Time"};
+    gmpi::IntInPin holdReleaseIn{"Hold Release"};
+
+    // Shared curve tables by curve type; type 2 (linear) has none.
+    std::array<const float*, kCurveTypes> tables{};
+
+    Segment seg;
+    int curve = 2; // slot of the running segment's curve; any type serves before the first gate
+    float attackOffset = 0.0f;
+    float attackSpan = 1.0f;
+    float releaseStart = 0.0f;
+
+    // Per-sample increments of the curve phase, and the damp stage's level step.
+    float attackIncrement = 0.0f;
+    float decayIncrement = 0.0f;
+    float releaseIncrement = 0.0f;
+    float dampSlope = 0.0f;
+    float sustain = 0.0f;
+    float oneMinusSustain = 1.0f;
+    float attackRange = 10.0f;
+    float decayRange = 10.0f;
+    float releaseRange = 10.0f;
+
+    // First sample of the time pins as last seen, so that powers are taken only on change.
+    float attackCache = -0.0001f;
+    float decayCache = -0.0001f;
+    float sustainCache = -0.0001f;
+    float releaseCache = -0.0001f;
+
+    gmpi::int32 silentSamples = 0;
+    bool releaseFinished = false;
+    float releaseAdvance = 1.0f; // 0 while the release is held
+    float triggerPrevious = 0.0f;
+    float triggerLatest = 0.0f;
+
+    // Set at open from the sample rate.
+    float sampleRate = 44100.0f;
+    float sampleTime = 1.0f / 44100.0f;
+    float fastIncrement = 1.0f / 44.1f;
+    float dampBase = 0.1f / 44.1f;
+    float delayScale = 441000.0f;
+};
+
+} // namespace zr
