@@ -18,11 +18,12 @@ void printInfo(const std::filesystem::path& file, const zrw::TableInfo& info) {
     std::printf("header:");
     for (float h : info.header)
         std::printf(" %g", static_cast<double>(h));
-    std::printf("\n zone  volts        peak  harmonic 1  top harmonic  limit\n");
+    std::printf("\n zone   volts        peak  harmonic 1  top harmonic  limit\n");
     for (int z = 0; z < zr::wavetables::kZoneCount; ++z) {
         const zrw::ZoneInfo& zi = info.zones[z];
-        std::printf("%5d  %5.2f-%-5.2f %8.5f  %10.6f  %12d  %5d\n", z,
-                    (z - 1) / 6.0 < 0 ? 0.0 : (z - 1) / 6.0, zrw::zoneTopVolts(z),
+        // Zone 0 also plays every pitch below 0 V, down to -10 V.
+        const double lowest = z == 0 ? -10.0 : (z - 1) / 6.0;
+        std::printf("%5d  %6.2f-%-5.2f %8.5f  %10.6f  %12d  %5d\n", z, lowest, zrw::zoneTopVolts(z),
                     static_cast<double>(zi.peak), zi.fundamental, zi.highestHarmonic,
                     zrw::harmonicLimit(z));
     }
