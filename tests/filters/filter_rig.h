@@ -1,0 +1,224 @@
+// Drives the multi-mode filter as a host would (graph start, streaming changes, pin values as
+// events, audio-rate controls in buffers) and measures what comes out: amplitude at a
+// frequency, spectra for aliasing.
+#pragma once
+
+#include "host/audio_module.h"
+#include "host/event_list.h"
+#include "host/host_context.h"
+#include "host/module_library.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <functional>
+#include <memory>
+#include <numbers>
+#include <optional>
+#include <vector>
+
+namespace filtertest {
+
+inline constexpr char16_t kFilter[] = u"ZR-LPF over CS";
+inline constexpr gmpi::int32 kInputPin = 0, kPitchPin = 1, kResPin = 2, kOutputPin = 3,
+                             kModePin = 4, kAuxPin = 5, kBlendPin = 6, kClearPin = 7;
+
+inline zrhost::ModuleLibrary& library() {
+    static std::unique_ptr<zrhost::ModuleLibrary> lib =
+        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
+    return *lib;
+}
+
+// Frequency of a pitch value: 1 V per octave, 0.5 (5 V) at 440 Hz.
+inline double pitchHz(double pitch) {
+    return 440.0 * std::pow(2.0, pitch * 10.0 - 5.0);
+}
+inline double dB(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
+
+struct Controls {
+    float pitch = 0.5f;
+    float res = 0.0f;
+    float blend = 0.0f;
+};
+
+class FilterRig {
+  public:
+    using Signal = std::function<float(long)>;
+
+    explicit FilterRig(int mode, float sampleRate = 44100.0f, gmpi::int32 blockSize = 64,
+                       zrhost::HostContext* shared = nullptr)
+        : context_(shared ? shared : &own_),
+          module_(library(), kFilter, *context_, {blockSize, sampleRate}) {
+        for (gmpi::int32 pin : {kInputPin, kPitchPin, kResPin, kOutputPin, kAuxPin, kBlendPin})
+            module_.attachOwnBuffer(pin);
+        module_.open();
+        mode_ = mode;
+    }
+
+    zrhost::AudioModule& module() { return module_; }
+    float sampleRate() const { return module_.settings().sampleRate; }
+
+    Controls controls;
+    // Whether the first block declares `Input` streaming (else it is a static value).
+    bool streamInput = true;
+    // Optional per-sample control signals (absolute sample index); override `controls`.
+    Signal pitchSignal, resSignal, blendSignal;
+
+    // Pin events for the next block.
+    void setMode(int mode) { pendingMode_ = mode; }
+    void clear(float value) {
+        pendingClear_ = value;
+        hasClear_ = true;
+    }
+    // Input as a static (non-streaming) value from the next block on; `signal` must then be
+    // that constant.
+    void stopInputStreaming() { pendingStop_ = true; }
+    void startInputStreaming() { pendingStart_ = true; }
+
+    // Renders `count` samples of `input` (absolute sample index) and returns the output.
+    std::vector<float> run(const Signal& input, long count) {
+        std::vector<float> out;
+        out.reserve(static_cast<std::size_t>(count));
+        const gmpi::int32 n = module_.settings().blockSize;
+        while (static_cast<long>(out.size()) < count) {
+            zrhost::EventList events;
+            if (first_) {
+                events.addGraphStart(0);
+                if (streamInput) events.addStreamingStart(0, kInputPin);
+                events.addStreamingStop(0, kPitchPin).addStreamingStop(0, kResPin);
+                events.addStreamingStop(0, kBlendPin).addInt(0, kModePin, mode_);
+                first_ = false;
+            }
+            if (pendingMode_) {
+                events.addInt(0, kModePin, *pendingMode_);
+                pendingMode_.reset();
+            }
+            if (hasClear_) {
+                events.addFloat(0, kClearPin, pendingClear_);
+                hasClear_ = false;
+            }
+            if (pendingStop_) events.addStreamingStop(0, kInputPin);
+            if (pendingStart_) events.addStreamingStart(0, kInputPin);
+            pendingStop_ = pendingStart_ = false;
+
+            auto in = module_.buffer(kInputPin);
+            auto pitch = module_.buffer(kPitchPin);
+            auto res = module_.buffer(kResPin);
+            auto blend = module_.buffer(kBlendPin);
+            for (gmpi::int32 i = 0; i < n; ++i) {
+                const long t = now_ + i;
+                in[i] = input(t);
+                pitch[i] = pitchSignal ? pitchSignal(t) : controls.pitch;
+                res[i] = resSignal ? resSignal(t) : controls.res;
+                blend[i] = blendSignal ? blendSignal(t) : controls.blend;
+            }
+            module_.processBlock(events);
+            auto o = module_.buffer(kOutputPin);
+            for (gmpi::int32 i = 0; i < n && static_cast<long>(out.size()) < count; ++i)
+                out.push_back(o[i]);
+            now_ += n;
+        }
+        return out;
+    }
+
+    std::vector<float> run(const std::vector<float>& input) {
+        return run([&input](long t) { return input[static_cast<std::size_t>(t) % input.size()]; },
+                   static_cast<long>(input.size()));
+    }
+
+  private:
+    zrhost::HostContext own_;
+    zrhost::HostContext* context_;
+    zrhost::AudioModule module_;
+    int mode_ = 0;
+    std::optional<int> pendingMode_;
+    float pendingClear_ = 0.0f;
+    bool hasClear_ = false, pendingStop_ = false, pendingStart_ = false, first_ = true;
+    long now_ = 0;
+};
+
+inline FilterRig::Signal sine(double hz, double sampleRate, double amplitude) {
+    return [=](long t) {
+        return static_cast<float>(amplitude *
+                                  std::sin(2.0 * std::numbers::pi * hz * t / sampleRate));
+    };
+}
+
+inline FilterRig::Signal constant(float v) {
+    return [v](long) { return v; };
+}
+
+// Amplitude of the component at `hz` in y[from..], by a Hann-windowed single-bin transform.
+inline double amplitudeAt(const std::vector<float>& y, double hz, double sampleRate,
+                          std::size_t from) {
+    const std::size_t n = y.size() - from;
+    std::complex<double> acc = 0.0;
+    double wsum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (n - 1));
+        const double ph = 2.0 * std::numbers::pi * hz * static_cast<double>(from + i) / sampleRate;
+        acc += w * static_cast<double>(y[from + i]) *
+               std::complex<double>(std::cos(ph), -std::sin(ph));
+        wsum += w;
+    }
+    return 2.0 * std::abs(acc) / wsum;
+}
+
+// Gain in dB of `mode` at `hz` for a sine of `amplitude`, measured once the filter settled.
+inline double gainDb(int mode, Controls c, double hz, double amplitude = 0.1,
+                     float sampleRate = 44100.0f) {
+    FilterRig rig(mode, sampleRate);
+    rig.controls = c;
+    // At least 40 cycles measured, after a settling stretch of the same length.
+    const long measure = std::max(8192L, static_cast<long>(40.0 * sampleRate / hz));
+    const auto y = rig.run(sine(hz, sampleRate, amplitude), 2 * measure);
+    return dB(amplitudeAt(y, hz, sampleRate, static_cast<std::size_t>(measure)) / amplitude);
+}
+
+// Radix-2 FFT, in place (size a power of two).
+inline void fft(std::vector<std::complex<double>>& a) {
+    const std::size_t n = a.size();
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j) std::swap(a[i], a[j]);
+    }
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const double ang = -2.0 * std::numbers::pi / static_cast<double>(len);
+        const std::complex<double> wl(std::cos(ang), std::sin(ang));
+        for (std::size_t i = 0; i < n; i += len) {
+            std::complex<double> w = 1.0;
+            for (std::size_t k = 0; k < len / 2; ++k) {
+                const auto u = a[i + k];
+                const auto v = a[i + k + len / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+                w *= wl;
+            }
+        }
+    }
+}
+
+// Power spectrum (bins 0..n/2) of y[from .. from+n) under a Blackman-Harris window.
+inline std::vector<double> powerSpectrum(const std::vector<float>& y, std::size_t from,
+                                         std::size_t n) {
+    std::vector<std::complex<double>> a(n);
+    const double tau = 2.0 * std::numbers::pi;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = static_cast<double>(i) / static_cast<double>(n);
+        const double w = 0.35875 - 0.48829 * std::cos(tau * x) + 0.14128 * std::cos(2 * tau * x) -
+                         0.01168 * std::cos(3 * tau * x);
+        a[i] = w * static_cast<double>(y[from + i]);
+    }
+    fft(a);
+    std::vector<double> p(n / 2 + 1);
+    for (std::size_t k = 0; k <= n / 2; ++k)
+        p[k] = std::norm(a[k]);
+    return p;
+}
+
+} // namespace filtertest
