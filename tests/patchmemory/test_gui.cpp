@@ -27,7 +27,7 @@ class PatchMemoryGui : public ::testing::Test {
     static gmpi::int32 deliver(GuiModule& m, gmpi::int32 pin, const std::vector<uint8_t>& b) {
         // An exactly sized heap copy, so that a read past the value is a read past the block.
         auto copy = std::make_unique<uint8_t[]>(b.size() + (b.empty() ? 1 : 0));
-        std::memcpy(copy.get(), b.data(), b.size());
+        if (!b.empty()) std::memcpy(copy.get(), b.data(), b.size());
         return m.deliver(pin, copy.get(), static_cast<gmpi::int32>(b.size()));
     }
 };
