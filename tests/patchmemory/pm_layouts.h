@@ -1,6 +1,6 @@
-// GUI pin layouts of the patch-memory modules as the tests expect them: for every bound pin its
-// value type, its name (where a module description names it) and the pins a change of it is
-// relayed to, in transmission order. Pins not listed must not exist.
+// GUI pin layouts of the patch-memory modules as the tests expect them: each bound pin's type
+// (as the descriptions write it), its described name, and the pins a change of it is relayed
+// to, in transmission order. Pins not listed must not exist.
 #pragma once
 
 #include "host/module_library.h"
@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,11 +16,9 @@ namespace pmtest {
 
 using gmpi::int32;
 
-enum class Type { Float, Int, Bool, Text, Blob };
-
 struct PinSpec {
     int32 id;
-    Type type;
+    std::string type; // "float", "int", "bool", "string", "blob"
     std::vector<int32> relaysTo;
     const char* name = nullptr;
 };
@@ -29,7 +26,7 @@ struct PinSpec {
 struct Layout {
     std::u16string id;
     std::vector<PinSpec> pins;
-    std::set<int32> special = {}; // bound, but with a reaction tested on its own
+    int32 special = -1; // bound, but its reaction is tested on its own
     const PinSpec* pin(int32 id) const {
         for (const auto& p : pins)
             if (p.id == id) return &p;
@@ -37,139 +34,104 @@ struct Layout {
     }
 };
 
-inline const char* xmlType(Type t) {
-    switch (t) {
-    case Type::Float:
-        return "float";
-    case Type::Int:
-        return "int";
-    case Type::Bool:
-        return "bool";
-    case Type::Text:
-        return "string";
-    case Type::Blob:
-        return "blob";
-    }
-    return "";
-}
-
-// A value of type `t` that differs from the pin default (0, false, empty); `k` varies it.
-inline std::vector<std::uint8_t> sampleBytes(Type t, int k) {
-    switch (t) {
-    case Type::Float: {
+// A value of `type` that differs from the pin default (0, false, empty); `k` varies it.
+inline std::vector<std::uint8_t> sampleBytes(const std::string& type, int k) {
+    const auto b = static_cast<std::uint8_t>(k);
+    if (type == "float") {
         const float f = 0.25f * static_cast<float>(k + 1);
-        std::vector<std::uint8_t> b(4);
-        std::memcpy(b.data(), &f, 4);
-        return b;
+        std::vector<std::uint8_t> v(4);
+        std::memcpy(v.data(), &f, 4);
+        return v;
     }
-    case Type::Int:
-        return {static_cast<std::uint8_t>(40 + k), 0, 0, 0};
-    case Type::Bool:
-        return {1};
-    case Type::Text:
-        return {static_cast<std::uint8_t>('a' + k), 0, 'z', 0};
-    case Type::Blob:
-        return {static_cast<std::uint8_t>(k), 0xAB, 0};
-    }
-    return {};
+    if (type == "int") return {static_cast<std::uint8_t>(40 + k), 0, 0, 0};
+    if (type == "bool") return {1};
+    if (type == "string") return {static_cast<std::uint8_t>('a' + k), 0, 'z', 0};
+    return {b, 0xAB, 0};
 }
 
-// Two pins relayed to each other: {a, b, type, nameA, nameB}.
+// Pins relayed to each other: {a, b, type, name of a, name of b}.
 struct Pair {
     int32 a, b;
-    Type type;
+    const char* type;
     const char* nameA = nullptr;
     const char* nameB = nullptr;
 };
-inline std::vector<PinSpec> pairs(std::initializer_list<Pair> ps) {
-    std::vector<PinSpec> out;
+inline Layout pairs(std::u16string id, std::initializer_list<Pair> ps) {
+    Layout l{id, {}};
     for (const auto& p : ps) {
-        out.push_back({p.a, p.type, {p.b}, p.nameA});
-        out.push_back({p.b, p.type, {p.a}, p.nameB});
+        l.pins.push_back({p.a, p.type, {p.b}, p.nameA});
+        l.pins.push_back({p.b, p.type, {p.a}, p.nameB});
     }
-    return out;
+    return l;
 }
 
-inline Layout plainLayout(std::u16string id, Type t) {
-    return {id, pairs({{0, 7, t, "Value In", "Value"},
-                       {1, 6, Type::Text, "Name In", "Name"},
-                       {2, 9, Type::Text, "Menu Items", "Menu Items"},
-                       {3, 10, Type::Int, "Menu Selection", "Menu Selection"},
-                       {4, 11, Type::Bool, "Mouse Down", "Mouse Down"},
-                       {5, 8, Type::Float, "AnimationIn", "Animation Position"}})};
+inline Layout plainLayout(std::u16string id, const char* t) {
+    return pairs(id, {{0, 7, t, "Value In", "Value"},
+                      {1, 6, "string", "Name In", "Name"},
+                      {2, 9, "string", "Menu Items", "Menu Items"},
+                      {3, 10, "int", "Menu Selection", "Menu Selection"},
+                      {4, 11, "bool", "Mouse Down", "Mouse Down"},
+                      {5, 8, "float", "AnimationIn", "Animation Position"}});
 }
 
-inline Layout textLikeLayout(std::u16string id, Type t) {
-    return {id, pairs({{0, 6, t, "Value In", "Value"},
-                       {1, 5, Type::Text, "Name In", "Name"},
-                       {2, 7, Type::Text, "File Extension", "File Extension"},
-                       {3, 8, Type::Text, "Menu Items", "Menu Items"},
-                       {4, 9, Type::Int, "Menu Selection", "Menu Selection"}})};
+inline Layout textLikeLayout(std::u16string id, const char* t) {
+    return pairs(id, {{0, 6, t, "Value In", "Value"},
+                      {1, 5, "string", "Name In", "Name"},
+                      {2, 7, "string", "File Extension", "File Extension"},
+                      {3, 8, "string", "Menu Items", "Menu Items"},
+                      {4, 9, "int", "Menu Selection", "Menu Selection"}});
 }
 
-inline Layout outLayout(std::u16string id, Type t) {
-    Layout l{id, pairs({{1, 5, Type::Text, "PM Name In", "Name"},
-                        {2, 9, Type::Text, "PM Menu Items", "Menu Items"},
-                        {3, 10, Type::Int, "PM Menu Selection", "Menu Selection"}})};
-    l.pins.push_back({0, t, {6}, "PM Value In"});
-    l.pins.push_back({6, t, {0}, "Value"});
-    if (t == Type::Float) {
-        l.pins[l.pins.size() - 2].relaysTo = {6, 7};
-        l.pins.push_back({7, Type::Float, {}, "Value Out"});
+// The "Out" layout: the float value also feeds the legacy pin 7; text has no pins 4 and 8.
+inline Layout outLayout(std::u16string id, const std::string& t) {
+    Layout l = pairs(id, {{0, 6, t.c_str(), "PM Value In", "Value"},
+                          {1, 5, "string", "PM Name In", "Name"},
+                          {2, 9, "string", "PM Menu Items", "Menu Items"},
+                          {3, 10, "int", "PM Menu Selection", "Menu Selection"}});
+    if (t == "float") {
+        l.pins[0].relaysTo = {6, 7};
+        l.pins.push_back({7, "float", {}, "Value Out"});
     }
-    if (t != Type::Text) {
-        l.pins.push_back({4, Type::Float, {8}, "AnimationIn"});
-        l.pins.push_back({8, Type::Float, {}, "Animation Position"});
+    if (t != "string") {
+        l.pins.push_back({4, "float", {8}, "AnimationIn"});
+        l.pins.push_back({8, "float", {}, "Animation Position"});
     }
     return l;
 }
 
 inline std::vector<Layout> allLayouts() {
-    const Type I = Type::Int, S = Type::Text, F = Type::Float, B = Type::Bool;
-    std::vector<Layout> all = {
-        plainLayout(u"VL PatchMemory Float", F),
-        plainLayout(u"VL PatchMemory Int", I),
-        plainLayout(u"VL PatchMemory Bool", B),
-        textLikeLayout(u"VL PatchMemory Text2", S),
-        textLikeLayout(u"VL PatchMemory Blob", Type::Blob),
-        outLayout(u"VL PatchMemory Float Out", F),
-        outLayout(u"VL PatchMemory Float Out B2", F),
-        outLayout(u"VL PatchMemory Int Out", I),
-        outLayout(u"VL PatchMemory Bool Out", B),
-        outLayout(u"VL PatchMemory Text Out", S),
-        {u"VL PatchMemory Blob Out", pairs({{0, 5, Type::Blob}, {1, 4, S}, {2, 6, S}, {3, 7, I}})},
-        {u"VL PatchMemory List3",
-         pairs({{0, 7, I}, {1, 6, S}, {2, 8, S}, {3, 9, S}, {4, 10, I}, {5, 11, B}})},
-        {u"VL PatchMemory",
-         {{0, F, {}},
-          {1, S, {}},
-          {2, S, {}},
-          {3, I, {}},
-          {4, B, {}},
-          {5, F, {}},
-          {6, S, {}},
-          {7, F, {}},
-          {8, F, {}},
-          {9, S, {}},
-          {10, I, {}},
-          {11, B, {}}}},
-        {u"VL Patch Info",
-         {{0, I, {5}},
-          {1, S, {6}},
-          {2, S, {7}},
-          {3, I, {8}},
-          {4, I, {}},
-          {5, I, {0}},
-          {6, S, {}},
-          {7, S, {2}},
-          {8, I, {3}},
-          {9, S, {}},
-          {10, I, {}},
-          {11, S, {}},
-          {12, S, {11}}},
-         {10}},
-    };
-    return all;
+    Layout patchmemory{u"VL PatchMemory", {}};
+    const char* types[] = {"float",  "string", "string", "int",    "bool", "float",
+                           "string", "float",  "float",  "string", "int",  "bool"};
+    for (int32 i = 0; i < 12; ++i)
+        patchmemory.pins.push_back({i, types[i], {}});
+    const std::vector<std::vector<int32>> infoRelays = {{5}, {6}, {7}, {8}, {}, {0}, {},
+                                                        {2}, {3}, {},  {},  {}, {11}};
+    Layout info{u"VL Patch Info", {}, 10};
+    const char* infoTypes[] = {"int",    "string", "string", "int", "int",    "int",   "string",
+                               "string", "int",    "string", "int", "string", "string"};
+    for (int32 i = 0; i < 13; ++i)
+        info.pins.push_back({i, infoTypes[i], infoRelays[i]});
+    return {plainLayout(u"VL PatchMemory Float", "float"),
+            plainLayout(u"VL PatchMemory Int", "int"),
+            plainLayout(u"VL PatchMemory Bool", "bool"),
+            textLikeLayout(u"VL PatchMemory Text2", "string"),
+            textLikeLayout(u"VL PatchMemory Blob", "blob"),
+            outLayout(u"VL PatchMemory Float Out", "float"),
+            outLayout(u"VL PatchMemory Float Out B2", "float"),
+            outLayout(u"VL PatchMemory Int Out", "int"),
+            outLayout(u"VL PatchMemory Bool Out", "bool"),
+            outLayout(u"VL PatchMemory Text Out", "string"),
+            pairs(u"VL PatchMemory Blob Out",
+                  {{0, 5, "blob"}, {1, 4, "string"}, {2, 6, "string"}, {3, 7, "int"}}),
+            pairs(u"VL PatchMemory List3", {{0, 7, "int"},
+                                            {1, 6, "string"},
+                                            {2, 8, "string"},
+                                            {3, 9, "string"},
+                                            {4, 10, "int"},
+                                            {5, 11, "bool"}}),
+            patchmemory,
+            info};
 }
 
 inline std::unique_ptr<zrhost::ModuleLibrary> loadLibrary() {

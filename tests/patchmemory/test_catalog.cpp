@@ -18,20 +18,19 @@ struct Described {
     const char* name;
     const char* category;
     const char* datatype;
-    bool parameterOut;                   // parameter declared direction="out"
-    bool outVariant;                     // the patch writes the parameter through audio pin 1
-    std::map<int32, const char*> fields; // host-side GUI pins: parameter field ("" = value)
+    bool parameterOut; // parameter declared direction="out"
+    bool outVariant;   // the patch writes the parameter through audio pin 1
+    // Parameter field of host-side GUI pins 0, 1, ... ("" = the value itself).
+    std::vector<std::string> fields;
 };
 
-const std::map<int32, const char*> kPlainFields = {{0, ""},          {1, "ShortName"},
-                                                   {2, "MenuItems"}, {3, "MenuSelection"},
-                                                   {4, "Grab"},      {5, "Normalized"}};
-const std::map<int32, const char*> kTextFields = {
-    {0, ""}, {1, "ShortName"}, {2, "FileExtension"}, {3, "MenuItems"}, {4, "MenuSelection"}};
-const std::map<int32, const char*> kOutFields = {
-    {0, ""}, {1, "ShortName"}, {2, "MenuItems"}, {3, "MenuSelection"}, {4, "Normalized"}};
-const std::map<int32, const char*> kTextOutFields = {
-    {0, ""}, {1, "ShortName"}, {2, "MenuItems"}, {3, "MenuSelection"}};
+const std::vector<std::string> kPlainFields = {"",     "ShortName", "MenuItems", "MenuSelection",
+                                               "Grab", "Normalized"};
+const std::vector<std::string> kTextFields = {"", "ShortName", "FileExtension", "MenuItems",
+                                              "MenuSelection"};
+const std::vector<std::string> kOutFields = {"", "ShortName", "MenuItems", "MenuSelection",
+                                             "Normalized"};
+const std::vector<std::string> kTextOutFields = {"", "ShortName", "MenuItems", "MenuSelection"};
 
 const std::vector<Described> kDescribed = {
     {"VL PatchMemory Bool Out", "PatchMemory Bool Out", "Sub-Controls", "bool", false, true,
@@ -128,13 +127,12 @@ TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsMatchTheTablesAndTheModules) {
             }
             ASSERT_NE(spec, nullptr);
             EXPECT_EQ(attr(pin, "name"), spec->name);
-            EXPECT_EQ(attr(pin, "datatype"), xmlType(spec->type));
-            const auto field = d.fields.find(id);
-            const bool hostSide = field != d.fields.end();
+            EXPECT_EQ(attr(pin, "datatype"), spec->type);
+            const bool hostSide = id < static_cast<int32>(d.fields.size());
             EXPECT_EQ(attr(pin, "direction"),
                       hostSide || spec->name == std::string("Value Out") ? "in" : "out");
             EXPECT_EQ(attr(pin, "parameterId"), hostSide ? "0" : "");
-            EXPECT_EQ(attr(pin, "parameterField"), hostSide ? field->second : "");
+            EXPECT_EQ(attr(pin, "parameterField"), hostSide ? d.fields[id] : "");
         }
         for (const auto& spec : layout->pins)
             EXPECT_TRUE(described.count(spec.id)) << "bound pin " << spec.id << " undescribed";
@@ -153,7 +151,7 @@ TEST_F(PatchMemoryCatalog, OtherIdentifiersAppearWithTheirBoundPins) {
         for (const auto& pin : plugins[id][0].child("GUI").children("Pin"))
             pins.emplace_back(std::stoi(attr(pin, "id")), attr(pin, "datatype"));
         for (const auto& spec : l.pins)
-            expected.emplace_back(spec.id, xmlType(spec.type));
+            expected.emplace_back(spec.id, spec.type);
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(pins, expected);
     }

@@ -11,6 +11,7 @@
 
 using namespace zrhost;
 using namespace pmtest;
+using Bytes = std::vector<uint8_t>;
 
 namespace {
 
@@ -24,60 +25,54 @@ class PatchMemoryGui : public ::testing::Test {
         EXPECT_EQ(m->createResult(), gmpi::ResultOk) << toUtf8(id);
         return m;
     }
-    static gmpi::int32 deliver(GuiModule& m, gmpi::int32 pin, const std::vector<uint8_t>& b) {
-        // An exactly sized heap copy, so that a read past the value is a read past the block.
-        auto copy = std::make_unique<uint8_t[]>(b.size() + (b.empty() ? 1 : 0));
+    // Delivers an exactly sized heap copy: a read past the value is a read past the block.
+    static gmpi::int32 deliver(GuiModule& m, gmpi::int32 pin, const Bytes& b) {
+        auto copy = std::make_unique<uint8_t[]>(b.size() + 1);
         if (!b.empty()) std::memcpy(copy.get(), b.data(), b.size());
         return m.deliver(pin, copy.get(), static_cast<gmpi::int32>(b.size()));
     }
+    static std::vector<gmpi::int32> pinsOf(const std::vector<GuiTransmit>& sent) {
+        std::vector<gmpi::int32> pins;
+        for (const auto& t : sent)
+            pins.push_back(t.pinId);
+        return pins;
+    }
 };
 
-// Each pin on its own, on a fresh module: a new value reaches exactly the listed partners, once,
-// unchanged; the host echoing every transmitted value back sends nothing more; an index that
-// is not listed has no pin.
+// Each pin on a fresh module: a new value reaches exactly the listed partners, once, unchanged.
+// Echoing the transmitted values back passes them on only to partners that do not hold them
+// yet (the legacy float "Value Out" follows "PM Value In" so); a second echo sends nothing.
+// An unlisted index has no pin.
 TEST_F(PatchMemoryGui, EveryPinRelaysToItsPartnersOnlyAndEchoesStop) {
     for (const Layout& layout : allLayouts()) {
-        const gmpi::int32 top = layout.pins.size() + 2;
-        for (gmpi::int32 id = 0; id <= top; ++id) {
+        for (gmpi::int32 id = 0; id <= static_cast<gmpi::int32>(layout.pins.size()) + 2; ++id) {
             SCOPED_TRACE(toUtf8(layout.id) + " pin " + std::to_string(id));
-            if (layout.special.count(id)) continue;
+            if (id == layout.special) continue;
             auto m = make(layout.id);
             const PinSpec* spec = layout.pin(id);
-            const auto value = sampleBytes(spec ? spec->type : Type::Int, id);
+            const Bytes value = sampleBytes(spec ? spec->type : "int", id);
+            EXPECT_EQ(deliver(*m, id, value), spec ? gmpi::ResultOk : gmpi::ResultFail);
             if (!spec) {
-                EXPECT_EQ(deliver(*m, id, value), gmpi::ResultFail);
                 EXPECT_TRUE(m->transmits().empty());
                 continue;
             }
-            EXPECT_EQ(deliver(*m, id, value), gmpi::ResultOk);
-            const auto sent = m->transmits();
-            ASSERT_EQ(sent.size(), spec->relaysTo.size());
-            for (std::size_t i = 0; i < sent.size(); ++i) {
-                EXPECT_EQ(sent[i].pinId, spec->relaysTo[i]);
-                EXPECT_EQ(sent[i].bytes, value);
-                EXPECT_EQ(sent[i].voice, 0);
-            }
-            // Echo: a relayed pin passes the value on only to partners that do not hold it yet
-            // (the legacy float "Value Out" follows "PM Value In" this way); a second echo
-            // round, and the source value again, send nothing.
+            auto sent = m->transmits();
+            EXPECT_EQ(pinsOf(sent), spec->relaysTo);
             std::vector<gmpi::int32> onward;
-            for (const auto& t : sent)
+            for (const auto& t : sent) {
+                EXPECT_EQ(t.bytes, value);
+                EXPECT_EQ(t.voice, 0);
                 for (gmpi::int32 x : layout.pin(t.pinId)->relaysTo)
                     if (x != id && !std::count(spec->relaysTo.begin(), spec->relaysTo.end(), x))
                         onward.push_back(x);
-            auto echo = sent;
-            for (int round = 0; round < 2; ++round) {
-                m->clearRecord();
-                for (const auto& t : echo)
-                    deliver(*m, t.pinId, t.bytes);
-                echo = m->transmits();
-                std::vector<gmpi::int32> pins;
-                for (const auto& t : echo)
-                    pins.push_back(t.pinId);
-                EXPECT_EQ(pins, round == 0 ? onward : std::vector<gmpi::int32>{});
             }
-            deliver(*m, id, value);
-            EXPECT_TRUE(m->transmits().empty());
+            for (const auto& expected : {onward, std::vector<gmpi::int32>{}}) {
+                m->clearRecord();
+                for (const auto& t : sent)
+                    deliver(*m, t.pinId, t.bytes);
+                sent = m->transmits();
+                EXPECT_EQ(pinsOf(sent), expected);
+            }
         }
     }
 }
@@ -91,20 +86,17 @@ TEST_F(PatchMemoryGui, NanIsRelayedEveryTimeBothWays) {
         plain->deliverFloat(7, nan); // and back
         out->deliverFloat(0, nan);
     }
-    ASSERT_EQ(plain->floatsSent(7).size(), 3u);
-    ASSERT_EQ(plain->floatsSent(0).size(), 3u);
+    EXPECT_EQ(pinsOf(plain->transmits()), (std::vector<gmpi::int32>{7, 0, 7, 0, 7, 0}));
     EXPECT_TRUE(std::isnan(plain->floatsSent(7)[2]) && std::isnan(plain->floatsSent(0)[2]));
     // "Value" and the legacy "Value Out" both follow every NaN.
-    EXPECT_EQ(out->floatsSent(6).size(), 3u);
-    EXPECT_EQ(out->floatsSent(7).size(), 3u);
+    EXPECT_EQ(pinsOf(out->transmits()), (std::vector<gmpi::int32>{6, 7, 6, 7, 6, 7}));
 }
 
 TEST_F(PatchMemoryGui, ValuesOfWrongSizeAreTakenOnlyAsFarAsTheyGo) {
     auto plain = make(u"VL PatchMemory Float");
-    deliver(*plain, 0, {0, 0, 0x80}); // 3 bytes: no float
-    deliver(*plain, 4, {});           // empty bool
-    plain->deliver(2, nullptr, -4);   // negative text size
-    EXPECT_TRUE(plain->transmits().empty());
+    deliver(*plain, 0, {0, 0, 0x80});          // 3 bytes: no float
+    deliver(*plain, 4, {});                    // empty bool
+    plain->deliver(2, nullptr, -4);            // negative text size
     deliver(*plain, 3, {7, 0, 0, 0, 9, 9, 9}); // 7 bytes: not an int
     EXPECT_TRUE(plain->transmits().empty());
 
@@ -118,36 +110,33 @@ TEST_F(PatchMemoryGui, ValuesOfWrongSizeAreTakenOnlyAsFarAsTheyGo) {
     blob->deliver(0, nullptr, -8);   // nothing
     const auto sent = blob->transmitsOn(5);
     ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[1].bytes, (std::vector<uint8_t>{1, 2, 3, 0}));
+    EXPECT_EQ(sent[1].bytes, (Bytes{1, 2, 3, 0}));
     EXPECT_TRUE(sent[2].bytes.empty());
 }
 
-TEST_F(PatchMemoryGui, PatchInfoOffersTheChannelMenuOnce) {
+// Start-up offers the channel menu once. A positive command becomes one pulse on pin 4 and both
+// pins return to 0 in the same call; zero and negative values are only passed on; timer ticks
+// add nothing.
+TEST_F(PatchMemoryGui, PatchInfoMenuAndCommandPulse) {
     auto m = make(u"VL Patch Info");
-    EXPECT_EQ(m->initialize(), gmpi::ResultOk);
-    std::u16string expected = u"All=-1";
+    m->initialize();
+    m->initialize();
+    std::u16string menu = u"All=-1";
     for (int channel = 1; channel <= 16; ++channel)
-        expected += u"," + toUtf16(std::to_string(channel));
-    ASSERT_EQ(expected.size(), 45u);
-    EXPECT_EQ(m->textsSent(9), std::vector<std::u16string>{expected});
-    m->initialize();
+        menu += u"," + toUtf16(std::to_string(channel));
+    EXPECT_EQ(menu.size(), 45u);
+    EXPECT_EQ(m->textsSent(9), std::vector<std::u16string>{menu});
     EXPECT_EQ(m->transmits().size(), 1u);
-}
 
-// A positive command becomes one pulse on pin 4, and both pins return to 0 in the same call;
-// zero and negative values are only passed on. Timer ticks add nothing.
-TEST_F(PatchMemoryGui, PatchInfoCommandPulse) {
-    auto m = make(u"VL Patch Info");
-    m->initialize();
-    m->clearRecord();
+    using S = std::vector<std::pair<gmpi::int32, gmpi::int32>>;
     auto sequence = [&] {
-        std::vector<std::pair<gmpi::int32, gmpi::int32>> s;
+        S s;
         for (const auto& t : m->transmits())
             s.emplace_back(t.pinId, t.asInt());
         m->clearRecord();
         return s;
     };
-    using S = std::vector<std::pair<gmpi::int32, gmpi::int32>>;
+    sequence();
     m->deliverInt(10, 3);
     EXPECT_EQ(sequence(), (S{{4, 3}, {10, 0}, {4, 0}}));
     m->deliverInt(10, 0); // the host echoes the reset: nothing left to do
@@ -156,9 +145,8 @@ TEST_F(PatchMemoryGui, PatchInfoCommandPulse) {
     lib->advanceTimer(500);
     EXPECT_EQ(sequence(), S{});
     m->deliverInt(10, -2);
-    EXPECT_EQ(sequence(), (S{{4, -2}}));
     m->deliverInt(10, 0);
-    EXPECT_EQ(sequence(), (S{{4, 0}}));
+    EXPECT_EQ(sequence(), (S{{4, -2}, {4, 0}}));
     m->deliverInt(10, 1);
     m->deliverInt(10, 1);
     EXPECT_EQ(sequence(), (S{{4, 1}, {10, 0}, {4, 0}, {4, 1}, {10, 0}, {4, 0}}));
