@@ -3,6 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace zrhost {
 
 // One object offering both host interfaces; queryInterface hands out the matching base.
@@ -208,8 +218,46 @@ gmpi::int32 GuiModule::arrange(gmpi::int32 r0, gmpi::int32 r1, gmpi::int32 r2, g
 
 gmpi::int32 GuiModule::paint(gmpi::int32 width, gmpi::int32 height, std::uint32_t clear) {
 #ifdef _WIN32
-    (void)width, (void)height, (void)clear;
-    return gmpi::ResultNoSupport;
+    // The module gets a memory device context with a 32-bit top-down DIB section selected, so
+    // the system's GDI draws into memory this wrapper can read; afterwards the pixels are
+    // copied out as COLORREFs (0x00BBGGRR) so that pixel() answers as on other systems.
+    if (!graphics_) return gmpi::ResultNoSupport;
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), clear);
+    surface_ = MpSoftSurface{width, height, width, pixels_.data()};
+    // DIB pixels are 0x00RRGGBB; a COLORREF swaps red and blue.
+    const auto swapRedBlue = [](std::uint32_t c) {
+        return (c & 0xFF00FF00u) | ((c & 0x000000FFu) << 16) | ((c >> 16) & 0x000000FFu);
+    };
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return gmpi::ResultFail;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = std::max(width, 1); // a DIB needs at least one pixel
+    info.bmiHeader.biHeight = -std::max(height, 1);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) {
+        DeleteDC(dc);
+        return gmpi::ResultFail;
+    }
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    auto* dib = static_cast<std::uint32_t*>(bits);
+    const std::size_t count = pixels_.size();
+    for (std::size_t i = 0; i < count; ++i)
+        dib[i] = swapRedBlue(pixels_[i]);
+    const gmpi::int32 result = graphics_->paint(dc);
+    GdiFlush();
+    for (std::size_t i = 0; i < count; ++i)
+        pixels_[i] = swapRedBlue(dib[i]);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return result;
 #else
     if (!graphics_) return gmpi::ResultNoSupport;
     width = std::max(width, 0);
