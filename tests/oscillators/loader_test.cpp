@@ -1,0 +1,333 @@
+// The table loader: which file fills which slot, what a bad file or name does, and what the
+// status pins report.
+#include "osc_rig.h"
+
+namespace osctest {
+namespace {
+
+namespace fs = std::filesystem;
+using zrhost::AudioModule;
+using zrhost::EventList;
+
+// A loader module of its own, for tests that watch its pins and calls block by block.
+class Loader {
+  public:
+    Loader(Rig& rig, const fs::path& folder)
+        : rig_(rig), module_(rig.library(), u"INIT Osc ZRPM", rig.context()) {
+        rig.context().setFileFolder(zrhost::toUtf16(folder.string()));
+        module_.attachOwnBuffer(11);
+        module_.open();
+    }
+    AudioModule& module() { return module_; }
+    // Runs one block with the given events; graph start is added to the first.
+    void run(const std::function<void(EventList&)>& add) {
+        EventList ev;
+        if (first_) ev.addGraphStart(0);
+        first_ = false;
+        add(ev);
+        module_.processBlock(ev);
+    }
+    void configure(std::u16string file, int sineType, int sineNumber, int sawType = 0,
+                   int sawNumber = 1, int triType = 0, int triNumber = 1) {
+        run([&](EventList& ev) {
+            ev.addText(0, File, file)
+                .addInt(0, SineType, sineType)
+                .addInt(0, SineNumber, sineNumber)
+                .addInt(0, SawType, sawType)
+                .addInt(0, SawNumber, sawNumber)
+                .addInt(0, TriType, triType)
+                .addInt(0, TriNumber, triNumber);
+        });
+    }
+    float status(int pin) const {
+        const auto sent = module_.floatsSent(pin);
+        return sent.empty() ? -1.0f : sent.back();
+    }
+    std::vector<float> sent(int pin) const {
+        auto v = module_.floatsSent(pin);
+        // Drop the initial value every output sends at graph start.
+        if (!v.empty() && module_.valuesSent(pin).front().block == 0 && v.front() == 0.0f)
+            v.erase(v.begin());
+        return v;
+    }
+    Rig& rig() { return rig_; }
+
+  private:
+    Rig& rig_;
+    AudioModule module_;
+    bool first_ = true;
+};
+
+// Zone values that identify a file: `tag` + zone / 100.
+std::vector<float> taggedTable(float tag, float format = 2.0f) {
+    return tableOf([tag](int z, int) { return tag + static_cast<float>(z) / 100.0f; }, format);
+}
+
+bool slotHolds(std::span<const float> slot, const std::vector<float>& entries) {
+    if (slot.size() < entries.size()) return false;
+    return std::equal(entries.begin(), entries.end(), slot.begin());
+}
+
+TEST(TableLoader, FillsEachSlotFromTheFileItsTypeAndNumberName) {
+    Rig rig;
+    const fs::path dir = scratch("loader-names");
+    const auto saw5 = taggedTable(25.0f), tri3 = taggedTable(13.0f), sqr7 = taggedTable(37.0f);
+    writeRaw(dir / "osc-saw-5.zrw", saw5);
+    writeRaw(dir / "osc-tri-3.zrw", tri3);
+    writeRaw(dir / "osc-sqr-7.zrw", sqr7);
+
+    Loader loader(rig, dir);
+    // The sine slot may hold any wave: type 2 number 5 names osc-saw-5.zrw.
+    loader.configure(u"base.zrw", 2, 5, 3, 7, 1, 3);
+    EXPECT_EQ(loader.status(SineStatus), kLoaded);
+    EXPECT_EQ(loader.status(SawStatus), kLoaded);
+    EXPECT_EQ(loader.status(TriStatus), kLoaded);
+    EXPECT_TRUE(slotHolds(rig.slot(wt::SineSlot), saw5));
+    EXPECT_TRUE(slotHolds(rig.slot(wt::SawSlot), sqr7));
+    EXPECT_TRUE(slotHolds(rig.slot(wt::TriSlot), tri3));
+    // The three slots are the size every oscillator asks for.
+    EXPECT_EQ(rig.slot(wt::SineSlot).size(), 127256u);
+}
+
+TEST(TableLoader, AcceptsTheExtensionInAnyCaseAndNegativeNumbers) {
+    Rig rig;
+    const fs::path dir = scratch("loader-case");
+    const auto sine = taggedTable(1.0f), free = taggedTable(4.0f);
+    writeRaw(dir / "osc-sine--1.zrw", sine);
+    writeRaw(dir / "osc-free-12.zrw", free);
+    for (std::u16string name : {u"BASE.ZRW", u"base.zRw", u"ab_c.Zrw"}) {
+        rig.slotForWriting(wt::SineSlot)[wt::kZoneStart] = -5.0f;
+        Loader loader(rig, dir);
+        loader.configure(name, 0, -1, 4, 12);
+        EXPECT_EQ(loader.status(SineStatus), kLoaded) << zrhost::toUtf8(name);
+        EXPECT_TRUE(slotHolds(rig.slot(wt::SineSlot), sine));
+        EXPECT_TRUE(slotHolds(rig.slot(wt::SawSlot), free));
+    }
+    // The dot is not optional and other extensions are refused.
+    for (std::u16string name : {u"basezzrw", u"base.zrx", u"base.zrw "}) {
+        Loader loader(rig, dir);
+        loader.configure(name, 0, -1);
+        EXPECT_EQ(loader.status(SineStatus), kNotLoaded) << zrhost::toUtf8(name);
+    }
+}
+
+TEST(TableLoader, ReloadsOnlyTheSlotWhoseTypeOrNumberChanged) {
+    Rig rig;
+    const fs::path dir = scratch("loader-reload");
+    writeRaw(dir / "osc-sine-1.zrw", taggedTable(1.0f));
+    writeRaw(dir / "osc-saw-1.zrw", taggedTable(2.0f));
+    writeRaw(dir / "osc-saw-2.zrw", taggedTable(3.0f));
+    writeRaw(dir / "osc-tri-1.zrw", taggedTable(4.0f));
+    Loader loader(rig, dir);
+    loader.configure(u"base.zrw", 0, 1, 2, 1, 1, 1);
+    // First load of a valid file: 0.000001 (the pin held 0), then 1.0, then 1.0 again.
+    EXPECT_EQ(loader.sent(SineStatus), (std::vector<float>{kNotLoaded, kLoaded, kLoaded}));
+    const auto sineBefore = loader.module().floatsSent(SineStatus).size();
+    const auto triBefore = loader.module().floatsSent(TriStatus).size();
+
+    loader.run([](EventList& ev) { ev.addInt(5, SawNumber, 2); });
+    EXPECT_TRUE(slotHolds(rig.slot(wt::SawSlot), taggedTable(3.0f)));
+    EXPECT_TRUE(slotHolds(rig.slot(wt::SineSlot), taggedTable(1.0f)));
+    EXPECT_EQ(loader.module().floatsSent(SineStatus).size(), sineBefore);
+    EXPECT_EQ(loader.module().floatsSent(TriStatus).size(), triBefore);
+    // A reload of a valid file over a valid one sends the status three times.
+    const auto saw = loader.sent(SawStatus);
+    ASSERT_GE(saw.size(), 6u);
+    EXPECT_EQ(std::vector<float>(saw.end() - 3, saw.end()),
+              (std::vector<float>{kNotLoaded, kLoaded, kLoaded}));
+
+    // A new File alone reloads nothing, even when it names another folder.
+    loader.module().clearCalls();
+    loader.run([](EventList& ev) { ev.addText(0, File, u"/nowhere/else.zrw"); });
+    EXPECT_TRUE(loader.module().callsOf(zrhost::AudioCallKind::GetFullPath).empty());
+    EXPECT_TRUE(loader.module().callsOf(zrhost::AudioCallKind::SetPinValue).empty());
+    // The next reload takes the new File: that folder has no tables, so the slot keeps what
+    // it had and says so.
+    loader.run([](EventList& ev) { ev.addInt(0, SawNumber, 1); });
+    EXPECT_EQ(loader.status(SawStatus), kNotLoaded);
+    EXPECT_TRUE(slotHolds(rig.slot(wt::SawSlot), taggedTable(3.0f)));
+}
+
+TEST(TableLoader, HeaderFormatMustTruncateToTwo) {
+    Rig rig;
+    const fs::path dir = scratch("loader-format");
+    const struct {
+        float format;
+        bool accepted;
+    } cases[] = {{2.0f, true},   {2.5f, true},           {2.999f, true},
+                 {1.99f, false}, {3.0f, false},          {-2.0f, false},
+                 {0.0f, false},  {std::nanf(""), false}, {1e30f, false}};
+    int number = 0;
+    for (const auto& c : cases) {
+        ++number;
+        writeRaw(dir / ("osc-tri-" + std::to_string(number) + ".zrw"),
+                 taggedTable(static_cast<float>(number), c.format));
+    }
+    const auto before = taggedTable(99.0f);
+    number = 0;
+    for (const auto& c : cases) {
+        ++number;
+        float* slot = rig.slotForWriting(wt::TriSlot);
+        std::copy(before.begin(), before.end(), slot);
+        Loader loader(rig, dir);
+        loader.configure(u"base.zrw", 0, 0, 0, 0, 1, number);
+        EXPECT_EQ(loader.status(TriStatus), c.accepted ? kLoaded : kNotLoaded) << c.format;
+        const auto expected =
+            c.accepted ? taggedTable(static_cast<float>(number), c.format) : before;
+        EXPECT_TRUE(std::equal(expected.begin() + wt::kZoneStart, expected.end(),
+                               rig.slot(wt::TriSlot).begin() + wt::kZoneStart))
+            << c.format;
+    }
+}
+
+TEST(TableLoader, ShortAndLongFilesFillOnlyTheSlot) {
+    Rig rig;
+    const fs::path dir = scratch("loader-length");
+    float* slot = rig.slotForWriting(wt::SineSlot);
+    for (int i = 0; i < wt::kSlotEntries; ++i)
+        slot[i] = -7.0f;
+
+    // A valid header followed by 1000 values: the rest of the slot keeps its contents.
+    std::vector<float> shortFile(1000, 0.5f);
+    shortFile[3] = 2.0f;
+    writeRaw(dir / "osc-sine-1.zrw", shortFile);
+    // An odd byte count: the last partial value is not taken for a whole one past the file.
+    {
+        std::ofstream out(dir / "osc-sine-3.zrw", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(shortFile.data()), 4 * 10 + 2);
+    }
+    // Too short for a header: refused, even right after a valid header was read.
+    std::vector<float> tiny = {0.0f, 0.0f, 0.0f};
+    writeRaw(dir / "osc-sine-4.zrw", tiny);
+    // Longer than a file can be: the extra values never reach the spare entries.
+    std::vector<float> longFile = taggedTable(6.0f);
+    longFile.resize(wt::kFileEntries + 500, 123.0f);
+    writeRaw(dir / "osc-sine-5.zrw", longFile);
+
+    Loader loader(rig, dir);
+    loader.configure(u"base.zrw", 0, 1);
+    EXPECT_EQ(loader.status(SineStatus), kLoaded);
+    auto s = rig.slot(wt::SineSlot);
+    EXPECT_TRUE(std::equal(shortFile.begin(), shortFile.end(), s.begin()));
+    EXPECT_EQ(s[1000], -7.0f);
+    EXPECT_EQ(s[wt::kSlotEntries - 1], -7.0f);
+
+    loader.run([](EventList& ev) { ev.addInt(0, SineNumber, 3); });
+    EXPECT_EQ(loader.status(SineStatus), kLoaded);
+    EXPECT_EQ(s[9], 0.5f);
+    EXPECT_EQ(s[11], 0.5f); // left from the first load
+    EXPECT_EQ(s[1000], -7.0f);
+
+    loader.run([](EventList& ev) { ev.addInt(0, SineNumber, 4); });
+    EXPECT_EQ(loader.status(SineStatus), kNotLoaded);
+    EXPECT_EQ(s[0], 0.5f);
+
+    loader.run([](EventList& ev) { ev.addInt(0, SineNumber, 5); });
+    EXPECT_EQ(loader.status(SineStatus), kLoaded);
+    EXPECT_TRUE(std::equal(longFile.begin(), longFile.begin() + wt::kFileEntries, s.begin()));
+    for (int i = wt::kFileEntries; i < wt::kSlotEntries; ++i)
+        EXPECT_EQ(s[i], -7.0f) << i;
+}
+
+TEST(TableLoader, NamesThatNameNoFileLoadNothing) {
+    Rig rig;
+    const fs::path dir = scratch("loader-bad-names");
+    const auto good = taggedTable(5.0f);
+    writeRaw(dir / "osc-sine-1.zrw", good);
+    // Files a careless cut or a bad type could reach.
+    writeRaw(dir / "osc--1.zrw", good);
+    writeRaw(dir / "a.zrw", good);
+
+    struct Case {
+        std::u16string file;
+        int type;
+        std::u16string folder;
+    };
+    const std::u16string folder = zrhost::toUtf16(dir.string());
+    const Case cases[] = {
+        {u"", 0, folder},                             // empty File
+        {u"base.zrw", 5, folder},                     // type past 4
+        {u"base.zrw", -1, folder},                    // negative type
+        {u"base.zrw", 0x7fffffff, folder},            // huge type
+        {u"a.zrw", 0, u""},                           // resolves to 5 characters
+        {u"abcd.zrw", 0, u""},                        // 8 characters: no separator
+        {u"missing/base.zrw", 0, folder},             // folder does not exist
+        {std::u16string(u"ba\0e.zrw", 8), 0, folder}, // NUL inside the name
+        {u"base.zrw", 1, folder},                     // osc-tri-1.zrw does not exist
+    };
+    for (const auto& c : cases) {
+        rig.context().setFileFolder(c.folder);
+        float* slot = rig.slotForWriting(wt::SineSlot);
+        std::fill(slot, slot + wt::kSlotEntries, -3.0f);
+        AudioModule loader(rig.library(), u"INIT Osc ZRPM", rig.context());
+        loader.attachOwnBuffer(11);
+        loader.open();
+        EventList ev;
+        ev.addGraphStart(0)
+            .addText(0, File, c.file)
+            .addInt(0, SineType, c.type)
+            .addInt(0, SineNumber, 1);
+        loader.processBlock(ev);
+        // Graph start sends 0; the load sends 0.000001 and repeats it.
+        EXPECT_EQ(loader.floatsSent(SineStatus), (std::vector<float>{0.0f, kNotLoaded, kNotLoaded}))
+            << zrhost::toUtf8(c.file) << " type " << c.type;
+        for (int i = 0; i < wt::kSlotEntries; i += 997)
+            ASSERT_EQ(rig.slot(wt::SineSlot)[i], -3.0f) << zrhost::toUtf8(c.file);
+    }
+}
+
+TEST(TableLoader, PathsThatDoNotFitAreRefusedNotCut) {
+    Rig rig;
+    // Nest folders until "<folder>/base.zrw" is 259 characters: the resolved name fits the
+    // 260-character buffer, but the slot's file name is 7 characters longer.
+    fs::path dir = scratch("loader-long");
+    const auto lengthOf = [](const fs::path& p) { return p.string().size(); };
+    while (lengthOf(dir / "base.zrw") + 60 < 259)
+        dir /= std::string(50, 'd');
+    dir /= std::string(259 - lengthOf(dir / "base.zrw") - 1, 'e');
+    ASSERT_EQ(lengthOf(dir / "base.zrw"), 259u);
+    fs::create_directories(dir);
+    const auto table = taggedTable(8.0f);
+    writeRaw(dir / "osc-sine-1.zrw", table);
+    // What a silent cut of that name to 259 characters would open instead.
+    const std::string full = (dir / "osc-sine-1.zrw").string();
+    writeRaw(full.substr(0, 259), table);
+
+    Loader loader(rig, dir);
+    loader.configure(u"base.zrw", 0, 1);
+    EXPECT_EQ(loader.status(SineStatus), kNotLoaded);
+
+    // One level up, where the whole name fits, the same file loads.
+    const fs::path shorter = dir.parent_path();
+    writeRaw(shorter / "osc-sine-1.zrw", table);
+    Loader near(rig, shorter);
+    near.configure(u"base.zrw", 0, 1);
+    EXPECT_EQ(near.status(SineStatus), kLoaded);
+
+    // A File name that makes the resolved path longer than 260 characters.
+    Loader tooLong(rig, dir);
+    tooLong.configure(u"longer-name.zrw", 0, 1);
+    EXPECT_EQ(tooLong.status(SineStatus), kNotLoaded);
+}
+
+TEST(TableLoader, NeverSetsABlockRoutineOrWritesItsSpareOutput) {
+    Rig rig;
+    const fs::path dir = scratch("loader-spare");
+    writeRaw(dir / "osc-sine-1.zrw", taggedTable(1.0f));
+    Loader loader(rig, dir);
+    auto spare = loader.module().buffer(11);
+    std::fill(spare.begin(), spare.end(), 0.25f);
+    loader.configure(u"base.zrw", 0, 1);
+    loader.run([](EventList&) {});
+    for (float v : loader.module().buffer(11))
+        EXPECT_EQ(v, 0.25f);
+    // The slots were asked for by name, without a sample rate, at their full size.
+    const auto calls = loader.module().callsOf(zrhost::AudioCallKind::AllocateSharedMemory);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].text, u"QORV_OSC-ZRPM-sine");
+    EXPECT_EQ(calls[1].text, u"QORV_OSC-ZRPM-saw");
+    EXPECT_EQ(calls[2].text, u"QORV_OSC-ZRPM-tri");
+}
+
+} // namespace
+} // namespace osctest
