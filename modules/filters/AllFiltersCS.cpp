@@ -845,7 +845,9 @@ void AllFiltersCS::subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFr
     const float* res = resonanceIn.getBuffer() + bufferOffset;
     const float* blend = blendIn.getBuffer() + bufferOffset;
     float* out = outputOut.getBuffer() + bufferOffset;
-    AllFiltersCore& c = core_;
+    // A local copy lets the compiler keep the filter state in registers: the output buffer
+    // cannot alias it.
+    AllFiltersCore c = core_;
     for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
         const bool changed = Mode::kComparesResonance
                                  ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
@@ -853,6 +855,7 @@ void AllFiltersCS::subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFr
         if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
         out[i] = Mode::tick(c, in[i], blend[i]);
     }
+    core_ = c;
 }
 
 namespace {
