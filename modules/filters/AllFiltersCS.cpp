@@ -265,7 +265,7 @@ struct LadderPlain {
     static void update(AllFiltersCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.pitch = clampf(pitch, 0.0f, 0.99f);
-        c.k = lookup(c.tables.ok0, c.pitch);
+        c.k = lookup(c.tables().ok0, c.pitch);
         c.g = (c.k + 1.0f) * 0.5f;
     }
     static float tick(AllFiltersCore& c, float in, float) {
@@ -282,9 +282,9 @@ struct LadderCleanResonant {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 0.99f);
-        c.k = lookup(c.tables.ok0, c.pitch);
+        c.k = lookup(c.tables().ok0, c.pitch);
         c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables.os0, c.pitch);
+        c.r = lookup(c.tables().os0, c.pitch);
         if constexpr (Mode == 2)
             c.fb = res * c.r * 0.9f;
         else
@@ -315,9 +315,9 @@ struct LadderResonant4 {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 0.99f);
-        c.k = lookup(c.tables.ok0, c.pitch);
+        c.k = lookup(c.tables().ok0, c.pitch);
         c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables.osloo1, c.pitch);
+        c.r = lookup(c.tables().osloo1, c.pitch);
         c.fb = res * 0.171f * c.r;
         c.resPlusOne = res + 1.0f;
     }
@@ -336,9 +336,9 @@ struct OversampledLadder4 {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
-        c.k = lookup(c.tables.ok0x2, c.pitch);
+        c.k = lookup(c.tables().ok0x2, c.pitch);
         c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables.oslo, c.pitch);
+        c.r = lookup(c.tables().oslo, c.pitch);
         if constexpr (Mode == 5) {
             c.resScaled = res * 0.935f;
             c.fb = c.resScaled * c.r;
@@ -349,7 +349,7 @@ struct OversampledLadder4 {
     static float tick(AllFiltersCore& c, float in, float) {
         return oversample(c, in, [&c](float u) {
             float x = c.decA.process(u) - c.fb * c.lp[3];
-            if constexpr (Mode == 5) x = tanhShape(c.tables.tanhT, x);
+            if constexpr (Mode == 5) x = tanhShape(c.tables().tanhT, x);
             float y4 = lowPass<4>(c.lpPrev, c.lp, x, c.k, c.g);
             if constexpr (Mode == 6) {
                 y4 = y4 - y4 * y4 * y4 * c.cachedRes * 0.16666667f;
@@ -369,9 +369,9 @@ struct OversampledLadder3 {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 1.039f);
-        c.k = lookup(c.tables.ok18x2, c.pitch);
+        c.k = lookup(c.tables().ok18x2, c.pitch);
         c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables.or18x2, c.pitch);
+        c.r = lookup(c.tables().or18x2, c.pitch);
         if constexpr (Mode == 7) {
             c.fb = res * 0.171f * c.r;
             c.inputGain = res * 6.65f + 1.0f;
@@ -387,10 +387,10 @@ struct OversampledLadder3 {
         const float out = oversample(c, s, [&c](float u) {
             float x = c.decA.process(u) / c.resPlusOne - c.fb * c.lp[2];
             if constexpr (Mode == 7) {
-                x = tanhShape(c.tables.tanhT, x);
+                x = tanhShape(c.tables().tanhT, x);
             } else {
                 const float h = clampf(x, -1.0f, 1.0f);
-                const float th = lerpAt(c.tables.tanhT, (h + 1.0f) * 10000.0f);
+                const float th = lerpAt(c.tables().tanhT, (h + 1.0f) * 10000.0f);
                 x = std::fabs(h) * (th - x) + x;
             }
             return c.decB.process(lowPass<3>(c.lpPrev, c.lp, x, c.k, c.g));
@@ -409,15 +409,15 @@ struct Ladder3 {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 1.039f);
-        c.k = lookup(c.tables.ok18, c.pitch);
+        c.k = lookup(c.tables().ok18, c.pitch);
         c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables.or18, c.pitch);
+        c.r = lookup(c.tables().or18, c.pitch);
         c.fb = res * 0.171f * c.r;
         c.inputGain = res * 6.65f + 1.0f;
         c.resPlusOne = res + 1.0f;
         c.outScale = 1.0f - res * 0.5f;
         if constexpr (HighPassStages > 0) {
-            c.kh = lookup(c.tables.ohp, c.pitch);
+            c.kh = lookup(c.tables().ohp, c.pitch);
             c.gh = (c.kh + 1.0f) * 0.5f;
         }
     }
@@ -439,7 +439,7 @@ struct HighPass4 {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 1.039f);
-        c.kh = lookup(c.tables.ohp, c.pitch);
+        c.kh = lookup(c.tables().ohp, c.pitch);
         c.gh = (c.kh + 1.0f) * 0.5f;
     }
     static float tick(AllFiltersCore& c, float in, float) {
@@ -469,13 +469,13 @@ struct SvPair {
         c.cachedRes = res;
         c.t = levelDamping(c.lastOut);
         c.pitch = clampf(pitch, 0.0f, 1.0f);
-        const float f = lookup(c.tables.svVolt, c.pitch);
+        const float f = lookup(c.tables().svVolt, c.pitch);
         const float u = res * 0.98f * (1.0f - c.t);
         const float v = u - u * u;
         c.q1 = 1.0f - u;
         c.q2 = 1.0f - v;
-        c.f1 = std::fmin(f, svResAt(c.tables.svRes, u));
-        c.f2 = std::fmin(f, svResAt(c.tables.svRes, v));
+        c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
+        c.f2 = std::fmin(f, svResAt(c.tables().svRes, v));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         svTick(c.sv1, in, c.f1, c.q1);
@@ -503,10 +503,10 @@ struct SvNotch {
         c.cachedRes = res;
         c.t = levelDamping(c.lastOut);
         c.pitch = clampf(pitch, 0.0f, 1.0f);
-        const float f = lookup(c.tables.svVolt, c.pitch);
+        const float f = lookup(c.tables().svVolt, c.pitch);
         const float u = (res * 0.13f + 0.82f) * (1.0f - c.t);
         c.q1 = c.q2 = 1.0f - u;
-        c.f1 = c.f2 = std::fmin(f, svResAt(c.tables.svRes, u));
+        c.f1 = c.f2 = std::fmin(f, svResAt(c.tables().svRes, u));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         const float out = svNotchPair(c, in, blend);
@@ -523,10 +523,10 @@ struct SvSingle {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 0.9f);
-        const float f = lookup(c.tables.svVolt, c.pitch);
+        const float f = lookup(c.tables().svVolt, c.pitch);
         const float u = res * 0.88f;
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, svResAt(c.tables.svRes, u));
+        c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
     }
     static float tick(AllFiltersCore& c, float in, float) {
         svTick(c.sv1, in, c.f1, c.q1);
@@ -541,18 +541,18 @@ struct SvPairLoud {
     static constexpr bool kComparesResonance = true;
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         if (res != c.cachedRes) {
-            c.gainA = instanceLerp(c.gainTableA, res * 20.0f, 20.0f);
-            c.gainB = instanceLerp(c.gainTableB, res * 20.0f, 20.0f);
+            c.gainA = instanceLerp(c.constants->gainTableA, res * 20.0f, 20.0f);
+            c.gainB = instanceLerp(c.constants->gainTableB, res * 20.0f, 20.0f);
         }
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = levelDamping(c.lastOut);
         c.pitch = clampf(pitch, 0.0f, 1.0f);
-        const float f = lookup(c.tables.svVolt, c.pitch);
+        const float f = lookup(c.tables().svVolt, c.pitch);
         const float u = res * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, svResAt(c.tables.svRes, u));
-        c.f2 = std::fmin(f, c.tables.svRes[0]);
+        c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
+        c.f2 = std::fmin(f, c.tables().svRes[0]);
         c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
@@ -571,7 +571,7 @@ struct SvNotchOpen {
     static void update(AllFiltersCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.pitch = clampf(pitch, 0.0f, 0.93f);
-        c.f1 = c.f2 = lookup(c.tables.svVolt, c.pitch);
+        c.f1 = c.f2 = lookup(c.tables().svVolt, c.pitch);
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
@@ -591,23 +591,26 @@ struct OversampledBlend {
     static constexpr float kTopPitch = 1.0549f;
 
     static void update(AllFiltersCore& c, float pitch, float res, float blend) {
-        if (res != c.cachedRes) c.gainG = instanceLerp(c.gainTableG, res * 10.0f, 10.0f);
+        if (res != c.cachedRes) c.gainG = instanceLerp(c.constants->gainTableG, res * 10.0f, 10.0f);
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampf(pitch, 0.0f, 1.054f);
         const float x = c.pitch * 10.0f;
         const int n = static_cast<int>(x);
         const float phi = x - static_cast<float>(n);
-        const float o1 = c.pitchOffset1[n] + (c.pitchOffset1[n + 1] - c.pitchOffset1[n]) * phi;
-        const float o2 = c.pitchOffset2[n] + (c.pitchOffset2[n + 1] - c.pitchOffset2[n]) * phi;
+        const float o1 = c.constants->pitchOffset1[n] +
+                         (c.constants->pitchOffset1[n + 1] - c.constants->pitchOffset1[n]) * phi;
+        const float o2 = c.constants->pitchOffset2[n] +
+                         (c.constants->pitchOffset2[n + 1] - c.constants->pitchOffset2[n]) * phi;
         // Blend is unbounded, so the effective pitch is also held below the tables' top.
         c.effectivePitch = clampf(c.pitch + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
-        c.k = lookup(c.tables.ok0x2, c.effectivePitch);
+        c.k = lookup(c.tables().ok0x2, c.effectivePitch);
         c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables.oslo1, c.effectivePitch);
-        const float rs = c.resScale[n] + (c.resScale[n + 1] - c.resScale[n]) * phi;
+        c.r = lookup(c.tables().oslo1, c.effectivePitch);
+        const float rs = c.constants->resScale[n] +
+                         (c.constants->resScale[n + 1] - c.constants->resScale[n]) * phi;
         c.fb = c.r * res * rs;
-        if constexpr (FiveStages) c.fb = c.fb * c.feedbackTrim;
+        if constexpr (FiveStages) c.fb = c.fb * c.constants->feedbackTrim;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         const float diff = blend - c.effectivePitch;
@@ -620,7 +623,7 @@ struct OversampledBlend {
                 x = c.decA.process(u) - c.lp[3] * c.fb;
             x = clampf(x, -kDrive, kDrive);
             const float w = x * kInvDrive;
-            const float th = lerpAt(c.tables.tanhT, (w + 1.0f) * 10000.0f);
+            const float th = lerpAt(c.tables().tanhT, (w + 1.0f) * 10000.0f);
             const float z = th + a * std::fmin(w, 0.0f);
             const float stageIn = (w + c.cachedRes * std::fabs(w) * (z - w)) * kDrive;
             lowPass<FiveStages ? 5 : 4>(c.lpPrev, c.lp, stageIn, c.k, c.g);
@@ -652,6 +655,7 @@ void AllFiltersCore::resetState() {
 }
 
 AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : MpBase(host) {
+    core_.constants = &constants_;
     initializePin(0, inputIn);
     initializePin(1, pitchIn);
     initializePin(2, resonanceIn);
@@ -665,7 +669,7 @@ AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : MpBase(host) {
 bool AllFiltersCS::attachTables(float sampleRate) {
     gmpi::AudioHost* h = getHost();
     if (!h) return false;
-    AllFiltersTables& t = core_.tables;
+    AllFiltersTables& t = constants_.tables;
     const double sr = sampleRate;
     bool isNew = false, ignored = false;
 
@@ -729,19 +733,19 @@ void AllFiltersCS::setInstanceTables(float sampleRate) {
     const float r1[12] = {0.174f, 0.174f, 0.174f, 0.174f, 0.174f, 0.173f,
                           0.172f, 0.171f, 0.17f,  0.17f,  z,      z};
     for (int i = 0; i < 12; ++i) {
-        core_.pitchOffset1[i] = o1[i];
-        core_.pitchOffset2[i] = o2[i];
-        core_.resScale[i] = r1[i];
-        core_.gainTableG[i] = g[i];
+        constants_.pitchOffset1[i] = o1[i];
+        constants_.pitchOffset2[i] = o2[i];
+        constants_.resScale[i] = r1[i];
+        constants_.gainTableG[i] = g[i];
     }
     // A: seventeen 1s, then 0.75, 0.5, 0.25, 0.125, 0.125. B: nineteen 1s, then 1.5, 2, 2.
     static constexpr float aTail[5] = {0.75f, 0.5f, 0.25f, 0.125f, 0.125f};
     static constexpr float bTail[3] = {1.5f, 2.0f, 2.0f};
     for (int i = 0; i < 22; ++i) {
-        core_.gainTableA[i] = i < 17 ? 1.0f : aTail[i - 17];
-        core_.gainTableB[i] = i < 19 ? 1.0f : bTail[i - 19];
+        constants_.gainTableA[i] = i < 17 ? 1.0f : aTail[i - 17];
+        constants_.gainTableB[i] = i < 19 ? 1.0f : bTail[i - 19];
     }
-    core_.feedbackTrim = highRate ? 0.918f : 0.93f;
+    constants_.feedbackTrim = highRate ? 0.918f : 0.93f;
 }
 
 gmpi::int32 AllFiltersCS::open() {

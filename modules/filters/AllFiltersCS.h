@@ -36,7 +36,20 @@ struct SvSection {
     float high = 0.0f;
 };
 
-// Coefficients, filter state and table pointers: everything a mode routine reads and writes.
+// What stays fixed after open: the shared tables and the per-instance constant tables.
+struct AllFiltersConstants {
+    AllFiltersTables tables;
+    float pitchOffset1[12] = {}; // O1, modes 30-31
+    float pitchOffset2[12] = {}; // O2
+    float resScale[12] = {};     // R1
+    float gainTableG[12] = {};   // by res x 10
+    float gainTableA[22] = {};   // by res x 20
+    float gainTableB[22] = {};
+    float feedbackTrim = 0.93f; // mode 30
+};
+
+// Coefficients and filter state: what a mode routine reads and writes, small enough to copy
+// into the routine for the length of a block.
 struct AllFiltersCore {
     // Control caches: the pin values the coefficients were last computed from.
     float cachedPitch = -100.0f;
@@ -83,16 +96,9 @@ struct AllFiltersCore {
     Decimator2x decA, decB;
     float sub1 = 0.0f, sub2 = 0.0f;
 
-    // Per-instance constant tables (set at open).
-    float pitchOffset1[12] = {}; // O1, modes 30-31
-    float pitchOffset2[12] = {}; // O2
-    float resScale[12] = {};     // R1
-    float gainTableG[12] = {};   // by res x 10
-    float gainTableA[22] = {};   // by res x 20
-    float gainTableB[22] = {};
-    float feedbackTrim = 0.93f; // mode 30
-
-    AllFiltersTables tables;
+    // Shared tables and per-instance constants (the module owns them).
+    const AllFiltersConstants* constants = nullptr;
+    const AllFiltersTables& tables() const { return constants->tables; }
 
     // Zeroes every stage, section, oversampling history and the damping memory.
     void resetState();
@@ -127,6 +133,7 @@ class AllFiltersCS : public gmpi::MpBase {
     gmpi::AudioInPin blendIn{"Blend"};
     gmpi::FloatInPin clearIn{"Clear"};
 
+    AllFiltersConstants constants_;
     AllFiltersCore core_;
     bool tablesReady_ = false;
     // The routine of the last valid mode, kept when `Mode` leaves 0..31.
