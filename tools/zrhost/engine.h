@@ -1,0 +1,109 @@
+// The patch engine: creates the module halves of a resolved patch through a library's factory,
+// wires their pins and renders the patch block by block, as a host does.
+//
+// Each block the audio halves run in dependency order. Output values and streaming changes
+// reach connected inputs as events in the same block (or, on a connection that closes a loop,
+// at the same offset of the next block); audio inputs read their source's buffer directly, or
+// a host buffer holding the sum of their sources and their constant; a loop-closing audio
+// connection reads the source's previous block. Modules that asked to sleep are not called
+// until an event arrives for them. After the audio halves, values bound for GUI halves are
+// delivered, GUI outputs are relayed, and the library's GUI timer advances by the block's
+// duration.
+//
+// Threads: one thread drives an Engine (it plays both the audio and the user-interface thread,
+// one after the other). Ownership: the engine owns every module, buffer and event list; the
+// ModuleLibrary is borrowed and must outlive it.
+#pragma once
+
+#include "host/audio_module.h"
+#include "host/event_list.h"
+#include "host/gui_module.h"
+#include "host/host_context.h"
+#include "host/module_library.h"
+#include "tools/zrhost/patch.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace zrhost {
+
+class Engine {
+  public:
+    // Creates and opens every module half of `patch`. Throws PatchError (place: the module)
+    // when a half cannot be created.
+    Engine(ModuleLibrary& library, Patch patch);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    const Patch& patch() const { return patch_; }
+    int channels() const { return static_cast<int>(patch_.outputs.size()); }
+    std::int64_t totalFrames() const { return totalFrames_; }
+    std::int64_t framesRendered() const { return position_; }
+    bool finished() const { return position_ >= totalFrames_; }
+
+    // Renders the next block (blockSize frames, fewer at the end of the patch) and writes the
+    // output channels interleaved into `out`, which holds channels() × blockSize floats.
+    // Returns the number of frames rendered; 0 once the patch is finished.
+    int renderBlock(float* out);
+    // Renders one block of `frames` (1..blockSize) frames whatever the patch's length says.
+    void renderFrames(int frames, float* out);
+
+    // Module halves by instance name; null when the patch has no such half.
+    AudioModule* audio(std::string_view name);
+    GuiModule* gui(std::string_view name);
+    // Modules in the order their audio halves run (indices into patch().modules).
+    const std::vector<int>& runOrder() const { return order_; }
+    // Whether connection i of the patch reaches its input one block late.
+    bool delayed(std::size_t connection) const { return delayed_.at(connection); }
+    HostContext& context() { return context_; }
+
+  private:
+    struct Node;
+    struct Input;
+    struct Route;
+    class AudioSink;
+    class GuiSink;
+
+    void build();
+    void computeOrder();
+    void sendInitialValues();
+    void scheduleChanges(std::int64_t start, int frames);
+    void fillInput(Node& node, Input& input, int frames);
+    void relayValue(Node& from, gmpi::int32 time, gmpi::int32 pin, gmpi::int32 size,
+                    const void* data);
+    void relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming);
+    void relayGui(Node& from, gmpi::int32 pin, gmpi::int32 size, const void* data);
+    void deliverGuiQueue();
+    EventList& listFor(Node& to, bool nextBlock);
+    bool sameBlock(const Node& from, const Node& to) const;
+    void setInputStreaming(Node& node, Input& input, gmpi::int32 time, bool nextBlock);
+
+    ModuleLibrary& library_;
+    Patch patch_;
+    HostContext context_;
+    std::vector<std::unique_ptr<Node>> nodes_;
+    std::vector<int> order_;
+    std::vector<bool> delayed_;
+    std::int64_t totalFrames_ = 0;
+    std::int64_t position_ = 0;
+    std::size_t nextChange_ = 0;
+    bool started_ = false;
+    bool inBlock_ = false;
+    int frames_ = 0; // of the block being rendered
+    int guiDepth_ = 0;
+    double timerCarryMs_ = 0.0;
+
+    struct GuiDelivery {
+        Node* node = nullptr;
+        gmpi::int32 pin = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<GuiDelivery> guiQueue_;
+    std::size_t guiQueued_ = 0;
+};
+
+} // namespace zrhost

@@ -1,0 +1,752 @@
+#include "tools/zrhost/patch.h"
+
+#include "host/text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <set>
+#include <sstream>
+
+namespace zrhost {
+
+PatchError::PatchError(std::string file, std::string place, std::string problem)
+    : std::runtime_error(file + ": " + (place.empty() ? "" : place + ": ") + problem),
+      file_(std::move(file)), place_(std::move(place)), problem_(std::move(problem)) {}
+
+float PinValue::asFloat() const {
+    float v = 0.0f;
+    if (bytes.size() >= sizeof v) std::memcpy(&v, bytes.data(), sizeof v);
+    return v;
+}
+
+PinValue PinValue::ofFloat(gmpi::PinDatatype datatype, float value) {
+    PinValue out;
+    out.datatype = datatype;
+    out.bytes.resize(sizeof value);
+    std::memcpy(out.bytes.data(), &value, sizeof value);
+    return out;
+}
+
+int Patch::findModule(std::string_view name) const {
+    for (std::size_t i = 0; i < modules.size(); ++i)
+        if (modules[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+std::int64_t Patch::totalFrames() const {
+    return std::llround(seconds * static_cast<double>(sampleRate));
+}
+
+const char* datatypeName(gmpi::PinDatatype datatype) {
+    switch (datatype) {
+    case gmpi::DatatypeList:
+        return "enum";
+    case gmpi::DatatypeText:
+        return "string";
+    case gmpi::DatatypeMidi:
+        return "midi";
+    case gmpi::DatatypeBool:
+        return "bool";
+    case gmpi::DatatypeAudio:
+        return "audio";
+    case gmpi::DatatypeFloat:
+        return "float";
+    case gmpi::DatatypeInt:
+        return "int";
+    case gmpi::DatatypeBlob:
+        return "blob";
+    }
+    return "unknown";
+}
+
+namespace {
+
+std::string inQuotes(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            const std::size_t cost = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                                             std::tolower(static_cast<unsigned char>(b[j - 1]))
+                                         ? 0
+                                         : 1;
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + cost});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// " (did you mean "X"?)" for the closest candidate within a few edits, or nothing.
+std::string suggestion(std::string_view wrong, const std::vector<std::string>& candidates) {
+    std::string best;
+    std::size_t bestDistance = std::max<std::size_t>(2, wrong.size() / 3) + 1;
+    for (const auto& c : candidates) {
+        const std::size_t d = editDistance(wrong, c);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = c;
+        }
+    }
+    return best.empty() ? "" : " (did you mean " + inQuotes(best) + "?)";
+}
+
+const char* jsonKind(const PatchJson& v) {
+    switch (v.type()) {
+    case PatchJson::value_t::null:
+        return "null";
+    case PatchJson::value_t::object:
+        return "an object";
+    case PatchJson::value_t::array:
+        return "a list";
+    case PatchJson::value_t::string:
+        return "text";
+    case PatchJson::value_t::boolean:
+        return "true/false";
+    case PatchJson::value_t::number_integer:
+    case PatchJson::value_t::number_unsigned:
+    case PatchJson::value_t::number_float:
+        return "a number";
+    default:
+        return "something else";
+    }
+}
+
+bool datatypesConnect(gmpi::PinDatatype from, gmpi::PinDatatype to) {
+    if (from == to) return true;
+    // A list (enum) value travels as an int32, so list and int pins carry the same values.
+    const auto intLike = [](gmpi::PinDatatype d) {
+        return d == gmpi::DatatypeInt || d == gmpi::DatatypeList;
+    };
+    return intLike(from) && intLike(to);
+}
+
+class Resolver {
+  public:
+    Resolver(const std::string& file, const ModuleCatalog& catalog, const PatchOptions& options)
+        : file_(file), catalog_(catalog), options_(options) {
+        patch_.file = file;
+    }
+
+    Patch run(const PatchJson& doc) {
+        if (!doc.is_object())
+            fail("", "a patch is a JSON object, not " + std::string(jsonKind(doc)));
+        checkKeys(doc, "",
+                  {"sampleRate", "blockSize", "seconds", "folder", "standardWavetables", "modules",
+                   "connections", "automation", "output", "description"});
+        settings(doc);
+        if (!doc.contains("modules")) fail("modules", "the patch has no modules");
+        modules(doc["modules"]);
+        moduleValues(doc["modules"]);
+        if (doc.contains("connections")) connections(doc["connections"]);
+        if (doc.contains("automation")) automation(doc["automation"]);
+        if (doc.contains("output")) outputs(doc["output"]);
+        guiRelays();
+        defaults();
+        return std::move(patch_);
+    }
+
+  private:
+    [[noreturn]] void fail(const std::string& place, const std::string& problem) const {
+        throw PatchError(file_, place, problem);
+    }
+
+    void checkKeys(const PatchJson& obj, const std::string& place,
+                   std::initializer_list<std::string_view> known) const {
+        for (const auto& [key, value] : obj.items()) {
+            if (!key.empty() && key[0] == '_') continue; // comments
+            if (std::find(known.begin(), known.end(), key) != known.end()) continue;
+            std::vector<std::string> names(known.begin(), known.end());
+            fail(join(place, key), "unknown entry" + suggestion(key, names));
+        }
+    }
+
+    static std::string join(const std::string& place, const std::string& key) {
+        return place.empty() ? key : place + "." + key;
+    }
+    static std::string at(const std::string& place, std::size_t index) {
+        return place + "[" + std::to_string(index) + "]";
+    }
+
+    double number(const PatchJson& v, const std::string& place) const {
+        if (!v.is_number()) fail(place, "expected a number, found " + std::string(jsonKind(v)));
+        const double d = v.get<double>();
+        if (!std::isfinite(d)) fail(place, "expected a finite number");
+        return d;
+    }
+
+    void settings(const PatchJson& doc) {
+        if (doc.contains("sampleRate"))
+            setSampleRate(patch_, number(doc["sampleRate"], "sampleRate"), "sampleRate");
+        if (doc.contains("blockSize"))
+            setBlockSize(patch_, number(doc["blockSize"], "blockSize"), "blockSize");
+        if (doc.contains("seconds"))
+            setSeconds(patch_, number(doc["seconds"], "seconds"), "seconds");
+        if (doc.contains("standardWavetables")) {
+            const auto& v = doc["standardWavetables"];
+            if (!v.is_boolean()) fail("standardWavetables", "expected true or false");
+            patch_.standardWavetables = v.get<bool>();
+        }
+        patch_.folder = options_.baseFolder;
+        if (doc.contains("folder")) {
+            const auto& v = doc["folder"];
+            if (!v.is_string()) fail("folder", "expected a folder name");
+            const std::filesystem::path given(
+                reinterpret_cast<const char8_t*>(v.get_ref<const std::string&>().c_str()));
+            patch_.folder = given.is_absolute() ? given : options_.baseFolder / given;
+            patch_.folderGiven = true;
+        }
+        if (doc.contains("description") && !doc["description"].is_string())
+            fail("description", "expected text");
+    }
+
+    void modules(const PatchJson& mods) {
+        if (!mods.is_object())
+            fail("modules", "expected an object of module instances by name, found " +
+                                std::string(jsonKind(mods)));
+        if (mods.empty()) fail("modules", "the patch has no modules");
+        std::vector<std::string> ids;
+        for (const auto& m : catalog_.modules)
+            ids.push_back(m.id);
+        for (const auto& [name, spec] : mods.items()) {
+            const std::string place = "modules." + name;
+            if (name.empty() || name.find('.') != std::string::npos)
+                fail(place, "a module name must be non-empty and contain no '.'");
+            PatchModule module;
+            module.name = name;
+            const PatchJson* idValue = &spec;
+            bool wantGui = false;
+            if (spec.is_object()) {
+                checkKeys(spec, place, {"id", "values", "gui"});
+                if (!spec.contains("id")) fail(place, "the module has no \"id\"");
+                idValue = &spec["id"];
+                if (spec.contains("gui")) {
+                    if (!spec["gui"].is_boolean()) fail(place + ".gui", "expected true or false");
+                    wantGui = spec["gui"].get<bool>();
+                }
+            }
+            if (!idValue->is_string())
+                fail(spec.is_object() ? place + ".id" : place,
+                     "expected a module identifier (text), found " +
+                         std::string(jsonKind(*idValue)));
+            module.id = idValue->get<std::string>();
+            const ModuleInfo* info = catalog_.find(module.id);
+            if (!info)
+                fail(spec.is_object() ? place + ".id" : place, "unknown module identifier " +
+                                                                   inQuotes(module.id) +
+                                                                   suggestion(module.id, ids));
+            module.audio = info->hasAudio;
+            module.gui = !info->hasAudio && info->hasGui;
+            if (std::find(options_.guiModules.begin(), options_.guiModules.end(), name) !=
+                options_.guiModules.end())
+                wantGui = true;
+            if (wantGui) {
+                if (!info->hasGui)
+                    fail(place, "module " + inQuotes(module.id) + " has no GUI half");
+                module.gui = true;
+            }
+            module.audioPins = info->audioPins;
+            module.guiPins = info->guiPins;
+            patch_.modules.push_back(std::move(module));
+        }
+        for (const auto& wanted : options_.guiModules)
+            if (patch_.findModule(wanted) < 0)
+                fail("modules", "the patch has no module named " + inQuotes(wanted));
+    }
+
+    // Finds `pinText` ("Name", "7", "gui.Name", "gui.7") on module `index`.
+    PinAddress pin(int index, std::string_view pinText, const std::string& place,
+                   const std::string& fullText) {
+        PatchModule& m = patch_.modules[static_cast<std::size_t>(index)];
+        // A module without an audio half is addressed through its GUI pins directly.
+        Half half = m.audio ? Half::Audio : Half::Gui;
+        std::string_view name = pinText;
+        if (name.substr(0, 4) == "gui.") {
+            if (!catalog_.find(m.id)->hasGui)
+                fail(place, "module " + inQuotes(m.name) + " (" + m.id + ") has no GUI half");
+            half = Half::Gui;
+            name.remove_prefix(4);
+        }
+        const std::vector<PinInfo>& pins = half == Half::Audio ? m.audioPins : m.guiPins;
+        const char* halfName = half == Half::Audio ? "" : "GUI ";
+        const PinInfo* found = nullptr;
+        if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c));
+            })) {
+            const long idx = name.size() <= 6 ? std::stol(std::string(name)) : -1;
+            for (const auto& p : pins)
+                if (p.id == idx) found = &p;
+            if (!found)
+                fail(place, "module " + inQuotes(m.name) + " (" + m.id + ") has no " + halfName +
+                                "pin with index " + std::string(name));
+        } else {
+            std::vector<const PinInfo*> exact, folded;
+            for (const auto& p : pins) {
+                if (p.name == name) exact.push_back(&p);
+                if (lower(p.name) == lower(name)) folded.push_back(&p);
+            }
+            const auto& matches = exact.empty() ? folded : exact;
+            if (matches.size() > 1)
+                fail(place, "module " + inQuotes(m.name) + " has several " + halfName +
+                                "pins named " + inQuotes(name) + "; give the pin's index instead");
+            if (matches.empty()) {
+                std::vector<std::string> names;
+                for (const auto& p : pins)
+                    names.push_back(p.name);
+                fail(place, "module " + inQuotes(m.name) + " (" + m.id + ") has no " + halfName +
+                                "pin named " + inQuotes(name) + suggestion(name, names));
+            }
+            found = matches.front();
+        }
+        if (half == Half::Gui) m.gui = true;
+        PinAddress a;
+        a.module = index;
+        a.half = half;
+        a.pin = found->id;
+        a.direction = found->direction;
+        a.datatype = found->datatype;
+        a.text = fullText;
+        return a;
+    }
+
+    // "module.pin" → the pin.
+    PinAddress endpoint(const PatchJson& v, const std::string& place) {
+        if (!v.is_string())
+            fail(place, "expected \"module.pin\", found " + std::string(jsonKind(v)));
+        const std::string text = v.get<std::string>();
+        const std::size_t dot = text.find('.');
+        if (dot == std::string::npos || dot == 0 || dot + 1 == text.size())
+            fail(place, inQuotes(text) + " is not of the form \"module.pin\"");
+        const std::string moduleName = text.substr(0, dot);
+        const int index = patch_.findModule(moduleName);
+        if (index < 0) {
+            std::vector<std::string> names;
+            for (const auto& m : patch_.modules)
+                names.push_back(m.name);
+            fail(place, "the patch has no module named " + inQuotes(moduleName) +
+                            suggestion(moduleName, names));
+        }
+        return pin(index, std::string_view(text).substr(dot + 1), place, text);
+    }
+
+    std::vector<std::uint8_t> byteList(const PatchJson& v, const std::string& place) const {
+        std::vector<std::uint8_t> bytes;
+        for (const auto& b : v) {
+            if (!b.is_number_integer() || b.get<long long>() < 0 || b.get<long long>() > 255)
+                fail(place, "expected a list of bytes (0 to 255)");
+            bytes.push_back(static_cast<std::uint8_t>(b.get<long long>()));
+        }
+        return bytes;
+    }
+
+    PinValue value(const PatchJson& v, const PinAddress& target, const std::string& place) const {
+        PinValue out;
+        out.datatype = target.datatype;
+        const std::string expects =
+            "pin " + inQuotes(target.text) + " (" + datatypeName(target.datatype) + ") expects ";
+        switch (target.datatype) {
+        case gmpi::DatatypeAudio:
+        case gmpi::DatatypeFloat: {
+            if (!v.is_number()) fail(place, expects + "a number, not " + jsonKind(v));
+            const double d = v.get<double>();
+            if (!std::isfinite(d) || std::abs(d) > std::numeric_limits<float>::max())
+                fail(place, expects + "a finite single-precision number");
+            return PinValue::ofFloat(target.datatype, static_cast<float>(d));
+        }
+        case gmpi::DatatypeInt:
+        case gmpi::DatatypeList: {
+            if (!v.is_number()) fail(place, expects + "a whole number, not " + jsonKind(v));
+            const double d = v.get<double>();
+            if (d != std::floor(d) || d < std::numeric_limits<gmpi::int32>::min() ||
+                d > std::numeric_limits<gmpi::int32>::max())
+                fail(place, expects + "a whole number within 32 bits");
+            const gmpi::int32 i = static_cast<gmpi::int32>(d);
+            out.bytes.resize(sizeof i);
+            std::memcpy(out.bytes.data(), &i, sizeof i);
+            return out;
+        }
+        case gmpi::DatatypeBool:
+            if (v.is_boolean())
+                out.bytes = {static_cast<std::uint8_t>(v.get<bool>() ? 1 : 0)};
+            else if (v.is_number_integer() && (v.get<long long>() == 0 || v.get<long long>() == 1))
+                out.bytes = {static_cast<std::uint8_t>(v.get<long long>())};
+            else
+                fail(place, expects + "true or false, not " + jsonKind(v));
+            return out;
+        case gmpi::DatatypeText: {
+            if (!v.is_string()) fail(place, expects + "text, not " + jsonKind(v));
+            const std::u16string text = toUtf16(v.get<std::string>());
+            out.bytes.resize(text.size() * sizeof(char16_t));
+            if (!text.empty()) std::memcpy(out.bytes.data(), text.data(), out.bytes.size());
+            return out;
+        }
+        case gmpi::DatatypeBlob:
+            if (v.is_string()) {
+                const std::string& s = v.get_ref<const std::string&>();
+                out.bytes.assign(s.begin(), s.end());
+            } else if (v.is_array()) {
+                out.bytes = byteList(v, place);
+            } else {
+                fail(place, expects + "text or a list of bytes, not " + jsonKind(v));
+            }
+            return out;
+        case gmpi::DatatypeMidi:
+            if (!v.is_array() || v.empty())
+                fail(place, expects + "a MIDI message as a list of bytes");
+            out.bytes = byteList(v, place);
+            if (out.bytes.front() < 0x80)
+                fail(place, "a MIDI message starts with a status byte (128 to 255)");
+            return out;
+        }
+        fail(place, "pin " + inQuotes(target.text) + " has an unknown datatype");
+    }
+
+    void connections(const PatchJson& list) {
+        if (!list.is_array()) fail("connections", "expected a list of connections");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const auto& c = list[i];
+            const std::string place = at("connections", i);
+            PatchConnection conn;
+            conn.place = place;
+            std::string fromPlace = place, toPlace = place;
+            const PatchJson *from = nullptr, *to = nullptr;
+            if (c.is_array()) {
+                if (c.size() != 2) fail(place, "a connection is [\"module.pin\", \"module.pin\"]");
+                from = &c[0];
+                to = &c[1];
+                fromPlace = at(place, 0);
+                toPlace = at(place, 1);
+            } else if (c.is_object()) {
+                checkKeys(c, place, {"from", "to", "delayed"});
+                if (!c.contains("from") || !c.contains("to"))
+                    fail(place, "a connection needs \"from\" and \"to\"");
+                from = &c["from"];
+                to = &c["to"];
+                fromPlace = place + ".from";
+                toPlace = place + ".to";
+                if (c.contains("delayed")) {
+                    if (!c["delayed"].is_boolean())
+                        fail(place + ".delayed", "expected true or false");
+                    conn.delayed = c["delayed"].get<bool>();
+                }
+            } else {
+                fail(place, "expected [\"module.pin\", \"module.pin\"] or an object, found " +
+                                std::string(jsonKind(c)));
+            }
+            conn.from = endpoint(*from, fromPlace);
+            conn.to = endpoint(*to, toPlace);
+            if (conn.from.direction != gmpi::DirectionOut)
+                fail(fromPlace,
+                     inQuotes(conn.from.text) + " is an input; connections run from an output");
+            if (conn.to.direction != gmpi::DirectionIn)
+                fail(toPlace,
+                     inQuotes(conn.to.text) + " is an output; connections run to an input");
+            const bool toGui = conn.to.half == Half::Gui, fromGui = conn.from.half == Half::Gui;
+            if (!datatypesConnect(conn.from.datatype, conn.to.datatype) ||
+                ((toGui || fromGui) && conn.from.datatype == gmpi::DatatypeAudio))
+                fail(place, "cannot connect " + inQuotes(conn.from.text) + " (" +
+                                datatypeName(conn.from.datatype) + ") to " +
+                                inQuotes(conn.to.text) + " (" + datatypeName(conn.to.datatype) +
+                                ")");
+            if (conn.delayed && (toGui || fromGui))
+                fail(place + ".delayed", "only connections between audio halves can be delayed");
+            patch_.connections.push_back(std::move(conn));
+        }
+    }
+
+    void automation(const PatchJson& list) {
+        if (!list.is_array()) fail("automation", "expected a list of timed pin changes");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const auto& a = list[i];
+            const std::string place = at("automation", i);
+            if (!a.is_object())
+                fail(place, "expected {\"at\": seconds, \"pin\": ..., \"value\": ...}");
+            checkKeys(a, place, {"at", "pin", "value", "ramp"});
+            PatchChange change;
+            change.place = place;
+            if (!a.contains("at")) fail(place, "the change has no time (\"at\", in seconds)");
+            change.seconds = number(a["at"], place + ".at");
+            if (change.seconds < 0) fail(place + ".at", "a time cannot be negative");
+            if (!a.contains("pin"))
+                fail(place, "the change names no pin (\"pin\": \"module.pin\")");
+            change.pin = endpoint(a["pin"], place + ".pin");
+            if (change.pin.direction != gmpi::DirectionIn)
+                fail(place + ".pin",
+                     inQuotes(change.pin.text) + " is an output; only inputs change");
+            if (!a.contains("value")) fail(place, "the change has no \"value\"");
+            change.value = value(a["value"], change.pin, place + ".value");
+            if (a.contains("ramp")) {
+                change.rampSeconds = number(a["ramp"], place + ".ramp");
+                if (change.rampSeconds < 0) fail(place + ".ramp", "a ramp cannot be negative");
+                if (change.pin.datatype != gmpi::DatatypeAudio)
+                    fail(place + ".ramp", "only audio inputs glide; " + inQuotes(change.pin.text) +
+                                              " is " + datatypeName(change.pin.datatype));
+            }
+            patch_.changes.push_back(std::move(change));
+        }
+        std::stable_sort(
+            patch_.changes.begin(), patch_.changes.end(),
+            [](const PatchChange& a, const PatchChange& b) { return a.seconds < b.seconds; });
+    }
+
+    OutputSource outputSource(const PatchJson& v, const std::string& place) {
+        OutputSource source;
+        if (v.is_object()) {
+            checkKeys(v, place, {"pin", "gain"});
+            if (!v.contains("pin")) fail(place, "the output names no pin");
+            source.pin = endpoint(v["pin"], place + ".pin");
+            if (v.contains("gain"))
+                source.gain = static_cast<float>(number(v["gain"], place + ".gain"));
+        } else {
+            source.pin = endpoint(v, place);
+        }
+        if (source.pin.half != Half::Audio || source.pin.datatype != gmpi::DatatypeAudio ||
+            source.pin.direction != gmpi::DirectionOut)
+            fail(place, inQuotes(source.pin.text) + " is not an audio output");
+        return source;
+    }
+
+    void outputs(const PatchJson& list) {
+        if (!list.is_array()) fail("output", "expected a list of WAV channels");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const std::string place = at("output", i);
+            OutputChannel channel;
+            if (list[i].is_array()) {
+                if (list[i].empty()) fail(place, "a channel sums at least one output");
+                for (std::size_t j = 0; j < list[i].size(); ++j)
+                    channel.sources.push_back(outputSource(list[i][j], at(place, j)));
+            } else {
+                channel.sources.push_back(outputSource(list[i], place));
+            }
+            patch_.outputs.push_back(std::move(channel));
+        }
+    }
+
+    // A module whose two halves both exist gets its audio outputs relayed to the GUI inputs of
+    // the same name and datatype, unless the patch connects that GUI input itself.
+    void guiRelays() {
+        for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
+            const PatchModule& m = patch_.modules[i];
+            if (!m.audio || !m.gui) continue;
+            for (const auto& in : m.guiPins) {
+                if (in.direction != gmpi::DirectionIn) continue;
+                const bool connected =
+                    std::any_of(patch_.connections.begin(), patch_.connections.end(),
+                                [&](const PatchConnection& c) {
+                                    return c.to.module == static_cast<int>(i) &&
+                                           c.to.half == Half::Gui && c.to.pin == in.id;
+                                });
+                if (connected) continue;
+                for (const auto& out : m.audioPins) {
+                    if (out.direction != gmpi::DirectionOut || out.name != in.name ||
+                        out.datatype != in.datatype || out.datatype == gmpi::DatatypeAudio)
+                        continue;
+                    PatchConnection c;
+                    c.place = "modules." + m.name;
+                    c.from = address(static_cast<int>(i), Half::Audio, out);
+                    c.to = address(static_cast<int>(i), Half::Gui, in);
+                    patch_.connections.push_back(std::move(c));
+                    break;
+                }
+            }
+        }
+    }
+
+    PinAddress address(int module, Half half, const PinInfo& info) const {
+        PinAddress a;
+        a.module = module;
+        a.half = half;
+        a.pin = info.id;
+        a.direction = info.direction;
+        a.datatype = info.datatype;
+        a.text = patch_.modules[static_cast<std::size_t>(module)].name +
+                 (half == Half::Gui ? ".gui." : ".") + info.name;
+        return a;
+    }
+
+    // The catalog's default for an input the patch leaves out, when it reads as the pin's type.
+    static std::optional<PinValue> defaultOf(const PinInfo& info) {
+        if (!info.defaultValue) return std::nullopt;
+        const std::string& text = *info.defaultValue;
+        PinValue v;
+        v.datatype = info.datatype;
+        try {
+            switch (info.datatype) {
+            case gmpi::DatatypeAudio:
+            case gmpi::DatatypeFloat:
+                return PinValue::ofFloat(info.datatype, std::stof(text));
+            case gmpi::DatatypeInt:
+            case gmpi::DatatypeList: {
+                const gmpi::int32 i = static_cast<gmpi::int32>(std::stol(text));
+                v.bytes.resize(sizeof i);
+                std::memcpy(v.bytes.data(), &i, sizeof i);
+                return v;
+            }
+            case gmpi::DatatypeBool:
+                if (text == "1" || text == "true")
+                    v.bytes = {1};
+                else if (text == "0" || text == "false")
+                    v.bytes = {0};
+                else
+                    return std::nullopt;
+                return v;
+            case gmpi::DatatypeText: {
+                const std::u16string t = toUtf16(text);
+                v.bytes.resize(t.size() * sizeof(char16_t));
+                if (!t.empty()) std::memcpy(v.bytes.data(), t.data(), v.bytes.size());
+                return v;
+            }
+            default:
+                return std::nullopt;
+            }
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
+
+    void defaults() {
+        for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
+            PatchModule& m = patch_.modules[i];
+            const auto add = [&](Half half, const std::vector<PinInfo>& pins) {
+                for (const auto& p : pins) {
+                    if (p.direction != gmpi::DirectionIn) continue;
+                    const bool given =
+                        std::any_of(m.values.begin(), m.values.end(), [&](const auto& kv) {
+                            return kv.first.half == half && kv.first.pin == p.id;
+                        });
+                    if (given) continue;
+                    if (auto v = defaultOf(p))
+                        m.values.emplace_back(address(static_cast<int>(i), half, p), *v);
+                }
+            };
+            if (m.audio) add(Half::Audio, m.audioPins);
+            if (m.gui) add(Half::Gui, m.guiPins);
+        }
+    }
+
+    // Initial pin values, read once every module exists.
+    void moduleValues(const PatchJson& mods) {
+        for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
+            const std::string& name = patch_.modules[i].name;
+            const auto& spec = mods[name];
+            if (!spec.is_object() || !spec.contains("values")) continue;
+            const std::string place = "modules." + name + ".values";
+            const auto& vals = spec["values"];
+            if (!vals.is_object()) fail(place, "expected an object of pin values by pin name");
+            for (const auto& [pinText, v] : vals.items()) {
+                const std::string pinPlace = place + "." + pinText;
+                PinAddress a = pin(static_cast<int>(i), pinText, pinPlace, name + "." + pinText);
+                if (a.direction != gmpi::DirectionIn)
+                    fail(pinPlace, inQuotes(a.text) + " is an output; only inputs take values");
+                if (a.datatype == gmpi::DatatypeMidi)
+                    fail(pinPlace, "MIDI inputs take messages in \"automation\", not values");
+                PinValue pv = value(v, a, pinPlace);
+                auto& list = patch_.modules[i].values;
+                list.erase(std::remove_if(list.begin(), list.end(),
+                                          [&](const auto& kv) { return kv.first == a; }),
+                           list.end());
+                list.emplace_back(std::move(a), std::move(pv));
+            }
+        }
+    }
+
+    const std::string& file_;
+    const ModuleCatalog& catalog_;
+    const PatchOptions& options_;
+    Patch patch_;
+};
+
+} // namespace
+
+Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCatalog& catalog,
+                   const PatchOptions& options) {
+    return Resolver(file, catalog, options).run(doc);
+}
+
+Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
+                 const PatchOptions& options) {
+    PatchJson doc;
+    try {
+        doc = PatchJson::parse(text.begin(), text.end());
+    } catch (const PatchJson::parse_error& e) {
+        // Line and column of the byte where parsing stopped.
+        std::size_t line = 1, column = 1;
+        const std::size_t end = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+        for (std::size_t i = 0; i < end; ++i) {
+            if (text[i] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        std::string problem = e.what();
+        const std::size_t colon = problem.find(": ", problem.find("parse error"));
+        if (colon != std::string::npos) problem = problem.substr(colon + 2);
+        throw PatchError(file,
+                         "line " + std::to_string(line) + ", column " + std::to_string(column),
+                         "not valid JSON: " + problem);
+    }
+    return resolvePatch(doc, file, catalog, options);
+}
+
+Patch loadPatchFile(const std::filesystem::path& path, const ModuleCatalog& catalog,
+                    PatchOptions options) {
+    const std::string file = path.string();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw PatchError(file, "", "cannot open the patch file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) throw PatchError(file, "", "cannot read the patch file");
+    if (options.baseFolder.empty())
+        options.baseFolder = std::filesystem::absolute(path).parent_path();
+    return parsePatch(text.str(), file, catalog, options);
+}
+
+void setSampleRate(Patch& patch, double rate, const std::string& place) {
+    if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate))
+        throw PatchError(patch.file, place,
+                         "impossible sample rate " + std::to_string(rate) +
+                             " (allowed: " + std::to_string(static_cast<int>(kMinSampleRate)) +
+                             " to " + std::to_string(static_cast<int>(kMaxSampleRate)) + " Hz)");
+    patch.sampleRate = static_cast<float>(rate);
+}
+
+void setBlockSize(Patch& patch, double size, const std::string& place) {
+    if (!(size >= 1 && size <= kMaxBlockSize && size == std::floor(size)))
+        throw PatchError(patch.file, place,
+                         "impossible block size " + std::to_string(size) +
+                             " (a whole number of samples from 1 to " +
+                             std::to_string(kMaxBlockSize) + ")");
+    patch.blockSize = static_cast<gmpi::int32>(size);
+}
+
+void setSeconds(Patch& patch, double seconds, const std::string& place) {
+    if (!(seconds > 0 && seconds <= kMaxSeconds))
+        throw PatchError(patch.file, place,
+                         "impossible length " + std::to_string(seconds) +
+                             " s (more than 0, at most " +
+                             std::to_string(static_cast<int>(kMaxSeconds)) + ")");
+    patch.seconds = seconds;
+}
+
+} // namespace zrhost

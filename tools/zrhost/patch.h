@@ -1,0 +1,154 @@
+// Patch files: the module instances of a patch, their initial pin values, the connections
+// between them, timed pin changes and the pins that feed the WAV channels. A patch is read from
+// JSON (docs/patch-format.md) and resolved against a library's module catalog, so that every
+// pin is known by index, direction and datatype before any module is created.
+//
+// Threads: pure parsing, any thread. A Patch owns all its data.
+#pragma once
+
+#include "framework/mp_interfaces.h"
+#include "host/module_catalog.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zrhost {
+
+// A patch that cannot be used, with the file, the place in it and the problem. what() is the
+// one-line message "file: place: problem".
+class PatchError : public std::runtime_error {
+  public:
+    PatchError(std::string file, std::string place, std::string problem);
+    const std::string& file() const { return file_; }
+    const std::string& place() const { return place_; }
+    const std::string& problem() const { return problem_; }
+
+  private:
+    std::string file_, place_, problem_;
+};
+
+// Limits of the render settings; values outside are refused as impossible.
+inline constexpr double kMinSampleRate = 1000.0;
+inline constexpr double kMaxSampleRate = 768000.0;
+inline constexpr gmpi::int32 kMaxBlockSize = 8192;
+inline constexpr double kMaxSeconds = 3600.0;
+
+enum class Half { Audio, Gui };
+
+// One pin of one module instance of the patch.
+struct PinAddress {
+    int module = -1; // index into Patch::modules
+    Half half = Half::Audio;
+    gmpi::int32 pin = 0;
+    gmpi::PinDirection direction = gmpi::DirectionIn;
+    gmpi::PinDatatype datatype = gmpi::DatatypeFloat;
+    std::string text; // as the patch wrote it, for messages
+
+    bool operator==(const PinAddress& o) const {
+        return module == o.module && half == o.half && pin == o.pin;
+    }
+};
+
+// A value in the byte form in which it crosses the module boundary (audio: one float).
+struct PinValue {
+    gmpi::PinDatatype datatype = gmpi::DatatypeFloat;
+    std::vector<std::uint8_t> bytes;
+
+    float asFloat() const;
+    static PinValue ofFloat(gmpi::PinDatatype datatype, float value);
+};
+
+struct PatchModule {
+    std::string name;
+    std::string id;
+    bool audio = false; // halves the host creates
+    bool gui = false;
+    std::vector<PinInfo> audioPins; // from the catalog
+    std::vector<PinInfo> guiPins;
+    // Initial values: the patch's, and the catalog's defaults for input pins it leaves out.
+    std::vector<std::pair<PinAddress, PinValue>> values;
+};
+
+struct PatchConnection {
+    PinAddress from;      // an output
+    PinAddress to;        // an input
+    bool delayed = false; // asked for in the file; the engine also delays loop-closing ones
+    std::string place;
+};
+
+// A timed pin change. On audio inputs a ramp glides from the value in effect to the new one.
+struct PatchChange {
+    double seconds = 0.0;
+    PinAddress pin;
+    PinValue value; // for MIDI inputs: the message
+    double rampSeconds = 0.0;
+    std::string place;
+};
+
+struct OutputSource {
+    PinAddress pin; // an audio output
+    float gain = 1.0f;
+};
+
+// One WAV channel: the sum of its sources.
+struct OutputChannel {
+    std::vector<OutputSource> sources;
+};
+
+struct Patch {
+    std::string file; // as named in messages
+    float sampleRate = 44100.0f;
+    gmpi::int32 blockSize = 64;
+    double seconds = 4.0;
+    // Folder against which getFullPath resolves file names.
+    std::filesystem::path folder;
+    // Whether the host must provide the standard wavetable files (see wavetable_cache.h).
+    bool standardWavetables = false;
+    bool folderGiven = false;
+    std::vector<PatchModule> modules;
+    std::vector<PatchConnection> connections;
+    std::vector<PatchChange> changes; // sorted by time, stable
+    std::vector<OutputChannel> outputs;
+
+    int findModule(std::string_view name) const;
+    // Frames to render: seconds × rate, rounded.
+    std::int64_t totalFrames() const;
+};
+
+struct PatchOptions {
+    // Module instances whose GUI half must be created even if no pin of it is named.
+    std::vector<std::string> guiModules;
+    // Folder that relative "folder" entries and the default folder refer to.
+    std::filesystem::path baseFolder;
+};
+
+using PatchJson = nlohmann::ordered_json;
+
+// Resolves a parsed patch document. `file` names the patch in messages. Throws PatchError.
+Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCatalog& catalog,
+                   const PatchOptions& options = {});
+// Parses JSON text and resolves it. Throws PatchError, also for malformed JSON (with line and
+// column).
+Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
+                 const PatchOptions& options = {});
+// Reads a patch file; relative folders refer to the file's own folder unless options say.
+Patch loadPatchFile(const std::filesystem::path& path, const ModuleCatalog& catalog,
+                    PatchOptions options = {});
+
+// Checks render settings given outside the file (command-line overrides); `place` names the
+// option in the message. Throws PatchError.
+void setSampleRate(Patch& patch, double rate, const std::string& place);
+void setBlockSize(Patch& patch, double size, const std::string& place);
+void setSeconds(Patch& patch, double seconds, const std::string& place);
+
+// A datatype's name as the catalog writes it ("float", "audio", "midi", ...).
+const char* datatypeName(gmpi::PinDatatype datatype);
+
+} // namespace zrhost
