@@ -1,6 +1,6 @@
-// The eighth-order decimation low-pass on its own, at the oversampled rate: flat passband up to
-// 0.4 of the base rate, -3 dB near 0.42 of it, strong rejection of what would fold back into
-// the audio band when every second sub-sample is dropped.
+// The eighth-order decimation low-pass on its own, at the oversampled rate: passband within a
+// 1 dB ripple up to 0.4 of the base rate, -3 dB near 0.42 of it, strong rejection of what would
+// fold back into the audio band when every second sub-sample is dropped.
 #include "modules/filters/Decimator.h"
 
 #include <gtest/gtest.h>
@@ -37,9 +37,13 @@ TEST(Decimator, PassbandStopbandAndCutoff) {
     double level = 0.0;
     for (int i = 0; i < 4000; ++i)
         level = dc.process(1.0f);
-    // The audio band up to a fifth of the base rate (a tenth of the oversampled one) is flat.
-    for (double r : {0.01, 0.05, 0.1, 0.15, 0.2})
-        EXPECT_NEAR(dB(measuredGain<F>(r) / level), 0.0, 0.5) << r;
+    // The audio band up to 0.4 of the base rate (0.2 of the oversampled one) stays within a
+    // 1 dB ripple above the DC level.
+    for (double r = 0.01; r <= 0.2; r += 0.01) {
+        const double g = dB(measuredGain<F>(r) / level);
+        EXPECT_GT(g, -0.1) << r;
+        EXPECT_LT(g, 1.1) << r;
+    }
     // -3 dB near 0.42 of the base rate, that is 0.21 of the oversampled rate.
     EXPECT_NEAR(dB(measuredGain<F>(0.21) / level), -3.0, 1.5);
     // At the base rate's Nyquist frequency the filter is well into its stopband, and what
