@@ -56,7 +56,8 @@ enum class Stage { Attack, Decay, Sustain, Release, Held, Silence };
 class Bench {
   public:
     Bench(Stage stage, bool fixedTime, int curve, bool changing)
-        : module_(library(), u"QORVALIS ZR-ADSR D", context_), changing_(changing) {
+        : module_(library(), u"QORVALIS ZR-ADSR D", context_, {kBlock, 44100.0f}),
+          changing_(changing) {
         module_.setRecording(false);
         module_.attachOwnBuffer(Envelope);
         // Long segments (control 3: 2^20 s) keep the envelope in the stage being measured.
@@ -79,8 +80,12 @@ class Bench {
 
         zrhost::EventList start;
         start.addGraphStart(0);
-        const int32 init[][2] = {{AttackShape, curve},
-                                 {DecayShape, curve},
+        // Only the measured segment takes the curve under test; the others are straight lines
+        // so that the envelope gets there (an absent curve would never leave the attack).
+        const int32 attackCurve = stage == Stage::Attack ? curve : 2;
+        const int32 decayCurve = stage == Stage::Decay ? curve : 2;
+        const int32 init[][2] = {{AttackShape, attackCurve},
+                                 {DecayShape, decayCurve},
                                  {ReleaseShape, curve},
                                  {FixedTime, fixedTime ? 1 : 0},
                                  {HoldRelease, stage == Stage::Held ? 1 : 0},
