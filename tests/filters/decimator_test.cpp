@@ -30,7 +30,7 @@ double dB(double g) {
     return 20.0 * std::log10(g);
 }
 
-TEST(Decimator, PassbandStopbandAndCutoff) {
+TEST(FilterDecimator, PassbandStopbandAndCutoff) {
     using F = zr::Decimator2x;
     // Relative to the response at DC (which includes the 0.95 output factor).
     F dc;
@@ -61,7 +61,7 @@ constexpr zr::DecimationCoefficients8<double> kDouble2x{
     {1.0, -3.8130767, 8.192174, -11.757323, 12.114127, -9.073977, 4.824743, -1.6785759, 0.30113217},
     0.95};
 
-TEST(Decimator, DoublePrecisionVariantAndClear) {
+TEST(FilterDecimator, DoublePrecisionVariantAndClear) {
     zr::Decimator2x single;
     zr::DecimationFilter8<double, kDouble2x> wide;
     std::vector<float> first;
