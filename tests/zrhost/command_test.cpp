@@ -1,0 +1,270 @@
+// The zrhost command run as a user runs it: bad input gets exit status 2, one error line
+// naming the file, the place and the problem, and leaves no output file; good input renders
+// WAV and PNG files that read back as what was asked for.
+#include "tests/zrhost/support.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string shellQuoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Runs zrhost with `args` (already quoted where needed) in `folder`.
+Result runZrhost(const std::string& args, const fs::path& folder) {
+    const fs::path out = folder / "stdout.txt", err = folder / "stderr.txt";
+    const std::string command =
+        "cd " + shellQuoted(folder.string()) + " && " + shellQuoted(ZRHOST_BINARY) + " " + args +
+        " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+// A fresh folder per test.
+fs::path folderFor(const std::string& name) {
+    const fs::path f = zrtest::scratch() / "command" / name;
+    fs::remove_all(f);
+    fs::create_directories(f);
+    return f;
+}
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void write(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+const std::string kGood = R"({"seconds": 0.2, "standardWavetables": true, "modules": {)" +
+                          std::string(zrtest::kTablesModule) + R"(,
+    "osc": {"id": "Osc ZRPM", "values": {"Pitch": 0.5, "Gate": 1, "Wave": 0, "Sine Level": 0.5}}},
+    "output": ["osc.Audio Out"]})";
+
+struct BadCase {
+    const char* name;
+    std::string patch;
+    std::string extraArgs;
+    std::string expect; // the line holds "patch.json: " followed by this
+};
+
+} // namespace
+
+TEST(CommandBadInput, ExitStatusTwoOneLineAndNoOutputFile) {
+    const std::vector<BadCase> cases = {
+        {"not_json", "{\"modules\": {\"osc\": \"Osc ZRPM\",}}", "", "line 1, column "},
+        {"unknown_module", R"({"modules": {"osc": {"id": "Osc ZRPX"}}, "output": []})", "",
+         "modules.osc.id: unknown module identifier \"Osc ZRPX\""},
+        {"unknown_pin",
+         R"({"modules": {"osc": {"id": "Osc ZRPM"}}, "output": ["osc.Audio Output"]})", "",
+         "output[0]: module \"osc\" (Osc ZRPM) has no pin named \"Audio Output\""},
+        {"mismatched",
+         R"({"modules": {"osc": {"id": "Osc ZRPM"}, "f": {"id": "ZR-LPF over CS"}},
+             "connections": [["osc.Audio Out", "f.Clear"]], "output": ["f.Output"]})",
+         "", "connections[0]: cannot connect \"osc.Audio Out\" (audio) to \"f.Clear\" (float)"},
+        {"rate", R"({"sampleRate": 0, "modules": {"osc": "Osc ZRPM"}, "output": ["osc.5"]})", "",
+         "sampleRate: impossible sample rate"},
+        {"block", R"({"blockSize": -64, "modules": {"osc": "Osc ZRPM"}, "output": ["osc.5"]})", "",
+         "blockSize: impossible block size"},
+        {"rate_option", kGood, "--rate 12", "--rate: impossible sample rate"},
+        {"block_option", kGood, "--block 0", "--block: impossible block size"},
+        {"no_output", R"({"modules": {"osc": "Osc ZRPM"}})", "",
+         "output: the patch names no output channel"},
+    };
+    for (const auto& c : cases) {
+        const fs::path folder = folderFor(c.name);
+        write(folder / "patch.json", c.patch);
+        const Result r = runZrhost("render patch.json -o out.wav " + c.extraArgs, folder);
+        EXPECT_EQ(r.status, 2) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name << ": " << r.err;
+        EXPECT_NE(r.err.find("patch.json: " + c.expect), std::string::npos)
+            << c.name << ": " << r.err;
+        EXPECT_EQ(filesIn(folder), std::vector<std::string>{"patch.json"}) << c.name;
+    }
+}
+
+TEST(CommandBadInput, MissingPatchAndLibraries) {
+    const fs::path folder = folderFor("libraries");
+    Result r = runZrhost("render absent.json -o out.wav", folder);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("absent.json: cannot open the patch file"), std::string::npos) << r.err;
+
+    write(folder / "patch.json", kGood);
+    r = runZrhost("--library /nonexistent/libnothing.so render patch.json -o out.wav", folder);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("/nonexistent/libnothing.so"), std::string::npos) << r.err;
+
+    const std::string noFactory = ZRHOST_NO_FACTORY_LIBRARY;
+    if (!noFactory.empty()) {
+        r = runZrhost("--library " + shellQuoted(noFactory) + " list", folder);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("MP_GetFactory"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"patch.json"});
+
+    r = runZrhost("render patch.json", folder); // no -o
+    EXPECT_EQ(r.status, 2);
+    r = runZrhost("transmogrify", folder);
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST(CommandRender, WritesTheWavAndStaysQuietOffTerminal) {
+    const fs::path folder = folderFor("render");
+    write(folder / "patch.json", kGood);
+    const Result r = runZrhost("render patch.json -o out.wav --rate 48000 --format float", folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    SF_INFO info{};
+    SNDFILE* f = sf_open((folder / "out.wav").string().c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(info.samplerate, 48000);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.frames, 9600);
+    std::vector<float> samples(static_cast<std::size_t>(info.frames));
+    EXPECT_EQ(sf_readf_float(f, samples.data(), info.frames), info.frames);
+    sf_close(f);
+    EXPECT_NEAR(zrtest::peakOf(samples), 0.5f, 0.01f);
+    EXPECT_NEAR(zrtest::frequencyOf(samples, 48000, 0.05), 440.0, 0.05);
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"out.wav", "patch.json"}));
+}
+
+TEST(CommandRender, DemoNeedsNoOtherFile) {
+    const fs::path folder = folderFor("demo");
+    const Result r = runZrhost("demo -o demo.wav", folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    SF_INFO info{};
+    SNDFILE* f = sf_open((folder / "demo.wav").string().c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.samplerate, 44100);
+    EXPECT_GT(info.frames, 44100 * 5);
+    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(f, samples.data(), info.frames);
+    sf_close(f);
+    // Music, not silence, and within full scale. Every second of the piece has sound.
+    EXPECT_LE(zrtest::peakOf(samples), 1.0f);
+    for (int second = 0; second + 1 < info.frames / 44100; ++second)
+        EXPECT_GT(zrtest::peakOf(std::span(samples).subspan(second * 88200, 88200)), 0.1f)
+            << "second " << second;
+}
+
+TEST(CommandRender, EveryExampleRenders) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(ZRHOST_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".json") continue;
+        ++count;
+        const fs::path folder = folderFor("example-" + entry.path().stem().string());
+        const Result r =
+            runZrhost("render " + shellQuoted(entry.path().string()) + " -o out.wav", folder);
+        EXPECT_EQ(r.status, 0) << entry.path() << ": " << r.err;
+        SF_INFO info{};
+        SNDFILE* f = sf_open((folder / "out.wav").string().c_str(), SFM_READ, &info);
+        ASSERT_NE(f, nullptr) << entry.path();
+        std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+        sf_readf_float(f, samples.data(), info.frames);
+        sf_close(f);
+        EXPECT_GT(zrtest::peakOf(samples), 0.05f) << entry.path();
+    }
+    EXPECT_GE(count, 4);
+}
+
+TEST(CommandCatalog, ListAndDescribe) {
+    const fs::path folder = folderFor("catalog");
+    Result r = runZrhost("list", folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* id :
+         {"Osc ZRPM", "INIT Osc ZRPM", "ZR-LPF over CS", "QORVALIS ZR-ADSR D", "ZR SCOPE V4"})
+        EXPECT_NE(r.out.find(id), std::string::npos) << id;
+    EXPECT_NE(r.out.find("audio+gui"), std::string::npos);
+
+    r = runZrhost("describe 'ZR-LPF over CS'", folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Pin 4 of the filter is its int Mode input.
+    std::istringstream lines(r.out);
+    std::string line;
+    bool found = false;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string index, name, direction, datatype;
+        words >> index >> name >> direction >> datatype;
+        if (index == "4") {
+            found = true;
+            EXPECT_EQ(name, "Mode");
+            EXPECT_EQ(direction, "in");
+            EXPECT_EQ(datatype, "int");
+        }
+    }
+    EXPECT_TRUE(found) << r.out;
+
+    r = runZrhost("describe 'osc zrpm'", folder);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("\"Osc ZRPM\""), std::string::npos) << r.err;
+}
+
+TEST(CommandScope, PaintsThePictureIntoAPng) {
+    const fs::path folder = folderFor("scope");
+    const Result r = runZrhost("scope " + shellQuoted(ZRHOST_EXAMPLES_DIR "/scope.json") +
+                                   " --module scope -o scope.png --size 320x160",
+                               folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string png = slurp(folder / "scope.png");
+    ASSERT_GT(png.size(), 33u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    const auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned>(static_cast<unsigned char>(png[at])) << 24) |
+               (static_cast<unsigned>(static_cast<unsigned char>(png[at + 1])) << 16) |
+               (static_cast<unsigned>(static_cast<unsigned char>(png[at + 2])) << 8) |
+               static_cast<unsigned>(static_cast<unsigned char>(png[at + 3]));
+    };
+    EXPECT_EQ(png.substr(12, 4), "IHDR");
+    EXPECT_EQ(be32(16), 320u);
+    EXPECT_EQ(be32(20), 160u);
+
+    const Result bad = runZrhost("scope " + shellQuoted(ZRHOST_EXAMPLES_DIR "/scope.json") +
+                                     " --module osc -o other.png",
+                                 folder);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("modules.osc"), std::string::npos) << bad.err;
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"scope.png"});
+}

@@ -1,0 +1,149 @@
+// Reading patch files: pins found by name, index or GUI half, and every refusal naming the
+// place in the file and the problem.
+#include "tests/zrhost/support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The PatchError a patch gives, or a failure when it is accepted.
+zrhost::PatchError refusal(const std::string& json) {
+    try {
+        zrtest::patchOf(json);
+    } catch (const zrhost::PatchError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "accepted: " << json;
+    return zrhost::PatchError("", "", "");
+}
+
+const std::string kOsc = R"("osc": {"id": "Osc ZRPM"})";
+
+std::string withOsc(const std::string& rest) {
+    return R"({"modules": {)" + kOsc + R"(, "f": {"id": "ZR-LPF over CS"}})" + rest + "}";
+}
+
+} // namespace
+
+TEST(PatchPins, NamesIndicesAndHalves) {
+    const zrhost::Patch p = zrtest::patchOf(R"({"modules": {
+        "osc": {"id": "Osc ZRPM"}, "scope": {"id": "ZR SCOPE V4"}},
+        "connections": [["osc.5", "scope.signal"], ["scope.Capture", "scope.gui.Capture"]]})");
+    ASSERT_GE(p.connections.size(), 2u);
+    EXPECT_EQ(p.connections[0].from.pin, 5);
+    EXPECT_EQ(p.connections[0].to.pin, 1); // names match regardless of case
+    EXPECT_EQ(p.connections[0].to.datatype, gmpi::DatatypeAudio);
+    EXPECT_EQ(p.connections[1].to.half, zrhost::Half::Gui);
+    EXPECT_EQ(p.connections[1].to.pin, 0);
+    // Naming a GUI pin creates the GUI half, and its other input is relayed from the audio
+    // output of the same name.
+    const auto& scope = p.modules[static_cast<std::size_t>(p.findModule("scope"))];
+    EXPECT_TRUE(scope.audio && scope.gui);
+    ASSERT_EQ(p.connections.size(), 3u);
+    EXPECT_EQ(p.connections[2].from.pin, 3);
+    EXPECT_EQ(p.connections[2].to.pin, 1);
+    EXPECT_EQ(p.connections[2].to.half, zrhost::Half::Gui);
+}
+
+TEST(PatchPins, ValuesTakeThePinsType) {
+    const zrhost::Patch p = zrtest::patchOf(R"({"modules": {"osc": {"id": "Osc ZRPM",
+        "values": {"Pitch": 0.25, "Wave": 3}}, "t": {"id": "INIT Osc ZRPM",
+        "values": {"File": "ab"}}},
+        "automation": [{"at": 1.5, "pin": "osc.Wave", "value": 1},
+                       {"at": 0.5, "pin": "osc.Pitch", "value": 1, "ramp": 0.1}]})");
+    const auto& osc = p.modules[0];
+    ASSERT_EQ(osc.values.size(), 2u);
+    EXPECT_EQ(osc.values[0].second.asFloat(), 0.25f);
+    EXPECT_EQ(osc.values[1].second.bytes, (std::vector<std::uint8_t>{3, 0, 0, 0}));
+    EXPECT_EQ(p.modules[1].values[0].second.bytes, (std::vector<std::uint8_t>{'a', 0, 'b', 0}));
+    // Changes are kept in time order.
+    ASSERT_EQ(p.changes.size(), 2u);
+    EXPECT_EQ(p.changes[0].seconds, 0.5);
+    EXPECT_EQ(p.changes[0].rampSeconds, 0.1);
+    EXPECT_EQ(p.changes[1].pin.pin, 11);
+}
+
+TEST(PatchErrors, NotJsonNamesLineAndColumn) {
+    const auto e = refusal("{\n  \"modules\": {\n    \"osc\" \"Osc ZRPM\"\n  }\n}");
+    EXPECT_EQ(e.file(), "test.json");
+    EXPECT_EQ(e.place().rfind("line 3, column ", 0), 0u) << e.place();
+    EXPECT_NE(e.problem().find("not valid JSON"), std::string::npos);
+}
+
+TEST(PatchErrors, UnknownModulesAndPins) {
+    auto e = refusal(R"({"modules": {"osc": {"id": "Osc ZRMP"}}})");
+    EXPECT_EQ(e.place(), "modules.osc.id");
+    EXPECT_NE(e.problem().find("unknown module identifier \"Osc ZRMP\""), std::string::npos);
+    EXPECT_NE(e.problem().find("did you mean \"Osc ZRPM\""), std::string::npos);
+
+    e = refusal(withOsc(R"(, "connections": [["osc.Audio Out", "f.Inptu"]])"));
+    EXPECT_EQ(e.place(), "connections[0][1]");
+    EXPECT_NE(e.problem().find("no pin named \"Inptu\""), std::string::npos);
+    EXPECT_NE(e.problem().find("did you mean \"Input\""), std::string::npos);
+
+    e = refusal(withOsc(R"(, "connections": [{"from": "osc.Audio Out", "to": "g.Input"}])"));
+    EXPECT_EQ(e.place(), "connections[0].to");
+    EXPECT_NE(e.problem().find("no module named \"g\""), std::string::npos);
+
+    e = refusal(withOsc(R"(, "connections": [["osc.Audio Out", "f.99"]])"));
+    EXPECT_NE(e.problem().find("no pin with index 99"), std::string::npos);
+
+    e = refusal(R"({"modules": {"osc": {"id": "Osc ZRPM", "values": {"Pich": 0.5}}}})");
+    EXPECT_EQ(e.place(), "modules.osc.values.Pich");
+
+    e = refusal(R"({"modules": {"osc": {"id": "Osc ZRPM"}}, "automation": [
+        {"at": 1, "pin": "osc.gui.Pitch", "value": 1}]})");
+    EXPECT_NE(e.problem().find("has no GUI half"), std::string::npos);
+}
+
+TEST(PatchErrors, MismatchedDatatypesAndDirections) {
+    auto e = refusal(withOsc(R"(, "connections": [["osc.Audio Out", "f.Mode"]])"));
+    EXPECT_EQ(e.place(), "connections[0]");
+    EXPECT_NE(e.problem().find("cannot connect \"osc.Audio Out\" (audio) to \"f.Mode\" (int)"),
+              std::string::npos);
+    e = refusal(withOsc(R"(, "connections": [["f.Input", "osc.Pitch"]])"));
+    EXPECT_NE(e.problem().find("is an input"), std::string::npos);
+    e = refusal(withOsc(R"(, "connections": [["osc.Audio Out", "f.Output"]])"));
+    EXPECT_NE(e.problem().find("is an output"), std::string::npos);
+    e = refusal(R"({"modules": {"osc": {"id": "Osc ZRPM", "values": {"Wave": 1.5}}}})");
+    EXPECT_NE(e.problem().find("expects a whole number"), std::string::npos);
+    e = refusal(R"({"modules": {"osc": {"id": "Osc ZRPM", "values": {"Pitch": "high"}}}})");
+    EXPECT_NE(e.problem().find("expects a number"), std::string::npos);
+    e = refusal(R"({"modules": {"osc": {"id": "Osc ZRPM"}}, "automation": [
+        {"at": 1, "pin": "osc.Wave", "value": 1, "ramp": 0.5}]})");
+    EXPECT_EQ(e.place(), "automation[0].ramp");
+    e = refusal(R"({"modules": {"osc": {"id": "Osc ZRPM"}}, "output": ["osc.Wave"]})");
+    EXPECT_EQ(e.place(), "output[0]");
+}
+
+TEST(PatchErrors, ImpossibleRenderSettings) {
+    for (const char* bad : {R"("sampleRate": 0)", R"("sampleRate": -44100)", R"("sampleRate": 1e9)",
+                            R"("sampleRate": "fast")"}) {
+        const auto e = refusal(std::string("{") + bad + R"(, "modules": {)" + kOsc + "}}");
+        EXPECT_EQ(e.place(), "sampleRate") << bad;
+    }
+    for (const char* bad : {R"("blockSize": 0)", R"("blockSize": 1.5)", R"("blockSize": 100000)"}) {
+        const auto e = refusal(std::string("{") + bad + R"(, "modules": {)" + kOsc + "}}");
+        EXPECT_EQ(e.place(), "blockSize") << bad;
+        EXPECT_NE(e.problem().find("impossible block size"), std::string::npos);
+    }
+    const auto e = refusal(R"({"seconds": 0, "modules": {)" + kOsc + "}}");
+    EXPECT_EQ(e.place(), "seconds");
+}
+
+TEST(PatchErrors, ShapeOfTheDocument) {
+    EXPECT_EQ(refusal("[1, 2]").place(), "");
+    EXPECT_EQ(refusal(R"({"modules": {}})").place(), "modules");
+    EXPECT_EQ(refusal(R"({"modules": {)" + kOsc + R"(}, "conections": []})").place(), "conections");
+    EXPECT_NE(refusal(R"({"modules": {)" + kOsc + R"(}, "conections": []})")
+                  .problem()
+                  .find("did you mean \"connections\""),
+              std::string::npos);
+    EXPECT_EQ(refusal(R"({"modules": {"a.b": {"id": "Osc ZRPM"}}})").place(), "modules.a.b");
+    // The message is one line: file, place, problem.
+    const auto e = refusal(R"({"modules": {"osc": "Nothing"}})");
+    EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos);
+    EXPECT_EQ(std::string(e.what()).rfind("test.json: modules.osc: ", 0), 0u);
+}
