@@ -77,6 +77,8 @@ void fillCurve(float* table, float (*entry)(float)) {
     table[kTableEntries] = table[kTableEntries - 1];
 }
 
+// Only the value 1 selects the long range, on every path that reads a range pin, so that a
+// range pin holding another value gives the same time whichever path read it last.
 float rangeOffset(gmpi::int32 rangeChoice) {
     return rangeChoice == 1 ? kLongRange : kShortRange;
 }
@@ -152,15 +154,11 @@ gmpi::int32 Dadsr::open() {
 
 void Dadsr::pinsChanged() {
     if (holdReleaseIn.isUpdated()) {
-        if (holdReleaseIn.getValue() != 0) {
-            releaseAdvance = 0.0f;
-            dampSlope = fastIncrement;
-        } else {
-            releaseAdvance = 1.0f;
-            // Without the hold the damp fade returns to its own slope (full scale in 1 ms)
-            // instead of keeping the one last derived from `Release`.
-            dampSlope = fastIncrement;
-        }
+        releaseAdvance = holdReleaseIn.getValue() != 0 ? 0.0f : 1.0f;
+        // Either way the damp fade starts again from full scale in 1 ms: under the hold the
+        // next release or attack derives it from `Release`; without the hold it must not keep
+        // the slope last derived from `Release`.
+        dampSlope = fastIncrement;
     }
     if (attackRangeIn.isUpdated()) attackRange = rangeOffset(attackRangeIn.getValue());
     if (decayRangeIn.isUpdated()) decayRange = rangeOffset(decayRangeIn.getValue());
