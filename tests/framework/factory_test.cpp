@@ -107,6 +107,9 @@ TEST(Factory, BuildInformationIsTruncatedToFit) {
 }
 
 TEST(Factory, ShippedLibraryLoadsAndDescribesWhatItRegisters) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the module catalog is exported off Windows only";
+#endif
     zrhost::ModuleLibrary& lib = shippedLibrary();
     ASSERT_NE(lib.factory(), nullptr);
     ASSERT_NE(lib.moduleDescriptions(), nullptr);
@@ -119,6 +122,9 @@ TEST(Factory, ShippedLibraryLoadsAndDescribesWhatItRegisters) {
 }
 
 TEST(Factory, CatalogOfUndescribedModulesListsPinsInIndexOrder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the module catalog is exported off Windows only";
+#endif
     const std::string catalog = testLibrary().moduleDescriptions();
     const auto at = catalog.find("id=\"ZR Test Probe\"");
     ASSERT_NE(at, std::string::npos);
