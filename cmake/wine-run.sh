@@ -6,12 +6,13 @@
 #
 # Wine starts its server and background services from the first program of a session, and
 # those inherit that program's output; a caller that reads the output to its end (ctest does)
-# would then wait until the server shuts down. So the server is started here first, kept
-# alive for ten minutes after its last program, and its services are started detached.
+# would then wait until they end. So the server is started here first, kept alive for ten
+# minutes after its last program, and its services are started detached.
 set -eu
 prefix=$1
 shift
 export WINEPREFIX="${WINEPREFIX:-$prefix}"
+case "$WINEPREFIX" in /*) ;; *) WINEPREFIX="$PWD/$WINEPREFIX" ;; esac
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No prompts for the .NET and HTML engines when the prefix is created.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -31,4 +32,18 @@ if wineserver -p600 </dev/null >/dev/null 2>&1; then
 fi
 flock -u 9
 exec 9>&-
-exec wine "$@"
+
+# The program's output goes through files, not straight to the caller: a background process
+# that Wine starts on the program's behalf (the desktop, when the program is the first to
+# draw) inherits the program's output and would hold the caller's pipe open long after the
+# program has ended.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+set +e
+wine "$@" >"$out" 2>"$err"
+status=$?
+set -e
+cat "$out"
+cat "$err" >&2
+exit $status
