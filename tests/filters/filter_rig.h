@@ -1,6 +1,6 @@
 // Drives the multi-mode filter as a host would (graph start, streaming changes, pin values as
 // events, audio-rate controls in buffers) and measures what comes out: amplitude at a
-// frequency, spectra for aliasing.
+// frequency, power on frequency bins.
 #pragma once
 
 #include "host/audio_module.h"
@@ -14,7 +14,6 @@
 #include <functional>
 #include <memory>
 #include <numbers>
-#include <optional>
 #include <vector>
 
 namespace filtertest {
@@ -58,7 +57,6 @@ class FilterRig {
     }
 
     zrhost::AudioModule& module() { return module_; }
-    float sampleRate() const { return module_.settings().sampleRate; }
 
     Controls controls;
     // Whether the first block declares `Input` streaming (else it is a static value).
@@ -66,16 +64,20 @@ class FilterRig {
     // Optional per-sample control signals (absolute sample index); override `controls`.
     Signal pitchSignal, resSignal, blendSignal;
 
-    // Pin events for the next block.
-    void setMode(int mode) { pendingMode_ = mode; }
-    void clear(float value) {
-        pendingClear_ = value;
-        hasClear_ = true;
+    // Events for the next block: a Mode or Clear value, `Input` going static (the signal must
+    // then be that constant) or streaming again.
+    void setMode(int mode) {
+        pending_.push_back([=](auto& e) { e.addInt(0, kModePin, mode); });
     }
-    // Input as a static (non-streaming) value from the next block on; `signal` must then be
-    // that constant.
-    void stopInputStreaming() { pendingStop_ = true; }
-    void startInputStreaming() { pendingStart_ = true; }
+    void clear(float v) {
+        pending_.push_back([=](auto& e) { e.addFloat(0, kClearPin, v); });
+    }
+    void stopInputStreaming() {
+        pending_.push_back([](auto& e) { e.addStreamingStop(0, kInputPin); });
+    }
+    void startInputStreaming() {
+        pending_.push_back([](auto& e) { e.addStreamingStart(0, kInputPin); });
+    }
 
     // Renders `count` samples of `input` (absolute sample index) and returns the output.
     std::vector<float> run(const Signal& input, long count) {
@@ -91,17 +93,9 @@ class FilterRig {
                 events.addStreamingStop(0, kBlendPin).addInt(0, kModePin, mode_);
                 first_ = false;
             }
-            if (pendingMode_) {
-                events.addInt(0, kModePin, *pendingMode_);
-                pendingMode_.reset();
-            }
-            if (hasClear_) {
-                events.addFloat(0, kClearPin, pendingClear_);
-                hasClear_ = false;
-            }
-            if (pendingStop_) events.addStreamingStop(0, kInputPin);
-            if (pendingStart_) events.addStreamingStart(0, kInputPin);
-            pendingStop_ = pendingStart_ = false;
+            for (auto& add : pending_)
+                add(events);
+            pending_.clear();
 
             auto in = module_.buffer(kInputPin);
             auto pitch = module_.buffer(kPitchPin);
@@ -123,19 +117,13 @@ class FilterRig {
         return out;
     }
 
-    std::vector<float> run(const std::vector<float>& input) {
-        return run([&input](long t) { return input[static_cast<std::size_t>(t) % input.size()]; },
-                   static_cast<long>(input.size()));
-    }
-
   private:
     zrhost::HostContext own_;
     zrhost::HostContext* context_;
     zrhost::AudioModule module_;
     int mode_ = 0;
-    std::optional<int> pendingMode_;
-    float pendingClear_ = 0.0f;
-    bool hasClear_ = false, pendingStop_ = false, pendingStart_ = false, first_ = true;
+    std::vector<std::function<void(zrhost::EventList&)>> pending_;
+    bool first_ = true;
     long now_ = 0;
 };
 
@@ -177,48 +165,16 @@ inline double gainDb(int mode, Controls c, double hz, double amplitude = 0.1,
     return dB(amplitudeAt(y, hz, sampleRate, static_cast<std::size_t>(measure)) / amplitude);
 }
 
-// Radix-2 FFT, in place (size a power of two).
-inline void fft(std::vector<std::complex<double>>& a) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double ang = -2.0 * std::numbers::pi / static_cast<double>(len);
-        const std::complex<double> wl(std::cos(ang), std::sin(ang));
-        for (std::size_t i = 0; i < n; i += len) {
-            std::complex<double> w = 1.0;
-            for (std::size_t k = 0; k < len / 2; ++k) {
-                const auto u = a[i + k];
-                const auto v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= wl;
-            }
-        }
-    }
-}
-
-// Power spectrum (bins 0..n/2) of y[from .. from+n) under a Blackman-Harris window.
-inline std::vector<double> powerSpectrum(const std::vector<float>& y, std::size_t from,
-                                         std::size_t n) {
-    std::vector<std::complex<double>> a(n);
-    const double tau = 2.0 * std::numbers::pi;
+// Mean power of the component on bin k of the n samples y[from ..]. Components on bins of
+// the stretch are orthogonal to each other, so powers of distinct bins add up to the whole.
+inline double binPower(const std::vector<float>& y, std::size_t from, std::size_t n,
+                       std::size_t k) {
+    std::complex<double> acc = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-        const double x = static_cast<double>(i) / static_cast<double>(n);
-        const double w = 0.35875 - 0.48829 * std::cos(tau * x) + 0.14128 * std::cos(2 * tau * x) -
-                         0.01168 * std::cos(3 * tau * x);
-        a[i] = w * static_cast<double>(y[from + i]);
+        const double ph = 2.0 * std::numbers::pi * static_cast<double>(k * i % n) / n;
+        acc += static_cast<double>(y[from + i]) * std::complex<double>(std::cos(ph), -std::sin(ph));
     }
-    fft(a);
-    std::vector<double> p(n / 2 + 1);
-    for (std::size_t k = 0; k <= n / 2; ++k)
-        p[k] = std::norm(a[k]);
-    return p;
+    return (k == 0 ? 1.0 : 2.0) * std::norm(acc) / (static_cast<double>(n) * n);
 }
 
 } // namespace filtertest

@@ -124,19 +124,6 @@ TEST(FilterTables, HoldTheirValuesAtChosenEntries) {
     }
 }
 
-TEST(FilterTables, EntriesStandForPinValues) {
-    // Entry 5000 is 5 V: the state-variable frequency of 440 Hz.
-    zrhost::HostContext context;
-    FilterRig rig(23, 44100.0f, 64, &context);
-    const auto volt = table(context, u"QORV_CS_SV-volt", 44100.0f);
-    EXPECT_NEAR(volt[5000], 2.0 * std::sin(std::numbers::pi * 440.0 / 44100.0), 1e-6);
-    EXPECT_NEAR(volt[6000], 2.0 * std::sin(std::numbers::pi * 880.0 / 44100.0), 1e-6);
-    // The tanh table spans -1..1 with 0 in the middle.
-    const auto th = table(context, u"QORV_CS_o_Tanh", 44100.0f);
-    EXPECT_EQ(th[10000], 0.0f);
-    EXPECT_NEAR(th[20000], std::tanh(1.0), 1e-7);
-}
-
 TEST(FilterTables, InstancesAtOneRateShareOneFilling) {
     zrhost::HostContext context;
     FilterRig first(1, 44100.0f, 64, &context);
