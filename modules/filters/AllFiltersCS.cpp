@@ -242,9 +242,10 @@ inline float instanceLerp(const float* t, float x, float top) {
     return lerpAt(t, clampf(x, 0.0f, top));
 }
 
-// Two-times oversampling around `sub`, the per-sub-sample filter (which runs D_A and D_B
-// itself): the input is interpolated linearly from the previous one; the first decimated
-// sub-sample is the output, the second only advances the filters.
+// Two-times oversampling around `sub`, the per-sub-sample filter (which runs the decimation
+// filters decA before and decB after itself): the input is interpolated linearly from the
+// previous one; the first decimated sub-sample is the output, the second only advances the
+// filters.
 template <class Sub>
 inline float oversample(AllFiltersCore& c, float s, Sub&& sub) {
     const float half = (s - c.prevIn) * 0.5f;

@@ -19,8 +19,9 @@ struct DecimationCoefficients8 {
 };
 
 // The single-precision two-times decimation low-pass: b = 0.00043129342 x (1, 8, 28, 56, 70,
-// 56, 28, 8, 1), poles near 0.21 of the oversampled rate, output scaled by 0.95 (a little
-// headroom against its small passband gain above unity).
+// 56, 28, 8, 1) (all zeros at the oversampled Nyquist frequency), an equiripple passband (1 dB)
+// up to 0.21 of the oversampled rate, more than 60 dB down from 0.3 of it. Its DC gain is just
+// above 1 and its ripple peaks 1 dB higher; the output factor 0.95 takes some of that back.
 inline constexpr DecimationCoefficients8<float> kDecimation2x{
     {0.00043129342f, 0.0034503473f, 0.012076216f, 0.024152432f, 0.03019054f, 0.024152432f,
      0.012076216f, 0.0034503473f, 0.00043129342f},
