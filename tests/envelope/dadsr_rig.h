@@ -20,27 +20,13 @@ namespace envtest {
 
 using gmpi::int32;
 
+// clang-format off
 enum Pin : int32 {
-    Enable,
-    Attack,
-    Decay,
-    Sustain,
-    Release,
-    Level,
-    AttackShape,
-    DecayShape,
-    ReleaseShape,
-    Envelope,
-    RestartFromZero,
-    AttackRange,
-    DecayRange,
-    ReleaseRange,
-    Delay,
-    Gate,
-    Trigger,
-    FixedTime,
-    HoldRelease
+    Enable, Attack, Decay, Sustain, Release, Level, AttackShape, DecayShape, ReleaseShape,
+    Envelope, RestartFromZero, AttackRange, DecayRange, ReleaseRange, Delay, Gate, Trigger,
+    FixedTime, HoldRelease
 };
+// clang-format on
 constexpr std::array<int32, 7> kAudioInputs = {Enable,  Attack, Decay, Sustain,
                                                Release, Level,  Delay};
 
