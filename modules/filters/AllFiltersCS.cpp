@@ -867,7 +867,7 @@ namespace {
 const gmpi::int32 registered =
     gmpi::registerAudioModule(u"ZR-LPF over CS", &gmpi::createAudio<AllFiltersCS>);
 const gmpi::int32 described =
-    gmpi::catalogDescribe(u"ZR-LPF over CS", "ZR-LPF over CS", "ZR/Filters");
+    gmpi::catalogDescribe(u"ZR-LPF over CS", "ZR Multi-Mode Filter", "ZR/Filters");
 } // namespace
 
 } // namespace zr
