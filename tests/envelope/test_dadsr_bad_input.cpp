@@ -52,11 +52,11 @@ TEST_P(BadCurveType, TheLevelHoldsUntilTheSegmentTimeIsUp) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dadsr, BadCurveType,
+INSTANTIATE_TEST_SUITE_P(Envelope, BadCurveType,
                          ::testing::Values(-1, 7, 1000, 65538, std::numeric_limits<int32>::min(),
                                            std::numeric_limits<int32>::max()));
 
-TEST(DadsrBadInput, CurveSixStillEndsInTheLevelScaledRoutines) {
+TEST(EnvelopeBadInput, CurveSixStillEndsInTheLevelScaledRoutines) {
     // Type 6 stays at e^-11.5 at its foot; decay and release end all the same.
     DadsrRig rig(44100.0f);
     rig.initial[DecayShape] = rig.initial[ReleaseShape] = 6;
@@ -75,7 +75,7 @@ TEST(DadsrBadInput, CurveSixStillEndsInTheLevelScaledRoutines) {
     EXPECT_TRUE(rig.module().isAsleep());
 }
 
-TEST(DadsrBadInput, NotANumberAndInfiniteInputsStayInRange) {
+TEST(EnvelopeBadInput, NotANumberAndInfiniteInputsStayInRange) {
     for (float bad : {kNaN, kInf, -kInf, 1e30f, -1e30f, 1e-41f}) {
         for (int32 pin : {Attack, Decay, Sustain, Release, Delay}) {
             for (int32 fixed : {1, 0}) {
@@ -110,7 +110,7 @@ TEST(DadsrBadInput, NotANumberAndInfiniteInputsStayInRange) {
     EXPECT_TRUE(std::all_of(rig.out.begin() + g, rig.out.end(), [](float v) { return v == 0.0f; }));
 }
 
-TEST(DadsrBadInput, HostileTriggerAndLevelValues) {
+TEST(EnvelopeBadInput, HostileTriggerAndLevelValues) {
     DadsrRig rig(44100.0f, 16);
     rig.audio[Sustain] = 0.5f;
     rig.gate(1);
@@ -126,7 +126,7 @@ TEST(DadsrBadInput, HostileTriggerAndLevelValues) {
     EXPECT_TRUE(std::isnan(rig.out.back()));
 }
 
-TEST(DadsrBadInput, OneSampleBlocksAndExtremeRates) {
+TEST(EnvelopeBadInput, OneSampleBlocksAndExtremeRates) {
     auto render = [](int32 blockSize) {
         DadsrRig rig(44100.0f, blockSize);
         rig.initial[AttackShape] = 0;

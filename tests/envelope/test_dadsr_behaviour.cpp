@@ -14,7 +14,7 @@ bool allEqual(const DadsrRig& rig, std::int64_t from, float v) {
 }
 } // namespace
 
-TEST(DadsrGate, ReleaseShowsOneSampleLateAndOtherGateValuesAreIgnored) {
+TEST(EnvelopeGate, ReleaseShowsOneSampleLateAndOtherGateValuesAreIgnored) {
     DadsrRig rig(44100.0f);
     rig.settle(0.6f);
     const auto s = rig.now();
@@ -27,7 +27,7 @@ TEST(DadsrGate, ReleaseShowsOneSampleLateAndOtherGateValuesAreIgnored) {
     EXPECT_NEAR(rig.at(g + 1), 0.6 * (1.0 - 1.0 / 44100.0), 1e-6);
 }
 
-TEST(DadsrRestart, FromZeroFadesAtFullScalePerMillisecondThenAttacksFromZero) {
+TEST(EnvelopeRestart, FromZeroFadesAtFullScalePerMillisecondThenAttacksFromZero) {
     DadsrRig rig(44100.0f);
     rig.initial[RestartFromZero] = 1;
     rig.settle(0.5f);
@@ -44,7 +44,7 @@ TEST(DadsrRestart, FromZeroFadesAtFullScalePerMillisecondThenAttacksFromZero) {
     EXPECT_NEAR(rig.until(g, [](float v) { return v >= 1.0f; }), 0.5 / slope + 44100.0, 1.0);
 }
 
-TEST(DadsrHold, ReleaseStaysAtStartTimesCurveEndUntilReleased) {
+TEST(EnvelopeHold, ReleaseStaysAtStartTimesCurveEndUntilReleased) {
     DadsrRig rig(44100.0f);
     rig.initial[HoldRelease] = 1;
     rig.initial[ReleaseShape] = 0; // ends at 1.000341, not 1
@@ -65,7 +65,7 @@ TEST(DadsrHold, ReleaseStaysAtStartTimesCurveEndUntilReleased) {
     EXPECT_TRUE(rig.module().isAsleep());
 }
 
-TEST(DadsrHold, DampFadeTakesItsSlopeFromReleaseOnlyWhileHeld) {
+TEST(EnvelopeHold, DampFadeTakesItsSlopeFromReleaseOnlyWhileHeld) {
     for (int unhold : {0, 1}) {
         DadsrRig rig(44100.0f);
         rig.initial[HoldRelease] = 1;
@@ -84,7 +84,7 @@ TEST(DadsrHold, DampFadeTakesItsSlopeFromReleaseOnlyWhileHeld) {
     }
 }
 
-TEST(DadsrTrigger, RisingZeroesTheLevelFallingReleasesSilentDoesNothing) {
+TEST(EnvelopeTrigger, RisingZeroesTheLevelFallingReleasesSilentDoesNothing) {
     DadsrRig rig(44100.0f);
     rig.settle(0.7f);
     const auto t = rig.now() + 5;
@@ -109,7 +109,7 @@ TEST(DadsrTrigger, RisingZeroesTheLevelFallingReleasesSilentDoesNothing) {
     EXPECT_EQ(rig.streaming().back().second, 0);
 }
 
-TEST(DadsrEnable, DisabledOrZeroLevelAtAPinChangeSilencesAndClearsTheLevel) {
+TEST(EnvelopeEnable, DisabledOrZeroLevelAtAPinChangeSilencesAndClearsTheLevel) {
     for (int pin : {Enable, Level}) {
         DadsrRig rig(44100.0f);
         rig.settle(0.7f);
@@ -129,7 +129,7 @@ TEST(DadsrEnable, DisabledOrZeroLevelAtAPinChangeSilencesAndClearsTheLevel) {
     }
 }
 
-TEST(DadsrLevel, OutputIsTheEnvelopeTimesLevelSampleBySample) {
+TEST(EnvelopeLevel, OutputIsTheEnvelopeTimesLevelSampleBySample) {
     DadsrRig rig(44100.0f);
     rig.settle(0.5f);
     rig.source[Level] = [](std::int64_t i) { return static_cast<float>(std::sin(i * 0.01)); };
@@ -139,7 +139,7 @@ TEST(DadsrLevel, OutputIsTheEnvelopeTimesLevelSampleBySample) {
         ASSERT_EQ(rig.at(i), 0.5f * static_cast<float>(std::sin(i * 0.01)));
 }
 
-TEST(DadsrSleep, StaticOnceAWholeStretchIsSilentThenOneBlockMoreThenSleep) {
+TEST(EnvelopeSleep, StaticOnceAWholeStretchIsSilentThenOneBlockMoreThenSleep) {
     DadsrRig rig(44100.0f, 64);
     rig.settle(1.0f);
     rig.audio[Release] = 0.0f; // 1 ms: ends on the 45th sample of the gate's block

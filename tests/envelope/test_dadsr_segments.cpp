@@ -59,7 +59,7 @@ TEST_P(SegmentTimes, AttackDecayAndReleaseLastTheirTimes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dadsr, SegmentTimes,
+INSTANTIATE_TEST_SUITE_P(Envelope, SegmentTimes,
                          ::testing::Values(TimeCase{44100.0f, 1.0f, 0},    // 1 s
                                            TimeCase{48000.0f, 0.8f, 0},    // 1/4 s
                                            TimeCase{96000.0f, 1.0f, 0},    // 1 s
@@ -118,9 +118,9 @@ TEST_P(CurveShapes, EachSegmentStartsAndEndsWhereItShould) {
     EXPECT_NEAR(rig.until(r, reaches(0.0f)), end, 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Dadsr, CurveShapes, ::testing::Range(0, 7));
+INSTANTIATE_TEST_SUITE_P(Envelope, CurveShapes, ::testing::Range(0, 7));
 
-TEST(DadsrScaling, FromHalfLevelFixedTimeKeepsTheTimeAndLevelScaledHalvesThePace) {
+TEST(EnvelopeScaling, FromHalfLevelFixedTimeKeepsTheTimeAndLevelScaledHalvesThePace) {
     for (int fixed : {1, 0}) {
         DadsrRig rig(44100.0f);
         rig.initial[FixedTime] = fixed;
@@ -145,7 +145,7 @@ TEST(DadsrScaling, FromHalfLevelFixedTimeKeepsTheTimeAndLevelScaledHalvesThePace
     EXPECT_NEAR(rig.until(r, reaches(0.0f)), 44100.0, 2.0);
 }
 
-TEST(DadsrDelay, AttackBeginsInTheSampleThatLeavesTheDelay) {
+TEST(EnvelopeDelay, AttackBeginsInTheSampleThatLeavesTheDelay) {
     DadsrRig rig(44100.0f);
     rig.audio[Attack] = 1.0f;
     rig.audio[Delay] = 0.01f; // 0.1 s

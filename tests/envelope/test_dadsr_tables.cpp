@@ -24,7 +24,7 @@ std::vector<float> table(const zrhost::HostContext& context, const char16_t* nam
 
 } // namespace
 
-TEST(DadsrTables, EntriesFollowTheirFormulasWhateverTheSampleRate) {
+TEST(EnvelopeTables, EntriesFollowTheirFormulasWhateverTheSampleRate) {
     zrhost::HostContext context;
     DadsrRig(48000.0f, 64, &context).block();
     EXPECT_EQ(context.sharedMemory().blockCount(), 6u);
@@ -49,7 +49,7 @@ TEST(DadsrTables, EntriesFollowTheirFormulasWhateverTheSampleRate) {
     EXPECT_NEAR(table(context, u"QORV_Shaper_VL_Db")[0], -2.1433e-5, 2e-7);
 }
 
-TEST(DadsrTables, OnlyTheInstanceToldTheLastBlockIsNewFillsThem) {
+TEST(EnvelopeTables, OnlyTheInstanceToldTheLastBlockIsNewFillsThem) {
     zrhost::HostContext context;
     void* block = nullptr;
     gmpi::int32 isNew = 0;
