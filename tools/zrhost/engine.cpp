@@ -51,8 +51,8 @@ struct Engine::Input {
 struct Engine::Node {
     int index = -1;
     std::string name;
-    std::unique_ptr<AudioModule> audio;
-    std::unique_ptr<GuiModule> gui;
+    // Declared before the module halves, so that everything a module points into (its host
+    // sink, its buffers) outlives it when a node is destroyed.
     std::unique_ptr<AudioSink> audioSink;
     std::unique_ptr<GuiSink> guiSink;
     int rank = -1;                                                      // position in the run order
@@ -69,6 +69,8 @@ struct Engine::Node {
         std::vector<float> copy;
     };
     std::vector<std::unique_ptr<Delay>> delays;
+    std::unique_ptr<AudioModule> audio;
+    std::unique_ptr<GuiModule> gui;
 
     const float* outputBuffer(gmpi::int32 pin) const {
         if (pin < 0 || pin >= static_cast<gmpi::int32>(outputOfPin.size())) return nullptr;
@@ -125,11 +127,20 @@ std::size_t pinSlots(const std::vector<PinInfo>& pins) {
 Engine::Engine(ModuleLibrary& library, Patch patch) : library_(library), patch_(std::move(patch)) {
     totalFrames_ = patch_.totalFrames();
     context_.setFileFolder(toUtf16(patch_.folder.string()));
-    build();
+    try {
+        build();
+    } catch (...) {
+        releaseModules();
+        throw;
+    }
 }
 
 Engine::~Engine() {
-    // Modules go before the host objects and buffers they point into.
+    releaseModules();
+}
+
+// Every module goes before any buffer or host object it may point into, whichever node owns it.
+void Engine::releaseModules() {
     for (auto& n : nodes_) {
         n->audio.reset();
         n->gui.reset();
@@ -495,9 +506,23 @@ void Engine::scheduleChanges(std::int64_t start, int frames) {
 void Engine::fillInput(Node& node, Input& in, int frames) {
     if (in.shared) return;
     const bool gliding = in.rampDone < in.rampTotal;
-    if (in.changes.empty() && !in.dirty && !gliding && !in.stopAtStart && in.sources.empty())
-        return;
     float* out = in.buffer;
+    if (in.changes.empty() && !gliding && !in.stopAtStart) {
+        // The steady case: a constant, plus the sources when there are any.
+        if (in.sources.empty()) {
+            if (in.dirty) std::fill(out, out + frames, in.level);
+        } else {
+            const float level = in.level;
+            const float* first = in.sources.front();
+            for (int f = 0; f < frames; ++f)
+                out[f] = level + first[f];
+            for (std::size_t s = 1; s < in.sources.size(); ++s)
+                for (int f = 0; f < frames; ++f)
+                    out[f] += in.sources[s][f];
+        }
+        in.dirty = false;
+        return;
+    }
     bool moved = gliding || !in.changes.empty();
 
     const auto rampEnded = [&](int offset) {
@@ -568,7 +593,7 @@ void Engine::renderFrames(int frames, float* out) {
     frames_ = frames;
     for (auto& node : nodes_) {
         std::swap(node->events, node->pending);
-        node->pending->clear();
+        if (!node->pending->empty()) node->pending->clear();
     }
     if (!started_) {
         started_ = true;

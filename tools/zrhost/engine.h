@@ -69,6 +69,7 @@ class Engine {
     class GuiSink;
 
     void build();
+    void releaseModules();
     void computeOrder();
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);

@@ -1,0 +1,132 @@
+// The patch engine's own cost per block for patches of 16 modules: the engine rendering a
+// block, against the same 16 modules called directly with their buffers wired by hand (the
+// modules' own work). The difference is what the host adds: event lists, input buffers,
+// relays, output channels.
+//
+// The modules are the filter bank in mode 0, which copies its input: about the cheapest
+// module there is, so the host's share shows.
+#include "host/audio_module.h"
+#include "host/event_list.h"
+#include "host/module_catalog.h"
+#include "host/module_library.h"
+#include "tools/zrhost/engine.h"
+#include "tools/zrhost/patch.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kModules = 16;
+constexpr int kBlock = 64;
+
+zrhost::ModuleLibrary& library() {
+    static auto lib = zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
+    return *lib;
+}
+
+const zrhost::ModuleCatalog& catalog() {
+    static const zrhost::ModuleCatalog c = *zrhost::loadModuleCatalog(library());
+    return c;
+}
+
+// 16 copies in a chain. `mixed`: each input also adds a constant, so the host sums every input
+// into a buffer of its own instead of handing over the source's buffer.
+std::string chainPatch(bool mixed) {
+    std::string modules, connections;
+    for (int i = 0; i < kModules; ++i) {
+        const std::string name = "m" + std::to_string(i);
+        modules += (i ? ", " : "") +
+                   ("\"" + name + "\": {\"id\": \"ZR-LPF over CS\", " + "\"values\": {\"Mode\": 0" +
+                    (i == 0 || mixed ? ", \"Input\": 0.01" : "") + "}}");
+        if (i)
+            connections += std::string(i > 1 ? ", " : "") + "[\"m" + std::to_string(i - 1) +
+                           ".Output\", \"" + name + ".Input\"]";
+    }
+    return "{\"blockSize\": " + std::to_string(kBlock) + ", \"seconds\": 1, \"modules\": {" +
+           modules + "}, \"connections\": [" + connections + "], \"output\": [\"m" +
+           std::to_string(kModules - 1) + ".Output\"]}";
+}
+
+// 16 oscillators with a static gate of 0: after two blocks every one of them sleeps.
+std::string sleepingPatch() {
+    std::string modules;
+    for (int i = 0; i < kModules; ++i)
+        modules += (i ? ", " : "") + ("\"o" + std::to_string(i) +
+                                      "\": {\"id\": \"Osc ZRPM\", \"values\": {\"Gate\": 0}}");
+    return "{\"blockSize\": " + std::to_string(kBlock) + ", \"modules\": {" + modules +
+           "}, \"output\": [\"o0.Audio Out\"]}";
+}
+
+void runEngine(benchmark::State& state, const std::string& json) {
+    zrhost::Engine engine(library(), zrhost::parsePatch(json, "bench", catalog()));
+    std::vector<float> out(static_cast<std::size_t>(kBlock) * 2);
+    for (int i = 0; i < 8; ++i) // past graph start and into the steady state
+        engine.renderFrames(kBlock, out.data());
+    for (auto _ : state) {
+        engine.renderFrames(kBlock, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["ns/block"] =
+        benchmark::Counter(static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/module"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_EngineChain16(benchmark::State& state) {
+    runEngine(state, chainPatch(false));
+}
+BENCHMARK(BM_EngineChain16)->Unit(benchmark::kNanosecond);
+
+void BM_EngineMixedChain16(benchmark::State& state) {
+    runEngine(state, chainPatch(true));
+}
+BENCHMARK(BM_EngineMixedChain16)->Unit(benchmark::kNanosecond);
+
+void BM_EngineAllAsleep16(benchmark::State& state) {
+    runEngine(state, sleepingPatch());
+}
+BENCHMARK(BM_EngineAllAsleep16)->Unit(benchmark::kNanosecond);
+
+// The same chain without the engine: each module's input buffer is its predecessor's output
+// buffer, and process is called with an empty event list once the modules are running.
+void BM_DirectChain16(benchmark::State& state) {
+    zrhost::HostContext context;
+    std::vector<std::unique_ptr<zrhost::AudioModule>> modules;
+    std::vector<std::vector<float>> buffers(kModules + 1, std::vector<float>(kBlock, 0.0f));
+    std::fill(buffers[0].begin(), buffers[0].end(), 0.01f);
+    for (int i = 0; i < kModules; ++i) {
+        auto m = std::make_unique<zrhost::AudioModule>(library(), u"ZR-LPF over CS", context,
+                                                       zrhost::AudioSettings{kBlock, 44100.0f});
+        m->setRecording(false);
+        m->attachBuffer(0, buffers[static_cast<std::size_t>(i)].data());
+        for (gmpi::int32 pin : {1, 2, 5, 6})
+            m->attachOwnBuffer(pin);
+        m->attachBuffer(3, buffers[static_cast<std::size_t>(i) + 1].data());
+        m->open();
+        modules.push_back(std::move(m));
+    }
+    zrhost::EventList start, none;
+    start.addGraphStart(0).addInt(0, 4, 0).addStreamingStart(0, 0);
+    for (auto& m : modules)
+        m->processBlock(start);
+    for (auto _ : state) {
+        for (auto& m : modules)
+            m->processBlock(none);
+        benchmark::DoNotOptimize(buffers.back().data());
+    }
+    state.counters["ns/block"] =
+        benchmark::Counter(static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/module"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DirectChain16)->Unit(benchmark::kNanosecond);
+
+} // namespace
