@@ -59,7 +59,10 @@ TEST_P(OscZrpmAliasing, SawAndPulseStayClean) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, OscZrpmAliasing, ::testing::Values(44100.0f, 48000.0f));
+INSTANTIATE_TEST_SUITE_P(Rates, OscZrpmAliasing, ::testing::Values(44100.0f, 48000.0f),
+                         [](const ::testing::TestParamInfo<float>& info) {
+                             return std::to_string(static_cast<int>(info.param)) + "Hz";
+                         });
 
 } // namespace
 } // namespace osctest

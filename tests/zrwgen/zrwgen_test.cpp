@@ -118,9 +118,15 @@ TEST_P(StandardTables, HarmonicsAreThoseOfTheWave) {
     EXPECT_EQ(t[4], static_cast<float>(static_cast<int>(w)));
 }
 
+std::string waveName(const ::testing::TestParamInfo<zrw::Wave>& info) {
+    static const char* const names[] = {"Sine", "Triangle", "Saw", "Square"};
+    return names[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Waves, StandardTables,
                          ::testing::Values(zrw::Wave::Sine, zrw::Wave::Triangle, zrw::Wave::Saw,
-                                           zrw::Wave::Square));
+                                           zrw::Wave::Square),
+                         waveName);
 
 // A 32-bit float WAV file.
 void writeWav(const fs::path& file, const std::vector<float>& samples, int channels = 1) {
