@@ -53,8 +53,7 @@ inline float readZone(const float* table, const OscZrpm::Core& c, float position
     return a + (b - a) * c.zoneMix;
 }
 
-// Which slot each wave reads at the main read position, and whether it reads the saw slot at
-// the shape position too.
+// The morph and the pulse read the saw slot a second time, at the shape position.
 template <int Wave>
 constexpr bool kUsesShape = Wave == 1 || Wave == 4;
 
