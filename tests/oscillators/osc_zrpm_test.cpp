@@ -222,6 +222,11 @@ TEST_F(OscZrpmSound, MorphGoesFromTriangleToSaw) {
     const auto tri = play(rig, 3, volts, rate, 3000);
     const auto morphTri = play(rig, 1, volts, rate, 3000, -1.0f);
     EXPECT_EQ(morphTri, tri);
+    // Beyond +1 the morph extrapolates: at 3 it plays 2 saw - tri.
+    const auto morphSaw = play(rig, 1, volts, rate, 3000, 1.0f);
+    const auto beyond = play(rig, 1, volts, rate, 3000, 3.0f);
+    for (std::size_t i = 0; i < beyond.size(); i += 11)
+        ASSERT_NEAR(beyond[i], 2.0f * morphSaw[i] - tri[i], 1e-5f) << i;
     // At +1 the saw plays alone, read 0.005 of a cycle early: its harmonics are a saw's.
     const auto h = harmonics(play(rig, 1, volts, rate, 1 << 17, 1.0f), rate, hertz(volts), 6);
     for (int k = 2; k <= 6; ++k)
