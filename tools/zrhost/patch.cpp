@@ -65,6 +65,13 @@ const char* datatypeName(gmpi::PinDatatype datatype) {
 
 namespace {
 
+// A number as a user wrote it: 44100, 1.5, 1e+09.
+std::string shortNumber(double v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
 std::string inQuotes(std::string_view s) {
     return "\"" + std::string(s) + "\"";
 }
@@ -725,7 +732,7 @@ Patch loadPatchFile(const std::filesystem::path& path, const ModuleCatalog& cata
 void setSampleRate(Patch& patch, double rate, const std::string& place) {
     if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate))
         throw PatchError(patch.file, place,
-                         "impossible sample rate " + std::to_string(rate) +
+                         "impossible sample rate " + shortNumber(rate) +
                              " (allowed: " + std::to_string(static_cast<int>(kMinSampleRate)) +
                              " to " + std::to_string(static_cast<int>(kMaxSampleRate)) + " Hz)");
     patch.sampleRate = static_cast<float>(rate);
@@ -734,7 +741,7 @@ void setSampleRate(Patch& patch, double rate, const std::string& place) {
 void setBlockSize(Patch& patch, double size, const std::string& place) {
     if (!(size >= 1 && size <= kMaxBlockSize && size == std::floor(size)))
         throw PatchError(patch.file, place,
-                         "impossible block size " + std::to_string(size) +
+                         "impossible block size " + shortNumber(size) +
                              " (a whole number of samples from 1 to " +
                              std::to_string(kMaxBlockSize) + ")");
     patch.blockSize = static_cast<gmpi::int32>(size);
@@ -743,8 +750,7 @@ void setBlockSize(Patch& patch, double size, const std::string& place) {
 void setSeconds(Patch& patch, double seconds, const std::string& place) {
     if (!(seconds > 0 && seconds <= kMaxSeconds))
         throw PatchError(patch.file, place,
-                         "impossible length " + std::to_string(seconds) +
-                             " s (more than 0, at most " +
+                         "impossible length " + shortNumber(seconds) + " s (more than 0, at most " +
                              std::to_string(static_cast<int>(kMaxSeconds)) + ")");
     patch.seconds = seconds;
 }
