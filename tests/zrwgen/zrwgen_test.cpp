@@ -156,6 +156,9 @@ double testCycle(double t) {
 }
 
 TEST(FreeTables, ResampleAndBandLimitACycleOfAnyLength) {
+#if defined(ZRW_NO_SOUND_FILES)
+    GTEST_SKIP() << "this build reads no sound files";
+#endif
     const fs::path dir = scratch("free");
     // 1000 samples (FFT), 2053 (a prime: summed directly), and a stereo file whose channels
     // mix to the cycle.
@@ -223,6 +226,10 @@ TEST(StandardFiles, AreWrittenUnderTheNamesTheLoaderReads) {
 }
 
 // Runs the command; returns its exit status and what it wrote to stderr.
+bool hasCommand() {
+    return !std::string(ZRWGEN_COMMAND).empty();
+}
+
 std::pair<int, std::string> runCommand(const std::string& args, const fs::path& dir) {
     const fs::path err = dir / "stderr.txt";
     const std::string cmd = std::string("\"") + ZRWGEN_COMMAND + "\" " + args + " >\"" +
@@ -267,6 +274,7 @@ TEST(Checker, RefusesDamagedFiles) {
         } catch (const zrw::Error& e) {
             EXPECT_NE(std::string(e.what()).find(b.says), std::string::npos) << e.what();
         }
+        if (!hasCommand()) continue;
         const auto [status, message] =
             runCommand(std::string("info \"") + (dir / b.name).string() + "\"", dir);
         EXPECT_NE(status, 0) << b.name;
@@ -276,6 +284,7 @@ TEST(Checker, RefusesDamagedFiles) {
     EXPECT_EQ(info.fileBytes, 508960u);
     EXPECT_EQ(info.zones[0].highestHarmonic, 512);
     EXPECT_EQ(info.zones[59].highestHarmonic, 1);
+    if (!hasCommand()) return;
     EXPECT_EQ(runCommand("info \"" + (dir / "good.zrw").string() + "\"", dir).first, 0);
     // The command writes what the library writes.
     EXPECT_EQ(runCommand("standard -n 4 -o \"" + (dir / "cmd").string() + "\"", dir).first, 0);
