@@ -9,6 +9,17 @@ packages=(
   libsndfile1-dev nlohmann-json3-dev libcli11-dev libkissfft-dev libpugixml-dev libpng-dev
 )
 
+# The Windows build: the DLL cross-compiled with MinGW-w64 (its posix thread-model compiler,
+# which GoogleTest needs), GoogleTest's sources (built for Windows inside that build) and
+# 32-bit Wine to run the test suite. Wine's 32-bit half needs the i386 architecture.
+# ZR_WINDOWS=0 leaves all of it out.
+if [ "${ZR_WINDOWS:-1}" != 0 ]; then
+  packages+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest wine wine32:i386)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
