@@ -87,7 +87,7 @@ struct BadCase {
 
 } // namespace
 
-TEST(CommandBadInput, ExitStatusTwoOneLineAndNoOutputFile) {
+TEST(ZrhostBadInput, ExitStatusTwoOneLineAndNoOutputFile) {
     const std::vector<BadCase> cases = {
         {"not_json", "{\"modules\": {\"osc\": \"Osc ZRPM\",}}", "", "line 1, column "},
         {"unknown_module", R"({"modules": {"osc": {"id": "Osc ZRPX"}}, "output": []})", "",
@@ -121,7 +121,7 @@ TEST(CommandBadInput, ExitStatusTwoOneLineAndNoOutputFile) {
     }
 }
 
-TEST(CommandBadInput, MissingPatchAndLibraries) {
+TEST(ZrhostBadInput, MissingPatchAndLibraries) {
     const fs::path folder = folderFor("libraries");
     Result r = runZrhost("render absent.json -o out.wav", folder);
     EXPECT_EQ(r.status, 2);
@@ -147,7 +147,7 @@ TEST(CommandBadInput, MissingPatchAndLibraries) {
     EXPECT_EQ(r.status, 2);
 }
 
-TEST(CommandRender, WritesTheWavAndStaysQuietOffTerminal) {
+TEST(ZrhostRender, WritesTheWavAndStaysQuietOffTerminal) {
     const fs::path folder = folderFor("render");
     write(folder / "patch.json", kGood);
     const Result r = runZrhost("render patch.json -o out.wav --rate 48000 --format float", folder);
@@ -168,7 +168,7 @@ TEST(CommandRender, WritesTheWavAndStaysQuietOffTerminal) {
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"out.wav", "patch.json"}));
 }
 
-TEST(CommandRender, DemoNeedsNoOtherFile) {
+TEST(ZrhostRender, DemoNeedsNoOtherFile) {
     const fs::path folder = folderFor("demo");
     const Result r = runZrhost("demo -o demo.wav", folder);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -189,7 +189,7 @@ TEST(CommandRender, DemoNeedsNoOtherFile) {
             << "second " << second;
 }
 
-TEST(CommandRender, EveryExampleRenders) {
+TEST(ZrhostRender, EveryExampleRenders) {
     int count = 0;
     for (const auto& entry : fs::directory_iterator(ZRHOST_EXAMPLES_DIR)) {
         if (entry.path().extension() != ".json") continue;
@@ -209,7 +209,7 @@ TEST(CommandRender, EveryExampleRenders) {
     EXPECT_GE(count, 4);
 }
 
-TEST(CommandCatalog, ListAndDescribe) {
+TEST(ZrhostCatalog, ListAndDescribe) {
     const fs::path folder = folderFor("catalog");
     Result r = runZrhost("list", folder);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -242,7 +242,7 @@ TEST(CommandCatalog, ListAndDescribe) {
     EXPECT_NE(r.err.find("\"Osc ZRPM\""), std::string::npos) << r.err;
 }
 
-TEST(CommandScope, PaintsThePictureIntoAPng) {
+TEST(ZrhostScope, PaintsThePictureIntoAPng) {
     const fs::path folder = folderFor("scope");
     const Result r = runZrhost("scope " + shellQuoted(ZRHOST_EXAMPLES_DIR "/scope.json") +
                                    " --module scope -o scope.png --size 320x160",

@@ -29,7 +29,7 @@ double expectedFrequency(double pitch) {
 
 } // namespace
 
-TEST(EnginePitch, OscillatorFrequencyMeasuredOnTheOutput) {
+TEST(ZrhostPitch, OscillatorFrequencyMeasuredOnTheOutput) {
     for (const int rate : {44100, 48000}) {
         for (const double pitch : {0.5, 0.6, 0.3}) {
             const auto out = render(oscPatch(pitch, rate));
@@ -43,7 +43,7 @@ TEST(EnginePitch, OscillatorFrequencyMeasuredOnTheOutput) {
 // Two copies of a signal (the filter's mode 0 copies its input) in a loop: the first adds a
 // constant 0.25 to what the second gave it one block earlier, so its block k holds
 // 0.25 × (k + 1) throughout, whichever module the patch names first.
-TEST(EngineFeedback, LoopClosingConnectionReadsThePreviousBlock) {
+TEST(ZrhostFeedback, LoopClosingConnectionReadsThePreviousBlock) {
     const char* copyA = R"("a": {"id": "ZR-LPF over CS", "values": {"Mode": 0, "Input": 0.25}})";
     const char* copyB = R"("b": {"id": "ZR-LPF over CS", "values": {"Mode": 0}})";
     for (const bool aFirst : {true, false}) {
@@ -65,7 +65,7 @@ TEST(EngineFeedback, LoopClosingConnectionReadsThePreviousBlock) {
     }
 }
 
-TEST(EngineFeedback, SelfLoopRendersAndStaysFinite) {
+TEST(ZrhostFeedback, SelfLoopRendersAndStaysFinite) {
     const auto out = render(R"({"seconds": 1, "standardWavetables": true, "modules": {)" +
                             std::string(kTablesModule) + R"(,
         "osc": {"id": "Osc ZRPM", "values": {"Pitch": 0.45, "Gate": 1, "Wave": 0,
@@ -76,7 +76,7 @@ TEST(EngineFeedback, SelfLoopRendersAndStaysFinite) {
     EXPECT_GT(zrtest::peakOf(out[0]), 0.3f);
 }
 
-TEST(EngineSleep, ASleepingModuleCostsNoProcessCalls) {
+TEST(ZrhostSleep, ASleepingModuleCostsNoProcessCalls) {
     const std::string gateOff = oscPatch(0.5, 44100);
     std::string json = gateOff;
     json.replace(json.find("\"Gate\": 1"), 9, "\"Gate\": 0");
@@ -94,7 +94,7 @@ TEST(EngineSleep, ASleepingModuleCostsNoProcessCalls) {
     EXPECT_EQ(engine.audio("tables")->processCount(), 310);
 }
 
-TEST(EngineSleep, AnEventWakesASleepingModuleOnItsSample) {
+TEST(ZrhostSleep, AnEventWakesASleepingModuleOnItsSample) {
     std::string json = oscPatch(0.5, 44100, R"(, "automation": [
         {"at": 0.5, "pin": "osc.Gate", "value": 1}])");
     json.replace(json.find("\"Gate\": 1"), 9, "\"Gate\": 0");
@@ -113,7 +113,7 @@ TEST(EngineSleep, AnEventWakesASleepingModuleOnItsSample) {
 // An envelope feeds a copying module: its streaming changes arrive as events, so the copy
 // runs exactly while the envelope moves and, once the envelope has gone quiet and static,
 // stops and sleeps (and so does the envelope).
-TEST(EngineStreaming, StreamingChangesFollowTheSource) {
+TEST(ZrhostStreaming, StreamingChangesFollowTheSource) {
     const auto json = R"({"seconds": 1.5, "modules": {
         "env": {"id": "QORVALIS ZR-ADSR D", "values": {"Enable": 1, "Level": 1, "Attack": 0.5,
                  "Decay": 0.5, "Sustain": 0.5, "Release": 0.5, "Attack Shape": 2,
@@ -141,7 +141,7 @@ TEST(EngineStreaming, StreamingChangesFollowTheSource) {
 
 // Control outputs reach connected inputs in the same block: the loaders' status (1 for a
 // loaded slot, 0.000001 for a file that is not there) sets two oscillators' levels.
-TEST(EngineValues, ControlOutputsReachConnectedInputs) {
+TEST(ZrhostValues, ControlOutputsReachConnectedInputs) {
     const auto json = R"({"seconds": 0.5, "standardWavetables": true, "modules": {)" +
                       std::string(kTablesModule) + R"(,
         "missing": {"id": "INIT Osc ZRPM", "values": {"File": "nope.zrw",
@@ -159,7 +159,7 @@ TEST(EngineValues, ControlOutputsReachConnectedInputs) {
 
 // A glide on an audio input follows the straight line sample by sample (mode 0 of the filter
 // copies it to the output), and a step lands on its own sample.
-TEST(EngineAutomation, AudioInputGlidesAndStepsOnTheirSamples) {
+TEST(ZrhostAutomation, AudioInputGlidesAndStepsOnTheirSamples) {
     const auto out = render(R"({"seconds": 0.1, "sampleRate": 10000, "blockSize": 48,
         "modules": {"copy": {"id": "ZR-LPF over CS", "values": {"Mode": 0}}},
         "automation": [{"at": 0.01, "pin": "copy.Input", "value": 1, "ramp": 0.02},
@@ -177,7 +177,7 @@ TEST(EngineAutomation, AudioInputGlidesAndStepsOnTheirSamples) {
         ASSERT_EQ(y[n], -0.5f) << n;
 }
 
-TEST(EngineAutomation, ControlChangeLandsOnItsSample) {
+TEST(ZrhostAutomation, ControlChangeLandsOnItsSample) {
     const auto out = render(oscPatch(0.5, 44100, R"(, "automation": [
         {"at": 0.0, "pin": "osc.Sine Level", "value": 0},
         {"at": 0.25, "pin": "osc.Sine Level", "value": 1}])"));
@@ -188,7 +188,7 @@ TEST(EngineAutomation, ControlChangeLandsOnItsSample) {
 
 // Events keep their sample positions whatever the block size, so the same patch renders the
 // same samples in blocks of 64, 37 and 1.
-TEST(EngineBlocks, OutputDoesNotDependOnTheBlockSize) {
+TEST(ZrhostBlocks, OutputDoesNotDependOnTheBlockSize) {
     std::vector<std::vector<float>> reference;
     for (const int block : {64, 37, 1}) {
         zrhost::Patch patch =
@@ -209,7 +209,7 @@ TEST(EngineBlocks, OutputDoesNotDependOnTheBlockSize) {
     }
 }
 
-TEST(EngineBlocks, RendersExactlyTheLengthAsked) {
+TEST(ZrhostBlocks, RendersExactlyTheLengthAsked) {
     zrhost::Engine engine(zrtest::library(),
                           patchOf(R"({"seconds": 0.01, "blockSize": 64, "modules": {
         "copy": {"id": "ZR-LPF over CS", "values": {"Input": 0.5}}}, "output": ["copy.Output"]})"));
@@ -226,7 +226,7 @@ TEST(EngineBlocks, RendersExactlyTheLengthAsked) {
 }
 
 // Several outputs into one input add up, together with the input's constant.
-TEST(EngineMixing, AnAudioInputSumsItsSourcesAndConstant) {
+TEST(ZrhostMixing, AnAudioInputSumsItsSourcesAndConstant) {
     const auto out = render(R"({"seconds": 0.01, "modules": {
         "a": {"id": "ZR-LPF over CS", "values": {"Mode": 0, "Input": 0.125}},
         "b": {"id": "ZR-LPF over CS", "values": {"Mode": 0, "Input": 0.5}},
@@ -241,7 +241,7 @@ TEST(EngineMixing, AnAudioInputSumsItsSourcesAndConstant) {
 
 // The oscilloscope's audio half publishes captures; the host relays them to its GUI half,
 // which then draws a trace. Without captures only the centre line is drawn.
-TEST(EngineGui, ScopeCapturesReachTheGuiHalf) {
+TEST(ZrhostGui, ScopeCapturesReachTheGuiHalf) {
     const auto countTrace = [](const std::string& run) {
         const auto json = R"({"seconds": 0.3, "standardWavetables": true, "modules": {)" +
                           std::string(kTablesModule) + R"(,
@@ -266,7 +266,7 @@ TEST(EngineGui, ScopeCapturesReachTheGuiHalf) {
     EXPECT_EQ(countTrace("0"), 0);
 }
 
-TEST(EngineOrder, SourcesRunBeforeTheModulesTheyFeed) {
+TEST(ZrhostOrder, SourcesRunBeforeTheModulesTheyFeed) {
     zrhost::Engine engine(zrtest::library(), patchOf(R"({"seconds": 0.01, "modules": {
         "last": {"id": "ZR-LPF over CS"}, "middle": {"id": "ZR-LPF over CS"},
         "first": {"id": "ZR-LPF over CS"}, "alone": {"id": "ZR-LPF over CS"}},

@@ -27,7 +27,7 @@ std::string withOsc(const std::string& rest) {
 
 } // namespace
 
-TEST(PatchPins, NamesIndicesAndHalves) {
+TEST(ZrhostPatchPins, NamesIndicesAndHalves) {
     const zrhost::Patch p = zrtest::patchOf(R"({"modules": {
         "osc": {"id": "Osc ZRPM"}, "scope": {"id": "ZR SCOPE V4"}},
         "connections": [["osc.5", "scope.signal"], ["scope.Capture", "scope.gui.Capture"]]})");
@@ -47,7 +47,7 @@ TEST(PatchPins, NamesIndicesAndHalves) {
     EXPECT_EQ(p.connections[2].to.half, zrhost::Half::Gui);
 }
 
-TEST(PatchPins, ValuesTakeThePinsType) {
+TEST(ZrhostPatchPins, ValuesTakeThePinsType) {
     const zrhost::Patch p = zrtest::patchOf(R"({"modules": {"osc": {"id": "Osc ZRPM",
         "values": {"Pitch": 0.25, "Wave": 3}}, "t": {"id": "INIT Osc ZRPM",
         "values": {"File": "ab"}}},
@@ -65,14 +65,14 @@ TEST(PatchPins, ValuesTakeThePinsType) {
     EXPECT_EQ(p.changes[1].pin.pin, 11);
 }
 
-TEST(PatchErrors, NotJsonNamesLineAndColumn) {
+TEST(ZrhostPatchErrors, NotJsonNamesLineAndColumn) {
     const auto e = refusal("{\n  \"modules\": {\n    \"osc\" \"Osc ZRPM\"\n  }\n}");
     EXPECT_EQ(e.file(), "test.json");
     EXPECT_EQ(e.place().rfind("line 3, column ", 0), 0u) << e.place();
     EXPECT_NE(e.problem().find("not valid JSON"), std::string::npos);
 }
 
-TEST(PatchErrors, UnknownModulesAndPins) {
+TEST(ZrhostPatchErrors, UnknownModulesAndPins) {
     auto e = refusal(R"({"modules": {"osc": {"id": "Osc ZRMP"}}})");
     EXPECT_EQ(e.place(), "modules.osc.id");
     EXPECT_NE(e.problem().find("unknown module identifier \"Osc ZRMP\""), std::string::npos);
@@ -98,7 +98,7 @@ TEST(PatchErrors, UnknownModulesAndPins) {
     EXPECT_NE(e.problem().find("has no GUI half"), std::string::npos);
 }
 
-TEST(PatchErrors, MismatchedDatatypesAndDirections) {
+TEST(ZrhostPatchErrors, MismatchedDatatypesAndDirections) {
     auto e = refusal(withOsc(R"(, "connections": [["osc.Audio Out", "f.Mode"]])"));
     EXPECT_EQ(e.place(), "connections[0]");
     EXPECT_NE(e.problem().find("cannot connect \"osc.Audio Out\" (audio) to \"f.Mode\" (int)"),
@@ -118,7 +118,7 @@ TEST(PatchErrors, MismatchedDatatypesAndDirections) {
     EXPECT_EQ(e.place(), "output[0]");
 }
 
-TEST(PatchErrors, ImpossibleRenderSettings) {
+TEST(ZrhostPatchErrors, ImpossibleRenderSettings) {
     for (const char* bad : {R"("sampleRate": 0)", R"("sampleRate": -44100)", R"("sampleRate": 1e9)",
                             R"("sampleRate": "fast")"}) {
         const auto e = refusal(std::string("{") + bad + R"(, "modules": {)" + kOsc + "}}");
@@ -133,7 +133,7 @@ TEST(PatchErrors, ImpossibleRenderSettings) {
     EXPECT_EQ(e.place(), "seconds");
 }
 
-TEST(PatchErrors, ShapeOfTheDocument) {
+TEST(ZrhostPatchErrors, ShapeOfTheDocument) {
     EXPECT_EQ(refusal("[1, 2]").place(), "");
     EXPECT_EQ(refusal(R"({"modules": {}})").place(), "modules");
     EXPECT_EQ(refusal(R"({"modules": {)" + kOsc + R"(}, "conections": []})").place(), "conections");

@@ -24,7 +24,7 @@ struct Note {
 const std::vector<Note>& bassLine() {
     static const std::vector<Note> notes = [] {
         std::vector<Note> out;
-        const int roots[4] = {-36, -40, -33, -38};
+        const int roots[4] = {-24, -28, -21, -26};
         const int pattern[8] = {0, 0, 12, 0, 0, 7, 12, 0};
         for (int bar = 0; bar < 4; ++bar)
             for (int step = 0; step < 8; ++step)
@@ -122,16 +122,15 @@ PatchJson demoPatch() {
                                   {"Saw Slot Number", 1},
                                   {"Tri Slot Type", 1},
                                   {"Tri Slot Number", 1}}}};
-    addVoice(doc, "bass", 2, "Saw Level", 0.30, 0.35, 0.55, bassLine(), 0.0, 0.7);
-    addVoice(doc, "lead", 4, "Saw Level", 0.42, 0.15, 0.35, melody(), 0.02, 0.85);
+    addVoice(doc, "bass", 2, "Saw Level", 0.36, 0.3, 0.55, bassLine(), 0.0, 0.7);
+    addVoice(doc, "lead", 4, "Saw Level", 0.5, 0.15, 0.35, melody(), 0.02, 0.85);
 
     PatchJson& automation = doc["automation"];
     // The lead's cutoff opens over three bars and falls back in the fourth; its pulse
     // narrows slowly.
+    automation.push_back({{"at", 0.0}, {"pin", "leadFilter.Pitch"}, {"value", 0.7}, {"ramp", 6.0}});
     automation.push_back(
-        {{"at", 0.0}, {"pin", "leadFilter.Pitch"}, {"value", 0.62}, {"ramp", 6.0}});
-    automation.push_back(
-        {{"at", 6.0}, {"pin", "leadFilter.Pitch"}, {"value", 0.45}, {"ramp", 2.0}});
+        {{"at", 6.0}, {"pin", "leadFilter.Pitch"}, {"value", 0.55}, {"ramp", 2.0}});
     automation.push_back({{"at", 0.0}, {"pin", "lead.Shape"}, {"value", 0.7}, {"ramp", 8.0}});
 
     doc["output"] = PatchJson::array();
