@@ -5,7 +5,9 @@
 #include "host/gui_module.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32 // no libpng in the Windows build: the picture is written on Linux only
 #include <png.h>
+#endif
 
 #include <climits>
 #include <cmath>
@@ -40,6 +42,7 @@ struct Scope {
     std::unique_ptr<zrhost::GuiModule> gui;
 };
 
+#ifndef _WIN32
 bool writePng(const std::string& path, const zrhost::GuiModule& gui) {
     const MpSoftSurface& s = gui.surface();
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -69,6 +72,7 @@ bool writePng(const std::string& path, const zrhost::GuiModule& gui) {
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;
 }
+#endif
 
 TEST(ScopeGui, PaintsACapturedSine) {
     // A 400 Hz sine at 0.9 of full scale, captured by the audio half: the second window is
@@ -133,7 +137,9 @@ TEST(ScopeGui, PaintsACapturedSine) {
     for (int y = yc + 1; y < yc + static_cast<int>(0.9 * yc) - 3; ++y)
         EXPECT_EQ(gui.pixel(75, y), kStem) << y;
 
+#ifndef _WIN32
     EXPECT_TRUE(writePng(std::string(ZR_TEST_SCRATCH_DIR) + "/scope-sine.png", gui));
+#endif
 }
 
 TEST(ScopeGui, PointCountComesFromAWellFormedHeaderOnly) {
@@ -190,6 +196,9 @@ TEST(ScopeGui, MalformedCaptureDrawsBackgroundAndCentreLine) {
 }
 
 TEST(ScopeGui, NeverDrawsOutsideTheSurface) {
+#ifdef _WIN32
+    GTEST_SKIP() << "hands the module software surfaces; Windows paints into device contexts";
+#endif
     std::vector<std::uint8_t> loud(4800);
     for (std::size_t i = 0; i < loud.size(); ++i)
         loud[i] = static_cast<std::uint8_t>(i % 2 ? 127 : -127);
