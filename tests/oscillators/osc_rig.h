@@ -156,8 +156,10 @@ class Rig {
             const auto own =
                 folder.parent_path() / ("standard-" + std::to_string(std::random_device{}()));
             std::filesystem::create_directories(folder);
-            for (const auto& f : zrw::writeStandardTables(own, 1))
-                std::filesystem::rename(f, folder / f.filename());
+            for (const auto& f : zrw::writeStandardTables(own, 1)) {
+                std::error_code ec; // another process may have moved its copy in first
+                std::filesystem::rename(f, folder / f.filename(), ec);
+            }
             std::filesystem::remove_all(own);
         }
         const auto status = load(folder, 0, 2, 1);
