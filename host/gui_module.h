@@ -114,8 +114,9 @@ class GuiModule {
     gmpi::int32 measure(gmpi::int32 availableWidth, gmpi::int32 availableHeight,
                         gmpi::MpSize& desired);
     gmpi::int32 arrange(gmpi::int32 r0, gmpi::int32 r1, gmpi::int32 r2, gmpi::int32 r3);
-    // Off Windows: sizes the surface to width × height (stride = width), fills it with `clear`
-    // and calls paint with it. On Windows: ResultNoSupport (no device context yet).
+    // Sizes the surface to width × height (stride = width), fills it with `clear` and calls
+    // paint with it. Off Windows the module draws on the software surface; on Windows it gets
+    // a memory device context over a bitmap whose pixels are copied back into the surface.
     gmpi::int32 paint(gmpi::int32 width, gmpi::int32 height, std::uint32_t clear = 0);
     const MpSoftSurface& surface() const { return surface_; }
     std::span<const std::uint32_t> pixels() const { return pixels_; }
