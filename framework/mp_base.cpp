@@ -38,6 +38,30 @@ int32 MpPluginBase::release() {
 }
 
 int32 MpPluginBase::open() {
+    // A host may leave an unconnected audio pin without a buffer. Such pins get buffers of the
+    // module's own (silence for inputs, scratch for outputs), sized to the host's block, so
+    // that block routines never read or write through a null pointer.
+    int32 blockSize = 0;
+    if (host) host->getBlockSize(blockSize);
+    if (blockSize <= 0) return ResultOk;
+    const float* oldInput = spareInput.data();
+    const float* oldOutput = spareOutput.data();
+    auto lacksBuffer = [&](MpPinBase& pin) {
+        if (pin.datatype() != DatatypeAudio) return false;
+        const float* b = static_cast<MpAudioPinBase&>(pin).getBuffer();
+        return !b || b == oldInput || b == oldOutput;
+    };
+    bool needed = false;
+    forEachPin([&](int32, MpPinBase& pin) { needed = needed || lacksBuffer(pin); });
+    if (!needed) return ResultOk;
+    const auto size = static_cast<std::size_t>(blockSize);
+    if (spareInput.size() < size) spareInput.assign(size, 0.0f);
+    if (spareOutput.size() < size) spareOutput.assign(size, 0.0f);
+    forEachPin([&](int32, MpPinBase& pin) {
+        if (!lacksBuffer(pin)) return;
+        std::vector<float>& spare = pin.direction() == DirectionIn ? spareInput : spareOutput;
+        static_cast<MpAudioPinBase&>(pin).attachBuffer(spare.data());
+    });
     return ResultOk;
 }
 

@@ -87,6 +87,9 @@ class MpPluginBase : public IMpPlugin {
 
   private:
     int32 refCount = 0;
+    // Buffers for audio pins the host left without one (see open).
+    std::vector<float> spareInput;
+    std::vector<float> spareOutput;
 };
 
 class MpBase : public MpPluginBase {

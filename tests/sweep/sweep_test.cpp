@@ -181,6 +181,26 @@ TEST_P(Sweep, AudioHalfSurvivesHostileInput) {
     }
 }
 
+// A host may leave unconnected audio pins without buffers; the module must still run.
+TEST_P(Sweep, AudioHalfRunsWithoutBuffers) {
+    const zrhost::ModuleInfo& info = *catalog().find(GetParam());
+    std::mt19937 rng(99);
+    zrhost::HostContext context;
+    zrhost::AudioModule module(library(), zrhost::toUtf16(info.id), context);
+    if (module.createResult() == ResultNoSupport) return; // GUI-only module
+    ASSERT_TRUE(module.valid()) << info.id;
+    module.setRecording(false);
+    module.open();
+    for (int block = 0; block < 8; ++block) {
+        zrhost::EventList events;
+        if (block == 0) events.addGraphStart(0);
+        for (const auto& pin : info.audioPins)
+            if (pin.direction == DirectionIn && pin.datatype != DatatypeAudio)
+                addHostileValue(events, static_cast<int32>(rng() % 64), pin, rng);
+        module.processBlock(events);
+    }
+}
+
 TEST_P(Sweep, GuiHalfSurvivesHostileInput) {
     const zrhost::ModuleInfo& info = *catalog().find(GetParam());
     std::mt19937 rng(777);
