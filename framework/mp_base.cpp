@@ -102,6 +102,8 @@ MpBase::MpBase(IMpUnknown* hostObject)
 void MpBase::subProcessNothing(int32, int32) {}
 
 void MpBase::midiHandler(const MpEvent* event) {
+    // Only MIDI events carry messages; a value or streaming event sent to a MIDI pin is not one.
+    if (event->type != EventMidi) return;
     const EventBytes b = eventBytes(event);
     midiReceived(event->pinId, reinterpret_cast<const unsigned char*>(b.data), b.size);
 }

@@ -61,6 +61,11 @@ TEST(Dispatch, MidiOnlyGroupsReachMidiReceivedButNotPinsChanged) {
     p.run(e);
     EXPECT_EQ(p.log(1),
               (Lines{"R 0 5", "M 8 3 903c64", "M 8 11 f0010203040506070809f7", "R 5 59"}));
+    // A value event addressed to the MIDI pin is no message.
+    EventList value;
+    value.addFloat(0, MidiIn, 1.0f);
+    p.run(value);
+    EXPECT_EQ(p.log(2), (Lines{"P", "R 0 64"}));
 }
 
 TEST(Dispatch, UnknownPinsAndEventTypesAreSkipped) {
