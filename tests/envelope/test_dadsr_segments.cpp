@@ -167,3 +167,38 @@ TEST(EnvelopeDelay, AttackBeginsInTheSampleThatLeavesTheDelay) {
     now.run(64);
     EXPECT_EQ(now.out.back(), 1.0f);
 }
+
+// A level-scaled release from a low level moves its phase by the increment times that level:
+// from 0.001 with a 1 s release, 2.3e-8 per sample, below half the spacing of single floats
+// just under 1. The phase must still advance, so the level falls by 0.1 % per second.
+TEST(EnvelopeScaling, LevelScaledReleaseFromALowLevelStillFalls) {
+    DadsrRig rig(44100.0f);
+    rig.initial[FixedTime] = 0;
+    rig.settle(0.001f);
+    rig.audio[Release] = 1.0f;
+    const auto r = rig.gate(0);
+    rig.run(44200);
+    const double start = 0.001f;
+    EXPECT_EQ(rig.at(r), 0.001f);
+    for (std::int64_t k : {4410, 22050, 44100})
+        EXPECT_NEAR(rig.at(r + k), start * (1.0 - k * (start / 44100.0)), 1e-11) << k;
+}
+
+// At open the release runs on the long range (2^(10 - 6.666666) s at a control of 1) until a
+// range pin says otherwise; a gate of 0 reads `Release Range` again, a falling trigger does not.
+TEST(EnvelopeRange, ReleaseIsLongUntilTheRangePinIsRead) {
+    for (bool byGate : {false, true}) {
+        DadsrRig rig(1000.0f, 64);
+        rig.initial.erase(ReleaseRange);
+        rig.settle(1.0f);
+        rig.audio[Release] = 1.0f;
+        std::int64_t r = rig.now() + 3;
+        if (byGate)
+            rig.gate(0, 3);
+        else
+            rig.sendFloat(3, Trigger, 0.0f).block();
+        rig.run(10200);
+        const double expected = (byGate ? 1.0 : std::exp2(10.0 - 20.0 / 3.0)) * 1000.0;
+        EXPECT_NEAR(rig.until(r, reaches(0.0f)), expected, 1.0) << byGate;
+    }
+}
