@@ -126,10 +126,15 @@ void OscZrpm::buildPitchTable() {
         static_cast<float>(static_cast<gmpi::int32>(topZoneVolts * zonesPerVolt)) * tableLengthF +
         static_cast<float>(kZoneStart);
     // 5 V is 440 Hz and each volt an octave; the power is taken once here, never per sample.
+    // Below about 17.7 kHz of sample rate the top pitches ask for more than one cycle per
+    // sample; one subtraction of a cycle would then no longer bring the phase back into
+    // (0, 2048] and it would run on past the slots. Such a pitch plays as one whole cycle per
+    // sample (what it aliases to anyway at the rate itself); at usual rates nothing is cut.
     for (int i = -10000; i <= 10340; ++i) {
         const float x = static_cast<float>(i) * 0.001f - 5.0f;
-        pitchTable[i + 10000] =
+        const float increment =
             static_cast<float>(std::pow(2.0, static_cast<double>(x))) * 440.0f * tableRatio;
+        pitchTable[i + 10000] = increment < tableLengthF ? increment : tableLengthF;
     }
 }
 

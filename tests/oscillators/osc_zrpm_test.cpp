@@ -372,5 +372,29 @@ TEST_F(OscZrpmSound, NonsenseInputsStayInsideTheTables) {
     }
 }
 
+TEST_F(OscZrpmSound, PitchesAboveTheSampleRateKeepThePhaseInOneCycle) {
+    // At 8 kHz the top pitch (about 17.7 kHz) is more than one cycle per sample. The phase
+    // must still stay inside one cycle, (0, 2048], or the reads run past the slots; the same
+    // holds for the restarted phase of a sync crossfade.
+    for (float rate : {8000.0f, 16000.0f}) {
+        for (int wave = 0; wave <= 4; ++wave) {
+            Osc osc(rig, rate);
+            osc.constant(Pitch, 1.0333333f);
+            osc.signal(Sync, [](std::int64_t n) { return n >= 100 ? 1.0f : 0.0f; });
+            osc.start(wave, 10);
+            const Output out = osc.render(1024, [](EventList& ev, std::int64_t start) {
+                if (start == 64) ev.addStreamingStop(36, Sync);
+            });
+            for (std::size_t n = 0; n < out.wrap.size(); ++n) {
+                ASSERT_LE(out.increment[n], 2048.0f) << rate << " Hz, wave " << wave;
+                ASSERT_TRUE(out.wrap[n] >= 0.0f && out.wrap[n] <= 2048.0f)
+                    << rate << " Hz, wave " << wave << ", sample " << n << ": " << out.wrap[n];
+                ASSERT_TRUE(std::abs(out.audio[n]) < 4.0f)
+                    << rate << " Hz, wave " << wave << ", sample " << n;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace osctest
