@@ -102,8 +102,12 @@ gmpi::int32 OscZrpm::open() {
     // 3. Samples per millisecond.
     float sampleRate = 44100.0f;
     if (getHost()) getHost()->getSampleRate(sampleRate);
-    if (!(sampleRate > 0.0f)) sampleRate = 44100.0f; // a rate of 0 would divide by zero
-    samplesPerMs = static_cast<gmpi::int32>(sampleRate * 0.001f);
+    // A rate of 0 would divide by zero, and NaN or infinity has no whole number of samples
+    // per millisecond: such a host plays as at 44.1 kHz.
+    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate)) sampleRate = 44100.0f;
+    // Truncated, within what an int32 holds.
+    const float perMs = sampleRate * 0.001f;
+    samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
     if (samplesPerMs < 1) samplesPerMs = 1;
     // 4. Caches far outside the inputs' range, so the first sample computes everything.
     core.lastPitch = -100.0f;

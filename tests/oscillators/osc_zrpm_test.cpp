@@ -372,6 +372,19 @@ TEST_F(OscZrpmSound, NonsenseInputsStayInsideTheTables) {
     }
 }
 
+TEST_F(OscZrpmSound, ARateThatIsNoRatePlaysAsFortyFourPointOneKilohertz) {
+    // A host rate of 0, NaN or infinity cannot be meant; 5 V then moves 2048 * 440 / 44100
+    // table samples per sample.
+    const double expected = 2048.0 * 440.0 / 44100.0;
+    for (float rate : {0.0f, std::nanf(""), std::numeric_limits<float>::infinity()}) {
+        Osc osc(rig, rate);
+        osc.constant(Pitch, 0.5f);
+        osc.start(0, 2);
+        const Output out = osc.render(256);
+        EXPECT_NEAR(out.increment.back(), expected, expected * 1e-5) << rate;
+    }
+}
+
 TEST_F(OscZrpmSound, PitchesAboveTheSampleRateKeepThePhaseInOneCycle) {
     // At 8 kHz the top pitch (about 17.7 kHz) is more than one cycle per sample. The phase
     // must still stay inside one cycle, (0, 2048], or the reads run past the slots; the same
