@@ -217,6 +217,24 @@ TEST_F(OscZrpmSound, PulseWidthFollowsShape) {
     }
 }
 
+TEST_F(OscZrpmSound, PulseNeverClosesBeyondShapeOne) {
+    // The two reads stay at least 0.005 of a cycle apart: Shape +-1 and beyond play the
+    // narrowest pulse, that of +-0.99, never the silence of two coinciding reads.
+    const double rate = 44100.0, volts = 1.0;
+    const auto count = static_cast<std::int64_t>(4 * rate / hertz(volts));
+    for (float edge : {0.99f, -0.99f}) {
+        const auto narrowest = play(rig, 4, volts, rate, count, edge);
+        for (float shape : {edge / 0.99f, edge / 0.99f * 5.0f}) {
+            const auto audio = play(rig, 4, volts, rate, count, shape);
+            EXPECT_EQ(audio, narrowest) << "shape " << shape;
+            float peak = 0.0f;
+            for (float v : audio)
+                peak = std::max(peak, std::abs(v));
+            EXPECT_GT(peak, 1.0f) << "shape " << shape;
+        }
+    }
+}
+
 TEST_F(OscZrpmSound, MorphGoesFromTriangleToSaw) {
     const double rate = 44100.0, volts = 3.0;
     const auto tri = play(rig, 3, volts, rate, 3000);
