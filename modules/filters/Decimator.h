@@ -51,10 +51,10 @@ class DecimationFilter8 {
         Real forward = Coeffs.b[0] * x_[0];
         for (int j = 1; j < 9; ++j)
             forward += Coeffs.b[j] * x_[j];
-        // Oldest first: the newest output enters the sum last, which keeps the recursion's
-        // dependency chain from one output to the next short (one multiply, add, subtract).
-        Real feedback = Coeffs.a[8] * y_[8];
-        for (int j = 7; j > 0; --j)
+        // Both sums in ascending j, as the difference equation is written; the order fixes the
+        // rounding and so the exact output.
+        Real feedback = Coeffs.a[1] * y_[1];
+        for (int j = 2; j < 9; ++j)
             feedback += Coeffs.a[j] * y_[j];
         y_[0] = forward - feedback;
         return y_[0] * Coeffs.outputScale;
