@@ -7,6 +7,7 @@
 #include "framework/mp_factory.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace zr {
@@ -150,6 +151,14 @@ float* requestTable(gmpi::AudioHost* host, const char16_t* name, float sampleRat
         p = nullptr;
     isNew = p && needInit != 0;
     return static_cast<float*>(p);
+}
+
+// The spare entry after the last filled one is read only with weight 0 at the very top of a
+// range; it gets the last value so that a host handing back unzeroed memory cannot turn such
+// a read into NaN.
+void closeTables(std::initializer_list<float*> tables, int entries) {
+    for (float* t : tables)
+        t[entries] = t[entries - 1];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -690,6 +699,7 @@ bool AllFiltersCS::attachTables(float sampleRate) {
         fillOk0x2(ok0x2, sr);
         fillOslo(oslo, ok0x2);
         fillOslo1(oslo1, ok0x2);
+        closeTables({ok0, os0, osloo1, ohp, ok0x2, oslo, oslo1}, kPitchEntries);
     }
 
     float* ok18 = requestTable(h, u"QORV_CS_ok0_18_b", sampleRate, kLadder18Entries, isNew);
@@ -702,11 +712,15 @@ bool AllFiltersCS::attachTables(float sampleRate) {
         fillOr18(or18, ok18);
         fillOk18x2(ok18x2, sr);
         fillOr18(or18x2, ok18x2);
+        closeTables({ok18, or18, ok18x2, or18x2}, kLadder18Entries);
     }
 
     float* tanhT = requestTable(h, u"QORV_CS_o_Tanh", sampleRate, kTanhEntries, isNew);
     if (!tanhT) return false;
-    if (isNew) fillTanh(tanhT);
+    if (isNew) {
+        fillTanh(tanhT);
+        closeTables({tanhT}, kTanhEntries);
+    }
 
     float* svVolt = requestTable(h, u"QORV_CS_SV-volt", sampleRate, kSvEntries, isNew);
     float* svRes = requestTable(h, u"QORV_CS_SV-res", sampleRate, kSvEntries, ignored);
@@ -714,6 +728,7 @@ bool AllFiltersCS::attachTables(float sampleRate) {
     if (isNew) {
         fillSvVolt(svVolt, sr);
         fillSvRes(svRes);
+        closeTables({svVolt, svRes}, kSvEntries);
     }
 
     t = {ok0,  os0,  osloo1, ohp,    ok0x2, oslo,   oslo1,
