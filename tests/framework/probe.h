@@ -6,6 +6,7 @@
 #include "host/event_list.h"
 #include "host/host_context.h"
 #include "host/module_library.h"
+#include "tests/framework/probe_protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -26,34 +27,6 @@ inline zrhost::ModuleLibrary& shippedLibrary() {
         zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
     return *lib;
 }
-
-// Pins of "ZR Test Probe".
-enum Pin {
-    FloatIn = 0,
-    IntIn = 1,
-    BoolIn = 2,
-    TextIn = 3,
-    BlobIn = 4,
-    ListIn = 5,
-    AudioIn = 6,
-    AudioOut = 7,
-    MidiIn = 8,
-    FloatOut = 9,
-    Log = 10,
-    Command = 11,
-};
-
-// Commands understood on its Command pin.
-enum Command {
-    DeclareStatic = 1,
-    DeclareStreaming = 2,
-    AllowSleep = 3,
-    ForbidSleep = 4,
-    SelectRoutineB = 5,
-    SelectRoutineA = 6,
-    SetFloatOut = 7,
-    SendFloatOut = 8,
-};
 
 struct Probe {
     zrhost::HostContext context;

@@ -13,6 +13,7 @@
 #include "framework/mp_gui.h"
 #include "framework/mp_pins.h"
 #include "framework/timer.h"
+#include "tests/framework/probe_protocol.h"
 
 #include <cstdio>
 #include <string>
@@ -21,32 +22,21 @@ using namespace gmpi;
 
 namespace {
 
-enum Command : int32 {
-    DeclareStatic = 1,
-    DeclareStreaming = 2,
-    AllowSleep = 3,
-    ForbidSleep = 4,
-    SelectRoutineB = 5,
-    SelectRoutineA = 6,
-    SetFloatOut = 7,
-    SendFloatOut = 8,
-};
-
 class TestProbe final : public MpBase {
   public:
     explicit TestProbe(IMpUnknown* host) : MpBase(host) {
-        initializePin(0, floatIn);
-        initializePin(1, intIn);
-        initializePin(2, boolIn);
-        initializePin(3, textIn);
-        initializePin(4, blobIn);
-        initializePin(5, listIn);
-        initializePin(6, audioIn);
-        initializePin(7, audioOut);
-        initializePin(8, midiIn);
-        initializePin(9, floatOut);
-        initializePin(10, logOut);
-        initializePin(11, command);
+        initializePin(probe::FloatIn, floatIn);
+        initializePin(probe::IntIn, intIn);
+        initializePin(probe::BoolIn, boolIn);
+        initializePin(probe::TextIn, textIn);
+        initializePin(probe::BlobIn, blobIn);
+        initializePin(probe::ListIn, listIn);
+        initializePin(probe::AudioIn, audioIn);
+        initializePin(probe::AudioOut, audioOut);
+        initializePin(probe::MidiIn, midiIn);
+        initializePin(probe::FloatOut, floatOut);
+        initializePin(probe::Log, logOut);
+        initializePin(probe::Command, command);
     }
 
     int32 MP_STDCALL open() override {
@@ -110,28 +100,28 @@ class TestProbe final : public MpBase {
 
     void run(int32 c) {
         switch (c) {
-        case DeclareStatic:
+        case probe::DeclareStatic:
             audioOut.setStreaming(false);
             break;
-        case DeclareStreaming:
+        case probe::DeclareStreaming:
             audioOut.setStreaming(true);
             break;
-        case AllowSleep:
+        case probe::AllowSleep:
             allowSleep(true);
             break;
-        case ForbidSleep:
+        case probe::ForbidSleep:
             allowSleep(false);
             break;
-        case SelectRoutineB:
+        case probe::SelectRoutineB:
             setBlockRoutine(&TestProbe::routineB);
             break;
-        case SelectRoutineA:
+        case probe::SelectRoutineA:
             setBlockRoutine(&TestProbe::routineA);
             break;
-        case SetFloatOut:
+        case probe::SetFloatOut:
             floatOut.setValue(floatIn.getValue());
             break;
-        case SendFloatOut:
+        case probe::SendFloatOut:
             floatOut.sendValue();
             break;
         default:
