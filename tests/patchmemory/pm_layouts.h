@@ -16,7 +16,7 @@ namespace pmtest {
 
 using gmpi::int32;
 
-struct PinSpec {
+struct PinRow {
     int32 id;
     std::string type; // "float", "int", "bool", "string", "blob"
     std::vector<int32> relaysTo;
@@ -25,9 +25,9 @@ struct PinSpec {
 
 struct Layout {
     std::u16string id;
-    std::vector<PinSpec> pins;
+    std::vector<PinRow> pins;
     int32 special = -1; // bound, but its reaction is tested on its own
-    const PinSpec* pin(int32 id) const {
+    const PinRow* pin(int32 id) const {
         for (const auto& p : pins)
             if (p.id == id) return &p;
         return nullptr;

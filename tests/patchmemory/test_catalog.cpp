@@ -120,22 +120,22 @@ TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsMatchTheTablesAndTheModules) {
             EXPECT_TRUE(described.insert(id).second);
             EXPECT_EQ(attr(pin, "isMinimised"),
                       id == 7 && std::string(d.id) == "VL PatchMemory Float Out" ? "true" : "");
-            const PinSpec* spec = layout->pin(id);
+            const PinRow* row = layout->pin(id);
             if (attr(pin, "private") == "true") {
-                EXPECT_EQ(spec, nullptr); // a hidden pin the class does not bind
+                EXPECT_EQ(row, nullptr); // a hidden pin the class does not bind
                 continue;
             }
-            ASSERT_NE(spec, nullptr);
-            EXPECT_EQ(attr(pin, "name"), spec->name);
-            EXPECT_EQ(attr(pin, "datatype"), spec->type);
+            ASSERT_NE(row, nullptr);
+            EXPECT_EQ(attr(pin, "name"), row->name);
+            EXPECT_EQ(attr(pin, "datatype"), row->type);
             const bool hostSide = id < static_cast<int32>(d.fields.size());
             EXPECT_EQ(attr(pin, "direction"),
-                      hostSide || spec->name == std::string("Value Out") ? "in" : "out");
+                      hostSide || row->name == std::string("Value Out") ? "in" : "out");
             EXPECT_EQ(attr(pin, "parameterId"), hostSide ? "0" : "");
             EXPECT_EQ(attr(pin, "parameterField"), hostSide ? d.fields[id] : "");
         }
-        for (const auto& spec : layout->pins)
-            EXPECT_TRUE(described.count(spec.id)) << "bound pin " << spec.id << " undescribed";
+        for (const auto& row : layout->pins)
+            EXPECT_TRUE(described.count(row.id)) << "bound pin " << row.id << " undescribed";
     }
 }
 
@@ -150,8 +150,8 @@ TEST_F(PatchMemoryCatalog, OtherIdentifiersAppearWithTheirBoundPins) {
         std::vector<std::pair<int32, std::string>> pins, expected;
         for (const auto& pin : plugins[id][0].child("GUI").children("Pin"))
             pins.emplace_back(std::stoi(attr(pin, "id")), attr(pin, "datatype"));
-        for (const auto& spec : l.pins)
-            expected.emplace_back(spec.id, spec.type);
+        for (const auto& row : l.pins)
+            expected.emplace_back(row.id, row.type);
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(pins, expected);
     }

@@ -49,21 +49,21 @@ TEST_F(PatchMemoryGui, EveryPinRelaysToItsPartnersOnlyAndEchoesStop) {
             SCOPED_TRACE(toUtf8(layout.id) + " pin " + std::to_string(id));
             if (id == layout.special) continue;
             auto m = make(layout.id);
-            const PinSpec* spec = layout.pin(id);
-            const Bytes value = sampleBytes(spec ? spec->type : "int", id);
-            EXPECT_EQ(deliver(*m, id, value), spec ? gmpi::ResultOk : gmpi::ResultFail);
-            if (!spec) {
+            const PinRow* row = layout.pin(id);
+            const Bytes value = sampleBytes(row ? row->type : "int", id);
+            EXPECT_EQ(deliver(*m, id, value), row ? gmpi::ResultOk : gmpi::ResultFail);
+            if (!row) {
                 EXPECT_TRUE(m->transmits().empty());
                 continue;
             }
             auto sent = m->transmits();
-            EXPECT_EQ(pinsOf(sent), spec->relaysTo);
+            EXPECT_EQ(pinsOf(sent), row->relaysTo);
             std::vector<gmpi::int32> onward;
             for (const auto& t : sent) {
                 EXPECT_EQ(t.bytes, value);
                 EXPECT_EQ(t.voice, 0);
                 for (gmpi::int32 x : layout.pin(t.pinId)->relaysTo)
-                    if (x != id && !std::count(spec->relaysTo.begin(), spec->relaysTo.end(), x))
+                    if (x != id && !std::count(row->relaysTo.begin(), row->relaysTo.end(), x))
                         onward.push_back(x);
             }
             for (const auto& expected : {onward, std::vector<gmpi::int32>{}}) {

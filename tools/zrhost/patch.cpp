@@ -234,33 +234,33 @@ class Resolver {
         std::vector<std::string> ids;
         for (const auto& m : catalog_.modules)
             ids.push_back(m.id);
-        for (const auto& [name, spec] : mods.items()) {
+        for (const auto& [name, entry] : mods.items()) {
             const std::string place = "modules." + name;
             if (name.empty() || name.find('.') != std::string::npos)
                 fail(place, "a module name must be non-empty and contain no '.'");
             PatchModule module;
             module.name = name;
-            const PatchJson* idValue = &spec;
+            const PatchJson* idValue = &entry;
             bool wantGui = false;
-            if (spec.is_object()) {
-                checkKeys(spec, place, {"id", "values", "gui"});
-                if (!spec.contains("id")) fail(place, "the module has no \"id\"");
-                idValue = &spec["id"];
-                if (spec.contains("gui")) {
-                    if (!spec["gui"].is_boolean()) fail(place + ".gui", "expected true or false");
-                    wantGui = spec["gui"].get<bool>();
+            if (entry.is_object()) {
+                checkKeys(entry, place, {"id", "values", "gui"});
+                if (!entry.contains("id")) fail(place, "the module has no \"id\"");
+                idValue = &entry["id"];
+                if (entry.contains("gui")) {
+                    if (!entry["gui"].is_boolean()) fail(place + ".gui", "expected true or false");
+                    wantGui = entry["gui"].get<bool>();
                 }
             }
             if (!idValue->is_string())
-                fail(spec.is_object() ? place + ".id" : place,
+                fail(entry.is_object() ? place + ".id" : place,
                      "expected a module identifier (text), found " +
                          std::string(jsonKind(*idValue)));
             module.id = idValue->get<std::string>();
             const ModuleInfo* info = catalog_.find(module.id);
             if (!info)
-                fail(spec.is_object() ? place + ".id" : place, "unknown module identifier " +
-                                                                   inQuotes(module.id) +
-                                                                   suggestion(module.id, ids));
+                fail(entry.is_object() ? place + ".id" : place, "unknown module identifier " +
+                                                                    inQuotes(module.id) +
+                                                                    suggestion(module.id, ids));
             module.audio = info->hasAudio;
             module.gui = !info->hasAudio && info->hasGui;
             if (std::find(options_.guiModules.begin(), options_.guiModules.end(), name) !=
@@ -654,10 +654,10 @@ class Resolver {
     void moduleValues(const PatchJson& mods) {
         for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
             const std::string& name = patch_.modules[i].name;
-            const auto& spec = mods[name];
-            if (!spec.is_object() || !spec.contains("values")) continue;
+            const auto& entry = mods[name];
+            if (!entry.is_object() || !entry.contains("values")) continue;
             const std::string place = "modules." + name + ".values";
-            const auto& vals = spec["values"];
+            const auto& vals = entry["values"];
             if (!vals.is_object()) fail(place, "expected an object of pin values by pin name");
             for (const auto& [pinText, v] : vals.items()) {
                 const std::string pinPlace = place + "." + pinText;
