@@ -43,6 +43,13 @@ int32 registerModuleDescription(const char* xml);
 int32 catalogAddDescriptionBlock(const char* xml);
 int32 catalogDescribe(const char16_t* uniqueId, const char* displayName, const char* category);
 
+// An embedded description block, handed to `registerModuleDescription` and shown in the
+// catalog: the one line a module source writes after the registrations the block describes.
+inline int32 registerDescriptionBlock(const char* xml) {
+    registerModuleDescription(xml);
+    return catalogAddDescriptionBlock(xml);
+}
+
 class MpFactory : public IMpFactory {
   public:
     struct Entry {

@@ -46,8 +46,7 @@ const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Bool", &createGui<zr::PatchMemoryBoolGui>);
 const gmpi::int32 registeredOutGui =
     registerGuiModule(u"VL PatchMemory Bool Out", &createGui<zr::PatchMemoryBoolOutGui>);
-const gmpi::int32 describedOut = gmpi::registerModuleDescription(kBoolOutDescription);
-const gmpi::int32 cataloguedOut = gmpi::catalogAddDescriptionBlock(kBoolOutDescription);
+const gmpi::int32 describedOut = gmpi::registerDescriptionBlock(kBoolOutDescription);
 const gmpi::int32 described =
     gmpi::catalogDescribe(u"VL PatchMemory Bool", "PatchMemory Bool", "Sub-Controls");
 

@@ -74,7 +74,6 @@ const gmpi::int32 registeredOutGui =
     registerGuiModule(u"VL PatchMemory Float Out", &createGui<zr::PatchMemoryFloatOutGui>);
 const gmpi::int32 registeredOutB2Gui =
     registerGuiModule(u"VL PatchMemory Float Out B2", &createGui<zr::PatchMemoryFloatOutGui>);
-const gmpi::int32 describedOut = gmpi::registerModuleDescription(kFloatOutDescription);
-const gmpi::int32 cataloguedOut = gmpi::catalogAddDescriptionBlock(kFloatOutDescription);
+const gmpi::int32 describedOut = gmpi::registerDescriptionBlock(kFloatOutDescription);
 
 } // namespace

@@ -71,8 +71,7 @@ const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Int", &createGui<zr::PatchMemoryIntGui>);
 const gmpi::int32 registeredOutGui =
     registerGuiModule(u"VL PatchMemory Int Out", &createGui<zr::PatchMemoryIntOutGui>);
-const gmpi::int32 describedFloatIntOut = gmpi::registerModuleDescription(kFloatIntOutDescription);
-const gmpi::int32 cataloguedFloatIntOut = gmpi::catalogAddDescriptionBlock(kFloatIntOutDescription);
+const gmpi::int32 describedFloatIntOut = gmpi::registerDescriptionBlock(kFloatIntOutDescription);
 const gmpi::int32 described =
     gmpi::catalogDescribe(u"VL PatchMemory Int", "PatchMemory Int", "Sub-Controls");
 

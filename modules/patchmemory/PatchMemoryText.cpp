@@ -68,7 +68,6 @@ const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Text2", &createGui<zr::PatchMemoryTextGui>);
 const gmpi::int32 registeredOutGui =
     registerGuiModule(u"VL PatchMemory Text Out", &createGui<zr::PatchMemoryTextOutGui>);
-const gmpi::int32 describedText = gmpi::registerModuleDescription(kTextDescription);
-const gmpi::int32 cataloguedText = gmpi::catalogAddDescriptionBlock(kTextDescription);
+const gmpi::int32 describedText = gmpi::registerDescriptionBlock(kTextDescription);
 
 } // namespace
