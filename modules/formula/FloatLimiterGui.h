@@ -1,0 +1,24 @@
+// "VL Float Limiter": keeps a panel value between a lower and an upper limit, correcting an
+// out-of-range value one shared-timer tick after it arrives.
+#pragma once
+
+#include "framework/mp_gui.h"
+#include "framework/timer.h"
+
+namespace zr {
+
+class FloatLimiterGui final : public gmpi::MpGuiBase, public gmpi::TimerClient {
+  public:
+    // Sets the process-wide GUI timer interval to 20 ms.
+    explicit FloatLimiterGui(gmpi::IMpUnknown* host);
+    bool onTimer() override;
+
+  private:
+    void onAnyPin();
+
+    gmpi::GuiFloatPin lower{"Minimum"};
+    gmpi::GuiFloatPin upper{"Maximum"};
+    gmpi::GuiFloatPin value{"Value"};
+};
+
+} // namespace zr
