@@ -7,17 +7,193 @@
 
 namespace {
 
-// Audio-side value converters ("VL IntToBool" ... "VL ListToInt").
-constexpr const char* kAudioConverterEntries = "";
+// Audio-side value converters ("VL IntToBool" ... "VL ListToInt"). "VL ListToInt" is kept for
+// old patches only, hence "Obsolete"; the host shows its pin 0 as a list, the module reads the
+// index as an int.
+constexpr const char* kAudioConverterEntries = R"xml(
+  <Plugin id="VL IntToBool" name="Int to Bool" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Int Val" direction="in" datatype="int" />
+      <Pin id="1" name="Bool Val" direction="out" datatype="bool" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL IntToFloat" name="Int To Float" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Int Val" direction="in" datatype="int" />
+      <Pin id="1" name="Float Val" direction="out" datatype="float" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL IntToText" name="Int To Text" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Int Val" direction="in" datatype="int" />
+      <Pin id="1" name="Text Val" direction="out" datatype="string" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL FloatToInt" name="Float To Int" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Float Val" direction="in" datatype="float" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL FloatToBool" name="Float To Bool" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Float Val" direction="in" datatype="float" />
+      <Pin id="1" name="Bool Val" direction="out" datatype="bool" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL FloatToText" name="Float To Text" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Float Val" direction="in" datatype="float" />
+      <Pin id="1" name="Text Val" direction="out" datatype="string" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL BoolToInt" name="Bool To Int" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Bool Val" direction="in" datatype="bool" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL BoolToFloat" name="Bool To Float" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Bool Val" direction="in" datatype="bool" />
+      <Pin id="1" name="Float Val" direction="out" datatype="float" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL BoolToText" name="Bool To Text" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Bool Val" direction="in" datatype="bool" />
+      <Pin id="1" name="Text Val" direction="out" datatype="string" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL TextToInt" name="Text To Int" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Text Val" direction="in" datatype="string" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL TextToFloat" name="Text To Float" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Text Val" direction="in" datatype="string" />
+      <Pin id="1" name="Float Val" direction="out" datatype="float" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL TextToBool" name="Text To Bool" category="Conversion" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="Text Val" direction="in" datatype="string" />
+      <Pin id="1" name="Bool Val" direction="out" datatype="bool" />
+    </Audio>
+  </Plugin>
+  <Plugin id="VL ListToInt" name="List To Int" category="Obsolete" helpUrl="converters.htm">
+    <Audio>
+      <Pin id="0" name="List Val" direction="in" datatype="enum" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </Audio>
+  </Plugin>
+)xml";
 
 // GUI-side value converters ("VL IntToBool GUI" ... "VL BlobToText GUI").
-constexpr const char* kGuiConverterEntries = "";
+constexpr const char* kGuiConverterEntries = R"xml(
+  <Plugin id="VL IntToBool GUI" name="Int to Bool" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Int Val" direction="in" datatype="int" />
+      <Pin id="1" name="Bool Val" direction="out" datatype="bool" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL IntToFloat GUI" name="Int To Float" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Int Val" direction="in" datatype="int" />
+      <Pin id="1" name="Float Val" direction="out" datatype="float" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL IntToText GUI" name="Int To Text" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Int Val" direction="in" datatype="int" />
+      <Pin id="1" name="Text Val" direction="out" datatype="string" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL FloatToInt GUI" name="Float To Int" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Float Val" direction="in" datatype="float" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL FloatToBool GUI" name="Float To Bool" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Float Val" direction="in" datatype="float" />
+      <Pin id="1" name="Bool Val" direction="out" datatype="bool" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL BoolToInt GUI" name="Bool To Int" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Bool Val" direction="in" datatype="bool" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL BoolToFloat GUI" name="Bool To Float" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Bool Val" direction="in" datatype="bool" />
+      <Pin id="1" name="Float Val" direction="out" datatype="float" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL BoolToText GUI" name="Bool To Text" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Bool Val" direction="in" datatype="bool" />
+      <Pin id="1" name="Text Val" direction="out" datatype="string" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL TextToInt GUI" name="Text To Int" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Text Val" direction="in" datatype="string" />
+      <Pin id="1" name="Int Val" direction="out" datatype="int" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL TextToFloat GUI" name="Text To Float" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Text Val" direction="in" datatype="string" />
+      <Pin id="1" name="Float Val" direction="out" datatype="float" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL TextToBool GUI" name="Text To Bool" category="Sub-Controls/Conversion" helpUrl="Sub-control-converters.htm">
+    <GUI>
+      <Pin id="0" name="Text Val" direction="in" datatype="string" />
+      <Pin id="1" name="Bool Val" direction="out" datatype="bool" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL TextToBlob GUI" name="Text to Blob" category="Sub-Controls/Conversion" helpUrl="converters.htm" graphicsApi="none">
+    <GUI>
+      <Pin id="0" name="Value In" direction="in" datatype="string" />
+      <Pin id="1" name="Value Out" direction="out" datatype="blob" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL BlobToText GUI" name="Blob to Text" category="Sub-Controls/Conversion" helpUrl="converters.htm" graphicsApi="none">
+    <GUI>
+      <Pin id="0" name="Value In" direction="in" datatype="blob" />
+      <Pin id="1" name="Value Out" direction="out" datatype="string" />
+    </GUI>
+  </Plugin>
+)xml";
 
 // Expression evaluator modules ("VL Float Function DSP", "VL Float Function GUI").
 constexpr const char* kFormulaEntries = "";
 
 // Scaling and number formatting ("VL Float Scaler2", "VL FloatToText GUI").
-constexpr const char* kScalingEntries = "";
+constexpr const char* kScalingEntries = R"xml(
+  <Plugin id="VL Float Scaler2" name="Float Scaler2" category="Sub-Controls/Conversion" graphicsApi="none">
+    <GUI>
+      <Pin id="0" name="Value Out" direction="out" datatype="float" />
+      <Pin id="1" name="Multiply by" direction="in" datatype="float" default="1" />
+      <Pin id="2" name="Add" direction="in" datatype="float" />
+      <Pin id="3" name="Value In" direction="in" datatype="float" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL FloatToText GUI" name="Float To Text" category="Sub-Controls/Conversion">
+    <GUI>
+      <Pin id="0" name="Float Val" direction="in" datatype="float" />
+      <Pin id="1" name="Decimal Places" direction="in" datatype="int" default="-1" />
+      <Pin id="2" name="Text Val" direction="out" datatype="string" />
+    </GUI>
+  </Plugin>
+)xml";
 
 // Panel utilities ("VL Command Trigger", "VL Int to Bools", "VL Bools to Int",
 // "Veloran Image to Frame (old)", "Veloran Image to Frame", "VL ListToText",
