@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev nlohmann-json3-dev libcli11-dev libkissfft-dev libpugixml-dev libpng-dev
+  locales
 )
 
 # The Windows build: the DLL cross-compiled with MinGW-w64 (its posix thread-model compiler,
@@ -28,4 +29,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq "${missing[@]}"
+fi
+
+# A locale with a decimal comma: the number-text tests switch to it to show that formatting and
+# parsing ignore the process locale (they skip when it is missing).
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
