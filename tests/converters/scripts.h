@@ -40,7 +40,8 @@ inline const std::vector<Script>& pairScripts() {
           {0, F(-kInf), I(kMin)},
           {0, F(-3.0e9f), std::nullopt}, // beyond the range: INT32_MIN again
           {0, F(2147483648.0f), I(kMax)},
-          {1, I(7), F(7.0f)}}},
+          {1, I(7), F(7.0f)},
+          {0, F(7.0f), std::nullopt}}}, // the value handed back stops here
         {u"VL FloatToBool",
          {{0, F(0.0f), std::nullopt},
           {0, F(-1.0f), std::nullopt},
