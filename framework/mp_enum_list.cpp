@@ -1,6 +1,7 @@
 // The enumeration-list iterator: plain "text=id" lists and "range lo,hi" lists, read lazily.
 #include "framework/mp_enum_list.h"
 
+#include <iterator>
 #include <limits>
 
 namespace gmpi {

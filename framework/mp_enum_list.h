@@ -37,7 +37,9 @@ class MpEnumListIterator {
 
     bool isRange() const { return isRange_; }
     // Number of items of a range list (hi - lo + 1, or 0 when empty).
-    int64_t rangeSize() const { return isRange_ && rangeLo_ <= rangeHi_ ? rangeHi_ - rangeLo_ + 1 : 0; }
+    int64_t rangeSize() const {
+        return isRange_ && rangeLo_ <= rangeHi_ ? rangeHi_ - rangeLo_ + 1 : 0;
+    }
 
     // The text of the first item whose id equals `id`; false when there is none. A range
     // list answers directly, without walking its items.

@@ -5,8 +5,8 @@
 #include <string>
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <cstdlib>

@@ -39,8 +39,7 @@ gmpi::int32 CommandTriggerGui::receivePinValue(gmpi::int32 pinId, gmpi::int32 vo
 // Buttons past pin 1 have no pin object; their notifications are accepted all the same.
 gmpi::int32 CommandTriggerGui::notifyPin(gmpi::int32 pinId, gmpi::int32 voice) {
     const gmpi::int32 result = MpGuiBase::notifyPin(pinId, voice);
-    return pinId >= 1 && pinId < static_cast<gmpi::int32>(pressed.size()) ? gmpi::ResultOk
-                                                                            : result;
+    return pinId >= 1 && pinId < static_cast<gmpi::int32>(pressed.size()) ? gmpi::ResultOk : result;
 }
 
 } // namespace zr

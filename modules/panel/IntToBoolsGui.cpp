@@ -30,8 +30,8 @@ void IntToBoolsGui::onValue() {
 
 // A button pressed on the panel selects its value; the lit pin follows when the host hands the
 // new value back to onValue. Released buttons are ignored.
-gmpi::int32 IntToBoolsGui::receivePinValue(gmpi::int32 pinId, gmpi::int32 voice,
-                                           gmpi::int32 size, const void* data) {
+gmpi::int32 IntToBoolsGui::receivePinValue(gmpi::int32 pinId, gmpi::int32 voice, gmpi::int32 size,
+                                           const void* data) {
     const gmpi::int32 result = MpGuiBase::receivePinValue(pinId, voice, size, data);
     bool pressed = false;
     if (pinId < 1 || !decodeBool(size, data, pressed)) return result;

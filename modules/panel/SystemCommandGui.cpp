@@ -11,8 +11,8 @@
 namespace zr {
 
 namespace {
-constexpr std::array<std::u16string_view, 6> kVerbs = {u"edit",  u"explore", u"find",
-                                                       u"open",  u"print",   u"properties"};
+constexpr std::array<std::u16string_view, 6> kVerbs = {u"edit", u"explore", u"find",
+                                                       u"open", u"print",   u"properties"};
 constexpr char16_t kVerbList[] = u"edit,explore,find,open,print,properties";
 } // namespace
 

@@ -23,8 +23,8 @@ void FullPathX::pinsChanged() {
 } // namespace zr
 
 namespace {
-const gmpi::int32 registeredAudio = gmpi::registerAudioModule(
-    u"ZR Full Path Memory-x16", &gmpi::createAudio<zr::FullPathX>);
+const gmpi::int32 registeredAudio =
+    gmpi::registerAudioModule(u"ZR Full Path Memory-x16", &gmpi::createAudio<zr::FullPathX>);
 const gmpi::int32 described =
     gmpi::catalogDescribe(u"ZR Full Path Memory-x16", "Full Path Memory", "Sub-Controls");
 } // namespace

@@ -45,6 +45,6 @@ void FullPathXGui::onTextAOther() {
 } // namespace zr
 
 namespace {
-const gmpi::int32 registeredGui = gmpi::registerGuiModule(
-    u"ZR Full Path Memory-x16", &gmpi::createGui<zr::FullPathXGui>);
+const gmpi::int32 registeredGui =
+    gmpi::registerGuiModule(u"ZR Full Path Memory-x16", &gmpi::createGui<zr::FullPathXGui>);
 } // namespace

@@ -22,8 +22,7 @@ struct Entry {
     std::vector<Pin> audio = {};
 };
 
-const std::vector<Pin> kRadioPins = {{0, "Value", "in", "int"},
-                                     {1, "Spare", "out", "bool", true}};
+const std::vector<Pin> kRadioPins = {{0, "Value", "in", "int"}, {1, "Spare", "out", "bool", true}};
 const std::vector<Pin> kImagePins = {{0, "Animation Position", "out", "float"},
                                      {1, "Frame Count", "in", "int"},
                                      {2, "Frame Number", "in", "int"}};
@@ -37,14 +36,21 @@ std::vector<Pin> oldImagePins() {
 const std::vector<Entry> kDescribed = {
     {"VL Int to Bools", "Int to Bools", "Sub-Controls/Conversion", kRadioPins},
     {"VL Bools to Int", "Int to Bools", "Sub-Controls/Old", kRadioPins},
-    {"VL Command Trigger", "Command Trigger", "Sub-Controls/Conversion",
+    {"VL Command Trigger",
+     "Command Trigger",
+     "Sub-Controls/Conversion",
      {{0, "Command", "in", "int"}, {1, "Spare", "out", "bool", true}}},
     {"Veloran Image to Frame (old)", "Image to Frame (old)", "Old", oldImagePins()},
     {"Veloran Image to Frame", "Image to Frame", "Sub-Controls", kImagePins},
-    {"VL ListToText", "List to Text", "Sub-Controls/Conversion",
-     {{0, "Choice", "in", "int"}, {1, "Item List", "in", "string"},
+    {"VL ListToText",
+     "List to Text",
+     "Sub-Controls/Conversion",
+     {{0, "Choice", "in", "int"},
+      {1, "Item List", "in", "string"},
       {2, "Item Text", "out", "string"}}},
-    {"VL dBToAnimation", "dB to Animation", "Sub-Controls/Conversion",
+    {"VL dBToAnimation",
+     "dB to Animation",
+     "Sub-Controls/Conversion",
      {{0, "Animation Position", "out", "float"}, {1, "Db", "in", "float"}}},
 };
 

@@ -107,9 +107,12 @@ TEST(EnumList, DecimalsReadLikeA32BitConversion) {
         bool digits;
         std::size_t end;
     } cases[] = {
-        {u"42", 42, true, 2},           {u"  -7x", -7, true, 4},
-        {u"+0012", 12, true, 5},        {u"", 0, false, 0},
-        {u"-", 0, false, 0},            {u" x1", 0, false, 0},
+        {u"42", 42, true, 2},
+        {u"  -7x", -7, true, 4},
+        {u"+0012", 12, true, 5},
+        {u"", 0, false, 0},
+        {u"-", 0, false, 0},
+        {u" x1", 0, false, 0},
         {u"2147483648", int32_t(kMax), true, 10},
         {u"-2147483648", int32_t(kMin), true, 11},
         {u"-2147483649", int32_t(kMin), true, 11},

@@ -29,9 +29,7 @@ Recorder& recorder() {
 
 class ShellRecordGui final : public gmpi::MpGuiBase {
   public:
-    explicit ShellRecordGui(gmpi::IMpUnknown* host) : MpGuiBase(host) {
-        initializePin(0, entry);
-    }
+    explicit ShellRecordGui(gmpi::IMpUnknown* host) : MpGuiBase(host) { initializePin(0, entry); }
     gmpi::int32 MP_STDCALL initialize() override {
         for (const auto& e : recorder().entries) // equal entries are separate operations
             host->transmitPin(0, static_cast<gmpi::int32>(e.size() * 2), e.data(), 0);

@@ -35,8 +35,8 @@ class SystemCommand : public PanelRig {
         operations();
     }
     std::unique_ptr<zrhost::GuiModule> command() {
-        auto m = std::make_unique<zrhost::GuiModule>(recordingLibrary(), u"VL System Command",
-                                                     context);
+        auto m =
+            std::make_unique<zrhost::GuiModule>(recordingLibrary(), u"VL System Command", context);
         EXPECT_EQ(m->createResult(), gmpi::ResultOk);
         m->initialize();
         return m;
@@ -66,9 +66,15 @@ TEST_F(SystemCommand, ReleaseRunsTheSelectedVerb) {
     const struct {
         gmpi::int32 verb;
         const char16_t* ran;
-    } cases[] = {{0, u"edit"},  {1, u"explore"},   {2, u"find"},
-                 {3, u"open"},  {4, u"print"},     {5, u"properties"},
-                 {-1, nullptr}, {6, nullptr},      {std::numeric_limits<gmpi::int32>::max(), nullptr},
+    } cases[] = {{0, u"edit"},
+                 {1, u"explore"},
+                 {2, u"find"},
+                 {3, u"open"},
+                 {4, u"print"},
+                 {5, u"properties"},
+                 {-1, nullptr},
+                 {6, nullptr},
+                 {std::numeric_limits<gmpi::int32>::max(), nullptr},
                  {std::numeric_limits<gmpi::int32>::min(), nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.verb);

@@ -102,8 +102,8 @@ TEST_F(PanelRig, IntToBoolsLightsOnePinAndClearsTheLastOne) {
             int32 value;
             Bools sent;
         } steps[] = {
-            {2, {{2, false}, {3, true}}}, {2, {}},        {7, {{3, false}}},  {-1, {}},
-            {0, {{1, true}}},             {kMax, {{1, false}}}, {kMin, {}},         {3, {{4, true}}},
+            {2, {{2, false}, {3, true}}}, {2, {}},    {7, {{3, false}}}, {-1, {}}, {0, {{1, true}}},
+            {kMax, {{1, false}}},         {kMin, {}}, {3, {{4, true}}},
         };
         for (const auto& s : steps) {
             m->clearRecord();
@@ -122,9 +122,9 @@ TEST_F(PanelRig, IntToBoolsButtonsSetTheValue) {
     m->deliverInt(0, 2); // the host's echo
     EXPECT_EQ(boolsSent(*m), (Bools{{1, false}, {3, true}}));
     m->clearRecord();
-    deliverBool(*m, 3, 0, 1);      // released: ignored
-    deliverBool(*m, 3, 1, 4);      // the selected value again: nothing to send
-    deliverBool(*m, 2, 0x100, 4);  // 4-byte true
+    deliverBool(*m, 3, 0, 1);     // released: ignored
+    deliverBool(*m, 3, 1, 4);     // the selected value again: nothing to send
+    deliverBool(*m, 2, 0x100, 4); // 4-byte true
     EXPECT_EQ(m->intsSent(0), std::vector<int32>{1});
     m->clearRecord();
     deliverBool(*m, 9, 1, 1); // a pin added later selects value 8, which lights nothing
@@ -169,9 +169,9 @@ TEST_F(PanelRig, ImageToFrameBothWays) {
         int32 count;
         float position;
         int32 frame;
-    } toFrame[] = {{10, 0.5f, 5},   {10, 1.0f, 9},  {10, 0.0f, 0},    {10, 0.05f, 0},
-                   {10, 0.06f, 1},  {2, 0.75f, 1},  {1, 0.7f, 0},     {0, 0.7f, 0},
-                   {-5, 0.7f, 0},   {10, kInf, kMax}, {10, -kInf, kMin}, {kMax, 2.0f, kMax},
+    } toFrame[] = {{10, 0.5f, 5},  {10, 1.0f, 9},    {10, 0.0f, 0},     {10, 0.05f, 0},
+                   {10, 0.06f, 1}, {2, 0.75f, 1},    {1, 0.7f, 0},      {0, 0.7f, 0},
+                   {-5, 0.7f, 0},  {10, kInf, kMax}, {10, -kInf, kMin}, {kMax, 2.0f, kMax},
                    {10, -0.5f, -4}};
     for (const char16_t* id : {u"Veloran Image to Frame", u"Veloran Image to Frame (old)"}) {
         for (const auto& c : toFrame) {
@@ -187,8 +187,8 @@ TEST_F(PanelRig, ImageToFrameBothWays) {
     const struct {
         int32 count, frame;
         float position;
-    } toPosition[] = {{10, 9, 1.0f},   {10, 3, 3.0f / 9.0f}, {1, 4, 4.0f},  {0, 4, 4.0f},
-                      {-7, 4, 4.0f},   {kMin, 3, 3.0f},      {11, -5, -0.5f}, {kMax, kMax, 1.0f}};
+    } toPosition[] = {{10, 9, 1.0f}, {10, 3, 3.0f / 9.0f}, {1, 4, 4.0f},    {0, 4, 4.0f},
+                      {-7, 4, 4.0f}, {kMin, 3, 3.0f},      {11, -5, -0.5f}, {kMax, kMax, 1.0f}};
     for (const auto& c : toPosition) {
         SCOPED_TRACE("count " + std::to_string(c.count) + " frame " + std::to_string(c.frame));
         auto m = make(u"Veloran Image to Frame");
@@ -216,10 +216,9 @@ TEST_F(PanelRig, ImageToFrameIgnoresPositionsWithoutANumber) {
 TEST_F(PanelRig, DbToAnimationSegments) {
     const struct {
         float db, position;
-    } cases[] = {{0.0f, 0.7f},    {-3.0f, 0.4f},  {-8.75f, 0.1125f}, {-20.0f, 0.0f},
-                 {3.0f, 1.0f},    {-100.0f, 0.0f}, {10.0f, 1.0f},     {-1.0f, 0.6f},
-                 {-6.0f, 0.25f},  {-10.0f, 0.1f},  {kNaN, 0.0f},      {kInf, 1.0f},
-                 {-kInf, 0.0f}};
+    } cases[] = {{0.0f, 0.7f},    {-3.0f, 0.4f}, {-8.75f, 0.1125f}, {-20.0f, 0.0f}, {3.0f, 1.0f},
+                 {-100.0f, 0.0f}, {10.0f, 1.0f}, {-1.0f, 0.6f},     {-6.0f, 0.25f}, {-10.0f, 0.1f},
+                 {kNaN, 0.0f},    {kInf, 1.0f},  {-kInf, 0.0f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.db);
         auto m = make(u"VL dBToAnimation");
@@ -266,9 +265,8 @@ TEST_F(PanelRig, ListToTextLooksTheChoiceUp) {
         m->deliverInt(0, c.choice);
         m->deliverText(1, c.list);
         const std::u16string expected = c.text;
-        EXPECT_EQ(m->textsSent(2),
-                  expected.empty() ? std::vector<std::u16string>{}
-                                   : std::vector<std::u16string>{expected});
+        EXPECT_EQ(m->textsSent(2), expected.empty() ? std::vector<std::u16string>{}
+                                                    : std::vector<std::u16string>{expected});
     }
 }
 

@@ -42,12 +42,12 @@ TEST_F(FullPath, AudioHalfPublishesChangedPaths) {
         const char16_t* name;
         const char16_t* path;
     } steps[] = {
-        {u"", nullptr},                    // empty resolves to empty: no change
+        {u"", nullptr}, // empty resolves to empty: no change
         {u"song.wav", u"/data/song.wav"},
-        {u"song.wav", nullptr},            // the same name again
-        {u"/data/song.wav", nullptr},      // another name, the same path
+        {u"song.wav", nullptr},       // the same name again
+        {u"/data/song.wav", nullptr}, // another name, the same path
         {u"sub/x y;$(z).wav", u"/data/sub/x y;$(z).wav"},
-        {kTooLong.c_str(), u""},           // no resolution: empty, never a cut-off path
+        {kTooLong.c_str(), u""}, // no resolution: empty, never a cut-off path
         {u"", nullptr},
     };
     gmpi::int32 time = 0;
