@@ -28,20 +28,22 @@ void IntToBoolsGui::onValue() {
     if (isButton(c)) transmitBool(host, static_cast<gmpi::int32>(c), true);
 }
 
-// A button pressed on the panel selects its value; the lit pin follows when the host hands the
-// new value back to onValue. Released buttons are ignored.
+// A button pressed on the panel selects its value, also on a pin the host added after start-up;
+// the lit pin follows when the host hands the new value back to onValue. Released buttons are
+// ignored.
 gmpi::int32 IntToBoolsGui::receivePinValue(gmpi::int32 pinId, gmpi::int32 voice, gmpi::int32 size,
                                            const void* data) {
     const gmpi::int32 result = MpGuiBase::receivePinValue(pinId, voice, size, data);
     bool pressed = false;
     if (pinId < 1 || !decodeBool(size, data, pressed)) return result;
     if (pressed && pinId - 1 != value.getValue()) value.setValue(pinId - 1);
-    return isButton(pinId) ? gmpi::ResultOk : result;
+    return gmpi::ResultOk;
 }
 
+// Buttons past pin 1 have no pin object; their notifications are accepted all the same.
 gmpi::int32 IntToBoolsGui::notifyPin(gmpi::int32 pinId, gmpi::int32 voice) {
     const gmpi::int32 result = MpGuiBase::notifyPin(pinId, voice);
-    return isButton(pinId) ? gmpi::ResultOk : result;
+    return pinId >= 1 ? gmpi::ResultOk : result;
 }
 
 } // namespace zr
