@@ -5,8 +5,9 @@
 #include <string>
 
 #if defined(_WIN32)
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h> // needs the types of windows.h
 #else
 #include <cerrno>
 #include <cstdlib>
