@@ -22,7 +22,8 @@ constexpr const char* kScalingEntries = "";
 // Panel utilities ("VL Command Trigger", "VL Int to Bools", "VL Bools to Int",
 // "Veloran Image to Frame (old)", "Veloran Image to Frame", "VL ListToText",
 // "VL dBToAnimation").
-constexpr const char* kPanelEntries = R"xml(  <Plugin id="VL Int to Bools" name="Int to Bools" category="Sub-Controls/Conversion" graphicsApi="none">
+constexpr const char* kPanelEntries =
+    R"xml(  <Plugin id="VL Int to Bools" name="Int to Bools" category="Sub-Controls/Conversion" graphicsApi="none">
     <GUI>
       <Pin id="0" name="Value" direction="in" datatype="int" />
       <Pin id="1" name="Spare" direction="out" datatype="bool" autoDuplicate="true" autoRename="true" />
