@@ -107,7 +107,7 @@ TEST_F(PanelCatalog, DescribedPanelModules) {
     }
 }
 
-// The order of the entries within the description is the block's own.
+// The panel entries keep their order within description block D1.
 TEST_F(PanelCatalog, DescribedInBlockOrder) {
     std::vector<std::string> order;
     for (const auto& m : catalog.modules)
