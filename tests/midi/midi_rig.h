@@ -42,8 +42,8 @@ class Rig {
     using Signal = std::function<float(long)>;
 
     // `audioPins` get buffers of the rig's own; `inputs` are filled from `signals` each block.
-    Rig(const char16_t* id, std::initializer_list<gmpi::int32> audioPins, float sampleRate = 44100.0f,
-        gmpi::int32 blockSize = 64)
+    Rig(const char16_t* id, std::initializer_list<gmpi::int32> audioPins,
+        float sampleRate = 44100.0f, gmpi::int32 blockSize = 64)
         : module_(library(), id, context_, {blockSize, sampleRate}) {
         for (gmpi::int32 pin : audioPins)
             module_.attachOwnBuffer(pin);

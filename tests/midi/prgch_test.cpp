@@ -46,8 +46,8 @@ TEST(PrgChange, HoldTimeInSamples) {
         const long start = rig.now();
         const auto y = rig.run(40, kOutput);
         // Hold x 10 ms at the sample rate, whole samples.
-        const long expected = std::max(0L, static_cast<long>(std::floor(
-                                               c.hold * 10.0 * c.sampleRate / 1000.0 + 1e-9)));
+        const long expected = std::max(
+            0L, static_cast<long>(std::floor(c.hold * 10.0 * c.sampleRate / 1000.0 + 1e-9)));
         EXPECT_EQ(passedSamples(y), expected);
         for (long i = 0; i < expected; ++i)
             ASSERT_FLOAT_EQ(y[i], 0.25f + 0.001f * static_cast<float>((start + i) % 100));

@@ -16,15 +16,34 @@ constexpr gmpi::int32 kIn = 0, kOut = 1;
 
 // The single-note tuning change the module sends when output key `slot` takes a note tuned t.
 Bytes retune(int slot, int t) {
-    return {0xF0, 0x7F, 0x00, 0x08, 0x02, 0x00, 0x01, static_cast<std::uint8_t>(slot),
-            static_cast<std::uint8_t>(t >> 14), static_cast<std::uint8_t>((t >> 7) & 0x7F),
-            static_cast<std::uint8_t>(t & 0x7F), 0xF7};
+    return {0xF0,
+            0x7F,
+            0x00,
+            0x08,
+            0x02,
+            0x00,
+            0x01,
+            static_cast<std::uint8_t>(slot),
+            static_cast<std::uint8_t>(t >> 14),
+            static_cast<std::uint8_t>((t >> 7) & 0x7F),
+            static_cast<std::uint8_t>(t & 0x7F),
+            0xF7};
 }
 // The banked form sent when an incoming tuning message changes a sounding key's tuning.
 Bytes bankedRetune(int slot, int t) {
-    return {0xF0, 0x7F, 0x00, 0x08, 0x07, 0x00, 0x00, 0x01, static_cast<std::uint8_t>(slot),
-            static_cast<std::uint8_t>(t >> 14), static_cast<std::uint8_t>((t >> 7) & 0x7F),
-            static_cast<std::uint8_t>(t & 0x7F), 0xF7};
+    return {0xF0,
+            0x7F,
+            0x00,
+            0x08,
+            0x07,
+            0x00,
+            0x00,
+            0x01,
+            static_cast<std::uint8_t>(slot),
+            static_cast<std::uint8_t>(t >> 14),
+            static_cast<std::uint8_t>((t >> 7) & 0x7F),
+            static_cast<std::uint8_t>(t & 0x7F),
+            0xF7};
 }
 
 // A bulk tuning dump (sub-ID 1) giving key k the tuning `tuningOf(k)`.
@@ -82,9 +101,8 @@ TEST(UnisonFix, NotesTakeTheLeastRecentlyReleasedKey) {
     EXPECT_EQ(rig.takeBytes(kOut),
               (std::vector<Bytes>{noteOff(0, 2, 5), noteOff(0, 0), noteOff(0, 1)}));
     rig.midi(0, kIn, noteOn(2, 50, 1)).midi(0, kIn, noteOn(2, 51, 1)).run();
-    EXPECT_EQ(rig.takeBytes(kOut),
-              (std::vector<Bytes>{retune(2, 50 * 16384), noteOn(0, 2, 1), retune(3, 51 * 16384),
-                                  noteOn(0, 3, 1)}));
+    EXPECT_EQ(rig.takeBytes(kOut), (std::vector<Bytes>{retune(2, 50 * 16384), noteOn(0, 2, 1),
+                                                       retune(3, 51 * 16384), noteOn(0, 3, 1)}));
     // A note that still owns its released key takes it back without a retune.
     rig.midi(0, kIn, noteOff(2, 50)).midi(1, kIn, noteOn(2, 50, 7)).run();
     EXPECT_EQ(rig.takeBytes(kOut), (std::vector<Bytes>{noteOff(0, 2), noteOn(0, 2, 7)}));

@@ -79,8 +79,10 @@ TEST(VoiceId, FixedGainAndDisabledState) {
         int random, enable;
         float range, offset, gain;
     };
-    const Case cases[] = {{0, 1, 5.0f, 3.0f, 0.1f}, {2, 1, -1.0f, 9.0f, 0.1f},
-                          {1, 0, 1.0f, 1.0f, 0.0f}, {1, 2, 1.0f, 1.0f, 0.0f}};
+    const Case cases[] = {{0, 1, 5.0f, 3.0f, 0.1f},
+                          {2, 1, -1.0f, 9.0f, 0.1f},
+                          {1, 0, 1.0f, 1.0f, 0.0f},
+                          {1, 2, 1.0f, 1.0f, 0.0f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "Random " << c.random << " Enable " << c.enable);
         Rig rig(u"QORVALIS VOICE ID", {kAux, kOutput, kInput});
