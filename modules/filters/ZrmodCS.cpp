@@ -71,12 +71,14 @@ void ZrmodCS::pinsChanged() {
 }
 
 // Silences what may still sound and empties the limiter. Channel 1 is silenced on both outputs
-// as always; so is every other channel that carried a note-on on that output since the last
-// reset, since a setting change (the accepted channel, the mode) can leave notes there that no
-// later note-off would reach.
+// as always after the first reset; so is every other channel that carried a note-on on that
+// output since the last reset, since a setting change (the accepted channel, the mode) can
+// leave notes there that no later note-off would reach. That includes the first reset: notes
+// that arrived in the same event group as the first settings were sent before it.
 void ZrmodCS::reset() {
-    if (resetBefore) {
-        const unsigned usedA = channelsUsedA | 1u, usedB = channelsUsedB | 1u;
+    if (resetBefore || channelsUsedA || channelsUsedB) {
+        const unsigned first = resetBefore ? 1u : 0u;
+        const unsigned usedA = channelsUsedA | first, usedB = channelsUsedB | first;
         for (int32 c = 0; c < 16; ++c)
             if (usedA & (1u << c))
                 sendA(static_cast<unsigned char>(kControlChange + c), kAllNotesOff, 0);

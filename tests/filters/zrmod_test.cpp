@@ -176,6 +176,16 @@ TEST(ZrmodCS, ResetsSilenceEveryChannelThatSounded) {
     EXPECT_TRUE(play(rig, {noteOn(0, 40, 1)}).a.empty()) << "off ignores messages";
 }
 
+TEST(ZrmodCS, NotesArrivingWithTheFirstSettingsAreSilencedByTheFirstReset) {
+    // The first settings and a note share the graph-start event group: the note passes before
+    // the settings reset the limiter, so the reset silences it rather than losing its voice.
+    Rig rig(u"ZR-MOD CS", {});
+    rig.midi(0, kIn, noteOn(2, 40, 1));
+    configure(rig, {.voices = 2});
+    EXPECT_EQ(rig.takeBytes(kOutA), (std::vector<Bytes>{noteOn(2, 40, 1), allNotesOff(2)}));
+    EXPECT_TRUE(play(rig, {noteOff(2, 40)}).a.empty());
+}
+
 // A random stream of note-ons, note-offs, controller 123 and setting changes on four channels.
 // Output A is followed as a set of sounding notes: it never holds more than Voices, and once the
 // stream has released every note it played, nothing sounds on A.
