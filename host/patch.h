@@ -84,7 +84,8 @@ struct PatchConnection {
 struct PatchChange {
     double seconds = 0.0;
     PinAddress pin;
-    PinValue value; // for MIDI inputs: the message
+    int voiceGroup = -1; // >= 0: a MIDI message for that voice group instead of `pin`
+    PinValue value;      // for MIDI inputs: the message
     double rampSeconds = 0.0;
     std::string place;
 };
@@ -92,6 +93,33 @@ struct PatchChange {
 struct OutputSource {
     PinAddress pin; // an audio output
     float gain = 1.0f;
+};
+
+// What the host offers each voice of a voice group, and drives on its pins.
+enum class VoiceSource { Gate, Pitch, Velocity, Active };
+
+// A voice sub-patch played by `count` voices. Its modules are ordinary modules of the patch
+// (one copy per voice); the group allocates voices to the notes of the MIDI it receives and
+// drives, for each voice, the pins bound to each source: gate (1 while the key is held, else
+// 0), pitch (1 V per octave, 0.5 at key 69, 440 Hz), velocity (0..1) and activity (the pins a
+// description binds to "Voice/Active": 1 while the voice plays, 0 after release, -1 when stolen).
+struct VoiceGroup {
+    std::string name;
+    int count = 0;
+    std::vector<std::vector<int>> modules; // by voice: indices into Patch::modules
+    struct Target {
+        int voice = 0;
+        VoiceSource source = VoiceSource::Gate;
+        PinAddress pin; // an input of one of that voice's modules
+    };
+    std::vector<Target> targets;
+    std::vector<PinAddress> midiSources; // MIDI outputs feeding the group
+};
+
+// A MIDI output whose messages the host keeps (to write them to a file).
+struct MidiCapture {
+    PinAddress pin;
+    std::filesystem::path file;
 };
 
 // One WAV channel: the sum of its sources.
@@ -113,6 +141,8 @@ struct Patch {
     std::vector<PatchConnection> connections;
     std::vector<PatchChange> changes; // sorted by time, stable
     std::vector<OutputChannel> outputs;
+    std::vector<VoiceGroup> voiceGroups;
+    std::vector<MidiCapture> midiCaptures;
 
     int findModule(std::string_view name) const;
     // Frames to render: seconds × rate, rounded.
