@@ -1,5 +1,7 @@
 #include "tools/zrhost/patch_file.h"
 
+#include "tools/zrhost/patch_midi.h"
+
 #include "host/text.h"
 
 #include <algorithm>
@@ -651,7 +653,12 @@ class Resolver {
 
 Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCatalog& catalog,
                    const PatchOptions& options) {
-    return Resolver(file, catalog, options).run(doc);
+    // Voice groups become modules first; what refers to them is attached once pins are known.
+    PatchMidiEntries midi;
+    const PatchJson expanded = expandMidiEntries(doc, file, midi);
+    Patch patch = Resolver(file, catalog, options).run(expanded);
+    attachMidiEntries(patch, midi, options.baseFolder);
+    return patch;
 }
 
 Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
