@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev nlohmann-json3-dev libcli11-dev libkissfft-dev libpugixml-dev libpng-dev
-  locales
+  locales libsmf-dev
 )
 
 # The Windows build: the DLL cross-compiled with MinGW-w64 (its posix thread-model compiler,

@@ -121,6 +121,23 @@ TEST(ZrhostBadInput, ExitStatusTwoOneLineAndNoOutputFile) {
     }
 }
 
+TEST(ZrhostBadInput, UnreadableMidiFileStopsWithOneLine) {
+    // A patch feeding a MIDI file to the key split; the file is not a MIDI file.
+    const std::string patch =
+        R"({"seconds": 0.1, "modules": {"split": "ZR-MOD CS", "mute": "VL Voice Mute"},
+            "midiFiles": [{"file": "song.mid", "to": "split.MIDI In"}],
+            "output": ["mute.Output"]})";
+    const fs::path folder = folderFor("bad_midi");
+    write(folder / "patch.json", patch);
+    write(folder / "song.mid", "RIFF....WAVE");
+    const Result r = runZrhost("render patch.json -o out.wav", folder);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("patch.json: midiFiles[0].file: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not a Standard MIDI File"), std::string::npos) << r.err;
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"patch.json", "song.mid"}));
+}
+
 TEST(ZrhostBadInput, MissingPatchAndLibraries) {
     const fs::path folder = folderFor("libraries");
     Result r = runZrhost("render absent.json -o out.wav", folder);

@@ -8,11 +8,12 @@
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, say). Errors are one line on standard error.
 #include "tools/zrhost/demo_patch.h"
-#include "tools/zrhost/engine.h"
+#include "tools/zrhost/midi_file.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
 
+#include "host/engine.h"
 #include "host/module_catalog.h"
 #include "host/module_library.h"
 
@@ -131,6 +132,15 @@ void renderWav(ModuleLibrary& library, Patch patch, const fs::path& out, SampleF
         throw PatchError(patch.file, "output", "the patch names no output channel to write");
     prepareWavetables(patch);
     Engine engine(library, std::move(patch));
+    // Messages of the captured MIDI outputs, written to their files after the render.
+    const double rate = static_cast<double>(engine.patch().sampleRate);
+    std::vector<std::vector<TimedMessage>> captured(engine.patch().midiCaptures.size());
+    engine.setMidiTap(
+        [&](std::size_t capture, std::int64_t frame, const std::uint8_t* bytes, int size) {
+            if (bytes && size > 0)
+                captured[capture].push_back({static_cast<double>(frame) / rate,
+                                             std::vector<std::uint8_t>(bytes, bytes + size)});
+        });
     WavWriter writer(out, engine.channels(), static_cast<int>(engine.patch().sampleRate), format);
     std::vector<float> buffer(static_cast<std::size_t>(engine.channels()) *
                               static_cast<std::size_t>(engine.patch().blockSize));
@@ -142,6 +152,8 @@ void renderWav(ModuleLibrary& library, Patch patch, const fs::path& out, SampleF
     }
     progress.finish();
     writer.commit();
+    for (std::size_t i = 0; i < captured.size(); ++i)
+        writeMidiFile(engine.patch().midiCaptures[i].file, captured[i]);
     if (writer.peak() > 1.0f && format != SampleFormat::Float)
         std::fprintf(stderr, "zrhost: warning: %s: the signal peaks at %.2f and was clipped\n",
                      out.string().c_str(), writer.peak());

@@ -1,5 +1,7 @@
-#include "tools/zrhost/engine.h"
+// The patch engine: building the graph, the run order, event relay and block rendering.
+#include "host/engine.h"
 
+#include "host/engine_nodes.h"
 #include "host/text.h"
 
 #include <algorithm>
@@ -9,75 +11,6 @@
 #include <queue>
 
 namespace zrhost {
-
-// Where an output's values and streaming changes go.
-struct Engine::Route {
-    enum Kind { Stream, Value, Midi, GuiValue };
-    Kind kind = Value;
-    Node* to = nullptr;
-    int input = -1;  // Stream: index into to->inputs
-    int source = -1; // Stream: index of this source in that input
-    gmpi::int32 pin = 0;
-    bool delayed = false;
-};
-
-// An audio input of a module: the buffer it reads and what fills it.
-struct Engine::Input {
-    gmpi::int32 pin = 0;
-    float* buffer = nullptr;
-    std::vector<float> own;
-    bool shared = false; // reads its single source's buffer directly
-    std::vector<const float*> sources;
-    std::vector<char> sourceStreaming;
-    int streamingSources = 0;
-    bool sentStreaming = false; // the state the module was last told
-    bool stopAtStart = false;   // a ramp ended exactly at the end of the last block
-
-    // The constant part (set by values and automation), possibly gliding.
-    float level = 0.0f;
-    float rampFrom = 0.0f, rampTo = 0.0f;
-    std::int64_t rampTotal = 0, rampDone = 0;
-    bool dirty = true; // the buffer does not hold `level` throughout
-    bool automated = false;
-
-    struct Change {
-        int offset;
-        float value;
-        std::int64_t rampSamples;
-    };
-    std::vector<Change> changes; // of the block being rendered
-};
-
-struct Engine::Node {
-    int index = -1;
-    std::string name;
-    // Declared before the module halves, so that everything a module points into (its host
-    // sink, its buffers) outlives it when a node is destroyed.
-    std::unique_ptr<AudioSink> audioSink;
-    std::unique_ptr<GuiSink> guiSink;
-    int rank = -1;                                                      // position in the run order
-    std::unique_ptr<EventList> events = std::make_unique<EventList>();  // this block
-    std::unique_ptr<EventList> pending = std::make_unique<EventList>(); // the next block
-    std::vector<Input> inputs;
-    std::vector<int> inputOfPin;
-    std::vector<std::vector<float>> outputs;
-    std::vector<int> outputOfPin;
-    std::vector<std::vector<Route>> routes;    // by audio-half output pin
-    std::vector<std::vector<Route>> guiRoutes; // by GUI-half output pin
-    struct Delay {
-        const float* from;
-        std::vector<float> copy;
-    };
-    std::vector<std::unique_ptr<Delay>> delays;
-    std::unique_ptr<AudioModule> audio;
-    std::unique_ptr<GuiModule> gui;
-
-    const float* outputBuffer(gmpi::int32 pin) const {
-        if (pin < 0 || pin >= static_cast<gmpi::int32>(outputOfPin.size())) return nullptr;
-        const int o = outputOfPin[static_cast<std::size_t>(pin)];
-        return o < 0 ? nullptr : outputs[static_cast<std::size_t>(o)].data();
-    }
-};
 
 class Engine::AudioSink final : public AudioCallSink {
   public:
@@ -229,6 +162,7 @@ void Engine::build() {
         Node& node = *nodes_[static_cast<std::size_t>(c.pin.module)];
         node.inputs[static_cast<std::size_t>(node.inputOfPin[c.pin.pin])].automated = true;
     }
+    buildVoices();
 
     // Connections become routes.
     delayed_.assign(patch_.connections.size(), false);
@@ -322,14 +256,16 @@ void Engine::computeOrder() {
         if (c.from.half != Half::Audio || c.to.half != Half::Audio || c.delayed) continue;
         edges[static_cast<std::size_t>(c.from.module)].emplace_back(c.to.module, i);
     }
-    std::vector<bool> loopClosing(patch_.connections.size(), false);
+    addVoiceEdges(edges);
+    // Edges that no connection makes (voice groups) carry an index past the connections.
+    std::vector<bool> loopClosing(patch_.connections.size() + 1, false);
     std::vector<int> state(n, 0); // 0 new, 1 on the walk, 2 done
     std::function<void(std::size_t)> walk = [&](std::size_t v) {
         state[v] = 1;
         for (const auto& [to, conn] : edges[v]) {
             const auto t = static_cast<std::size_t>(to);
             if (state[t] == 1)
-                loopClosing[conn] = true;
+                loopClosing[std::min(conn, patch_.connections.size())] = true;
             else if (state[t] == 0)
                 walk(t);
         }
@@ -341,7 +277,8 @@ void Engine::computeOrder() {
     std::vector<int> indegree(n, 0);
     for (std::size_t v = 0; v < n; ++v)
         for (const auto& [to, conn] : edges[v])
-            if (!loopClosing[conn]) ++indegree[static_cast<std::size_t>(to)];
+            if (!loopClosing[std::min(conn, patch_.connections.size())])
+                ++indegree[static_cast<std::size_t>(to)];
     std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
     for (std::size_t v = 0; v < n; ++v)
         if (nodes_[v]->audio && indegree[v] == 0) ready.push(static_cast<int>(v));
@@ -351,7 +288,9 @@ void Engine::computeOrder() {
         nodes_[static_cast<std::size_t>(v)]->rank = static_cast<int>(order_.size());
         order_.push_back(v);
         for (const auto& [to, conn] : edges[static_cast<std::size_t>(v)])
-            if (!loopClosing[conn] && --indegree[static_cast<std::size_t>(to)] == 0) ready.push(to);
+            if (!loopClosing[std::min(conn, patch_.connections.size())] &&
+                --indegree[static_cast<std::size_t>(to)] == 0)
+                ready.push(to);
     }
 }
 
@@ -365,8 +304,18 @@ EventList& Engine::listFor(Node& to, bool nextBlock) {
 
 void Engine::relayValue(Node& from, gmpi::int32 time, gmpi::int32 pin, gmpi::int32 size,
                         const void* data) {
+    if (midiTap_)
+        for (const auto& [capturedPin, capture] : from.captures)
+            if (capturedPin == pin)
+                midiTap_(capture, position_ + std::clamp(time, 0, std::max(frames_ - 1, 0)),
+                         static_cast<const std::uint8_t*>(data), size);
     if (pin < 0 || pin >= static_cast<gmpi::int32>(from.routes.size())) return;
     for (const Route& r : from.routes[static_cast<std::size_t>(pin)]) {
+        if (r.kind == Route::Voices) {
+            voiceMidi(r.input, position_ + std::clamp(time, 0, std::max(frames_ - 1, 0)), data,
+                      size);
+            continue;
+        }
         if (r.kind == Route::GuiValue) {
             if (guiQueued_ == guiQueue_.size()) guiQueue_.emplace_back();
             GuiDelivery& d = guiQueue_[guiQueued_++];
@@ -481,6 +430,11 @@ void Engine::scheduleChanges(std::int64_t start, int frames) {
         const std::int64_t frame = std::llround(c.seconds * rate);
         if (frame >= start + frames) break;
         ++nextChange_;
+        if (c.voiceGroup >= 0) {
+            voiceMidi(c.voiceGroup, std::max(frame, start), c.value.bytes.data(),
+                      static_cast<gmpi::int32>(c.value.bytes.size()));
+            continue;
+        }
         const int offset = static_cast<int>(std::max<std::int64_t>(frame - start, 0));
         Node& node = *nodes_[static_cast<std::size_t>(c.pin.module)];
         if (c.pin.half == Half::Gui) {
@@ -524,6 +478,10 @@ void Engine::fillInput(Node& node, Input& in, int frames) {
         return;
     }
     bool moved = gliding || !in.changes.empty();
+    // Automation and voice changes arrive from separate sources; they apply in time order.
+    std::stable_sort(
+        in.changes.begin(), in.changes.end(),
+        [](const Input::Change& a, const Input::Change& b) { return a.offset < b.offset; });
 
     const auto rampEnded = [&](int offset) {
         if (offset >= frames) {
@@ -604,18 +562,28 @@ void Engine::renderFrames(int frames, float* out) {
         for (auto& d : node->delays)
             std::copy(d->from, d->from + patch_.blockSize, d->copy.begin());
     scheduleChanges(position_, frames);
+    for (auto& g : groups_)
+        dispatchVoices(*g);
 
     inBlock_ = true;
     for (int i : order_) {
         Node& node = *nodes_[static_cast<std::size_t>(i)];
+        runningRank_ = node.rank;
         for (Input& in : node.inputs)
             fillInput(node, in, frames);
         if (frames < patch_.blockSize)
             for (gmpi::MpEvent* e : node.events->events())
                 e->time = std::min(e->time, frames - 1);
         node.audio->processBlock(*node.events, frames);
+        if (node.idle || node.idleFrames > 0) {
+            const int silent = node.idle ? frames : node.idleFrames;
+            for (auto& out : node.outputs)
+                std::fill(out.begin(), out.begin() + silent, 0.0f);
+            node.idleFrames = 0;
+        }
     }
     inBlock_ = false;
+    runningRank_ = -1;
 
     const int channels = this->channels();
     for (int c = 0; c < channels; ++c) {

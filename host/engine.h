@@ -20,9 +20,10 @@
 #include "host/gui_module.h"
 #include "host/host_context.h"
 #include "host/module_library.h"
-#include "tools/zrhost/patch.h"
+#include "host/patch.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -61,10 +62,17 @@ class Engine {
     bool delayed(std::size_t connection) const { return delayed_.at(connection); }
     HostContext& context() { return context_; }
 
+    // Receives every message a captured MIDI output (Patch::midiCaptures, by index) sends, at
+    // its frame from the start of the render. Set before rendering.
+    using MidiTap = std::function<void(std::size_t capture, std::int64_t frame,
+                                       const std::uint8_t* bytes, int size)>;
+    void setMidiTap(MidiTap tap) { midiTap_ = std::move(tap); }
+
   private:
     struct Node;
     struct Input;
     struct Route;
+    struct Group;
     class AudioSink;
     class GuiSink;
 
@@ -82,6 +90,12 @@ class Engine {
     EventList& listFor(Node& to, bool nextBlock);
     bool sameBlock(const Node& from, const Node& to) const;
     void setInputStreaming(Node& node, Input& input, gmpi::int32 time, bool nextBlock);
+    // Voice groups (engine_voices.cpp).
+    void buildVoices();
+    void addVoiceEdges(std::vector<std::vector<std::pair<int, std::size_t>>>& edges) const;
+    void voiceMidi(int group, std::int64_t frame, const void* data, gmpi::int32 size);
+    void dispatchVoices(Group& group);
+    void applyVoice(Group& group, const struct VoiceAction& action);
 
     ModuleLibrary& library_;
     Patch patch_;
@@ -96,6 +110,9 @@ class Engine {
     bool inBlock_ = false;
     int frames_ = 0; // of the block being rendered
     int guiDepth_ = 0;
+    int runningRank_ = -1; // rank of the audio half running now
+    std::vector<std::unique_ptr<Group>> groups_;
+    MidiTap midiTap_;
     double timerCarryMs_ = 0.0;
 
     struct GuiDelivery {

@@ -1,19 +1,16 @@
-// Patch files: the module instances of a patch, their initial pin values, the connections
-// between them, timed pin changes and the pins that feed the WAV channels. A patch is read from
-// JSON (docs/patch-format.md) and resolved against a library's module catalog, so that every
-// pin is known by index, direction and datatype before any module is created.
+// A patch as the engine runs it: the module instances, their initial pin values, the
+// connections between them, timed pin changes and the pins that feed the output channels, every
+// pin already known by index, direction and datatype. Patch files are read into this form by
+// the command-line host (tools/zrhost/patch_file.h); tests and benchmarks may build one directly.
 //
-// Threads: pure parsing, any thread. A Patch owns all its data.
+// Threads: plain data, any thread. A Patch owns all its data.
 #pragma once
 
 #include "framework/mp_interfaces.h"
 #include "host/module_catalog.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -87,7 +84,8 @@ struct PatchConnection {
 struct PatchChange {
     double seconds = 0.0;
     PinAddress pin;
-    PinValue value; // for MIDI inputs: the message
+    int voiceGroup = -1; // >= 0: a MIDI message for that voice group instead of `pin`
+    PinValue value;      // for MIDI inputs: the message
     double rampSeconds = 0.0;
     std::string place;
 };
@@ -95,6 +93,33 @@ struct PatchChange {
 struct OutputSource {
     PinAddress pin; // an audio output
     float gain = 1.0f;
+};
+
+// What the host offers each voice of a voice group, and drives on its pins.
+enum class VoiceSource { Gate, Pitch, Velocity, Active };
+
+// A voice sub-patch played by `count` voices. Its modules are ordinary modules of the patch
+// (one copy per voice); the group allocates voices to the notes of the MIDI it receives and
+// drives, for each voice, the pins bound to each source: gate (1 while the key is held, else
+// 0), pitch (1 V per octave, 0.5 at key 69, 440 Hz), velocity (0..1) and activity (the pins a
+// description binds to "Voice/Active": 1 while the voice plays, 0 after release, -1 when stolen).
+struct VoiceGroup {
+    std::string name;
+    int count = 0;
+    std::vector<std::vector<int>> modules; // by voice: indices into Patch::modules
+    struct Target {
+        int voice = 0;
+        VoiceSource source = VoiceSource::Gate;
+        PinAddress pin; // an input of one of that voice's modules
+    };
+    std::vector<Target> targets;
+    std::vector<PinAddress> midiSources; // MIDI outputs feeding the group
+};
+
+// A MIDI output whose messages the host keeps (to write them to a file).
+struct MidiCapture {
+    PinAddress pin;
+    std::filesystem::path file;
 };
 
 // One WAV channel: the sum of its sources.
@@ -116,39 +141,18 @@ struct Patch {
     std::vector<PatchConnection> connections;
     std::vector<PatchChange> changes; // sorted by time, stable
     std::vector<OutputChannel> outputs;
+    std::vector<VoiceGroup> voiceGroups;
+    std::vector<MidiCapture> midiCaptures;
 
     int findModule(std::string_view name) const;
     // Frames to render: seconds × rate, rounded.
     std::int64_t totalFrames() const;
 };
 
-struct PatchOptions {
-    // Module instances whose GUI half must be created even if no pin of it is named.
-    std::vector<std::string> guiModules;
-    // Folder that relative "folder" entries and the default folder refer to.
-    std::filesystem::path baseFolder;
-};
-
-using PatchJson = nlohmann::ordered_json;
-
-// Resolves a parsed patch document. `file` names the patch in messages. Throws PatchError.
-Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCatalog& catalog,
-                   const PatchOptions& options = {});
-// Parses JSON text and resolves it. Throws PatchError, also for malformed JSON (with line and
-// column).
-Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
-                 const PatchOptions& options = {});
-// Reads a patch file; relative folders refer to the file's own folder unless options say.
-Patch loadPatchFile(const std::filesystem::path& path, const ModuleCatalog& catalog,
-                    PatchOptions options = {});
-
-// Checks render settings given outside the file (command-line overrides); `place` names the
-// option in the message. Throws PatchError.
+// Checks render settings and stores them; `place` names the setting in the message (a patch
+// entry or a command-line option). Throws PatchError.
 void setSampleRate(Patch& patch, double rate, const std::string& place);
 void setBlockSize(Patch& patch, double size, const std::string& place);
 void setSeconds(Patch& patch, double seconds, const std::string& place);
-
-// A datatype's name as the catalog writes it ("float", "audio", "midi", ...).
-const char* datatypeName(gmpi::PinDatatype datatype);
 
 } // namespace zrhost

@@ -1,0 +1,99 @@
+// Inside the patch engine: a module node, its audio inputs and the routes of its outputs.
+// Shared by the engine's source files only.
+#pragma once
+
+#include "host/engine.h"
+#include "host/voices.h"
+
+#include <memory>
+#include <vector>
+
+namespace zrhost {
+
+// Where an output's values and streaming changes go.
+struct Engine::Route {
+    enum Kind { Stream, Value, Midi, GuiValue, Voices };
+    Kind kind = Value;
+    Node* to = nullptr;
+    int input = -1;  // Stream: index into to->inputs; Voices: the voice group
+    int source = -1; // Stream: index of this source in that input
+    gmpi::int32 pin = 0;
+    bool delayed = false;
+};
+
+// An audio input of a module: the buffer it reads and what fills it.
+struct Engine::Input {
+    gmpi::int32 pin = 0;
+    float* buffer = nullptr;
+    std::vector<float> own;
+    bool shared = false; // reads its single source's buffer directly
+    std::vector<const float*> sources;
+    std::vector<char> sourceStreaming;
+    int streamingSources = 0;
+    bool sentStreaming = false; // the state the module was last told
+    bool stopAtStart = false;   // a ramp ended exactly at the end of the last block
+
+    // The constant part (set by values and automation), possibly gliding.
+    float level = 0.0f;
+    float rampFrom = 0.0f, rampTo = 0.0f;
+    std::int64_t rampTotal = 0, rampDone = 0;
+    bool dirty = true; // the buffer does not hold `level` throughout
+    bool automated = false;
+
+    struct Change {
+        int offset;
+        float value;
+        std::int64_t rampSamples;
+    };
+    std::vector<Change> changes; // of the block being rendered
+};
+
+struct Engine::Node {
+    int index = -1;
+    std::string name;
+    // Declared before the module halves, so that everything a module points into (its host
+    // sink, its buffers) outlives it when a node is destroyed.
+    std::unique_ptr<AudioSink> audioSink;
+    std::unique_ptr<GuiSink> guiSink;
+    int rank = -1;                                                      // position in the run order
+    std::unique_ptr<EventList> events = std::make_unique<EventList>();  // this block
+    std::unique_ptr<EventList> pending = std::make_unique<EventList>(); // the next block
+    std::vector<Input> inputs;
+    std::vector<int> inputOfPin;
+    std::vector<std::vector<float>> outputs;
+    std::vector<int> outputOfPin;
+    std::vector<std::vector<Route>> routes;                    // by audio-half output pin
+    std::vector<std::vector<Route>> guiRoutes;                 // by GUI-half output pin
+    std::vector<std::pair<gmpi::int32, std::size_t>> captures; // (MIDI output pin, capture)
+    // A voice module whose voice has not played yet is idle: the host keeps its outputs silent,
+    // as a host that suspends unused voices would. `idleFrames` silences the start of the block
+    // in which the voice starts.
+    bool idle = false;
+    int idleFrames = 0;
+    struct Delay {
+        const float* from;
+        std::vector<float> copy;
+    };
+    std::vector<std::unique_ptr<Delay>> delays;
+    std::unique_ptr<AudioModule> audio;
+    std::unique_ptr<GuiModule> gui;
+
+    const float* outputBuffer(gmpi::int32 pin) const {
+        if (pin < 0 || pin >= static_cast<gmpi::int32>(outputOfPin.size())) return nullptr;
+        const int o = outputOfPin[static_cast<std::size_t>(pin)];
+        return o < 0 ? nullptr : outputs[static_cast<std::size_t>(o)].data();
+    }
+};
+
+// A voice group at run time: its allocator, its targets by voice and source, and the actions
+// not yet due.
+struct Engine::Group {
+    VoiceAllocator allocator;
+    std::vector<std::vector<PinAddress>> targets; // by voice x 4 + source
+    std::vector<std::vector<int>> modules;        // by voice
+    std::vector<VoiceAction> queue;               // sorted by frame
+    std::vector<VoiceAction> fresh;
+    explicit Group(int voices, std::int64_t stealGap) : allocator(voices, stealGap) {}
+};
+
+} // namespace zrhost
