@@ -3,11 +3,11 @@
 // is a compile-time constant so that each filter instance costs only its history.
 //
 // The filter runs on every sub-sample (its history advances at the oversampled rate); callers
-// keep the sub-samples they need. Header-only: the filter bank, the distortion, the ring
-// modulator and the sync oscillator all include it.
+// keep the sub-samples they need. Use it with dsp/oversampler.h: one filter on the way into the
+// oversampled routine, one on the way out.
 #pragma once
 
-namespace zr {
+namespace zr::dsp {
 
 // b[0..8] feed-forward, a[1..8] feedback (a[0] is 1 and not stored in the sum), and the factor
 // applied to the returned sample (the history keeps the unscaled value).
@@ -68,4 +68,4 @@ class DecimationFilter8 {
 
 using Decimator2x = DecimationFilter8<float, kDecimation2x>;
 
-} // namespace zr
+} // namespace zr::dsp
