@@ -20,40 +20,8 @@ using namespace wavetables;
 
 namespace {
 
-// Highest pitch played, in volts (about 17.7 kHz).
-constexpr float kTopVolts = 10.333333f;
-
 // Added to the control caches to force the next sample to recompute what derives from them.
 constexpr float kForceOffset = 0.000001f;
-
-// Wraps a read position into (0, 2048]: subtract a cycle at or above it, add one at or
-// below 0.
-inline float wrapPosition(float p, float length) {
-    if (p >= length) p -= length;
-    if (p <= 0.0f) p += length;
-    return p;
-}
-
-// The shape read adds two offsets of up to a cycle each, so one added cycle can leave it at
-// or below 0, which would read the previous zone (or, below zone 0, the file's unused area).
-// It gets a second chance to wrap.
-inline float wrapShapePosition(float p, float length) {
-    p = wrapPosition(p, length);
-    if (p <= 0.0f) p += length;
-    return p;
-}
-
-// Linear interpolation inside the zone, then the crossfade to the next zone up.
-inline float readZone(const float* table, const OscZrpm::Core& c, float position) {
-    const float x = c.zoneBase + position;
-    const float a = dsp::readInterpolated(table, x);
-    const float b = dsp::readInterpolated(table + c.zoneStep, x);
-    return a + (b - a) * c.zoneMix;
-}
-
-// The morph and the pulse read the saw slot a second time, at the shape position.
-template <int Wave>
-constexpr bool kUsesShape = Wave == 1 || Wave == 4;
 
 } // namespace
 
@@ -112,126 +80,51 @@ gmpi::int32 OscZrpm::open() {
 }
 
 void OscZrpm::buildPitchTable() {
-    tableLength = kZoneLength;
-    tableLengthF = static_cast<float>(kZoneLength);
+    const zrpm::Geometry g = zrpm::geometry();
+    tableLength = g.length;
+    tableLengthF = g.lengthF;
     zoneCount = static_cast<float>(kZoneCount);
-    zoneWidth = 1.0f / (12.0f / (120.0f / zoneCount)); // two semitones: 1/6 volt
-    zonesPerVolt = 1.0f / zoneWidth;
-    topZoneVolts = 10.0f - zoneWidth;
-    topZoneBase =
-        static_cast<float>(static_cast<gmpi::int32>(topZoneVolts * zonesPerVolt)) * tableLengthF +
-        static_cast<float>(kZoneStart);
-    // 5 V is 440 Hz and each volt an octave; the power is taken once here, never per sample.
-    // Below about 17.7 kHz of sample rate the top pitches ask for more than one cycle per
-    // sample; one subtraction of a cycle would then no longer bring the phase back into
-    // (0, 2048] and it would run on past the slots. Such a pitch plays as one whole cycle per
-    // sample (what it aliases to anyway at the rate itself); at usual rates nothing is cut.
-    for (int i = -10000; i <= 10340; ++i) {
-        const float x = static_cast<float>(i) * 0.001f - 5.0f;
-        const float increment =
-            static_cast<float>(std::pow(2.0, static_cast<double>(x))) * 440.0f * tableRatio;
-        pitchTable[i + 10000] = increment < tableLengthF ? increment : tableLengthF;
-    }
+    zoneWidth = g.zoneWidth;
+    zonesPerVolt = g.zonesPerVolt;
+    topZoneVolts = g.topZoneVolts;
+    topZoneBase = g.topZoneBase;
+    zrpm::fillPitchTable(pitchTable, tableRatio, tableLengthF);
 }
 
 // Pitch: the zone pair that encloses it, their crossfade, and the phase increment.
 void OscZrpm::updatePitch(Core& c, float p) const {
-    c.lastPitch = p;
-    c.volts = dsp::pinToVolts(p);
-    if (c.volts >= kTopVolts) c.volts = kTopVolts;
-    const float scaled = c.volts * zonesPerVolt;
-    const float zone = static_cast<float>(static_cast<gmpi::int32>(scaled));
-    c.zoneFraction = scaled - zone;
-    if (c.volts >= topZoneVolts)
-        c.zoneBase = topZoneBase;
-    else
-        c.zoneBase = zone * tableLengthF + static_cast<float>(kZoneStart);
-    if (c.volts < 0.0f) c.zoneBase = static_cast<float>(kZoneStart);
-    // Between 0 V and the top zone two zones are crossfaded; elsewhere one zone plays
-    // alone, which reading the same zone twice with no crossfade gives exactly.
-    const bool twoZones = c.volts >= 0.0f && c.volts < topZoneVolts;
-    c.zoneStep = twoZones ? tableLength : 0;
-    c.zoneMix = twoZones ? c.zoneFraction : 0.0f;
-    c.increment = dsp::readInterpolated(pitchTable, c.volts * 1000.0f + 10000.0f);
+    zrpm::setPitch(c, p,
+                   {tableLength, tableLengthF, zoneWidth, zonesPerVolt, topZoneVolts, topZoneBase},
+                   pitchTable);
 }
 
 // A requested reset: at once (Reset Mode 0 or 1) or as a crossfade from the old phase.
 void OscZrpm::startReset(Core& c) const {
-    c.resetRequest = false;
-    const gmpi::int32 mode = resetModeIn.getValue();
-    if (mode <= 1) {
-        c.phase = 0.0f;
-    } else {
-        c.secondaryPhase = 0.0f;
-        c.fade = 1.0f;
-        // Reset Mode tenths of a millisecond, in whole samples per millisecond.
-        const auto samples = static_cast<long long>(samplesPerMs) * mode;
-        c.fadeStep = 10.0f / static_cast<float>(samples);
-    }
+    zrpm::startReset(c, resetModeIn.getValue(), samplesPerMs);
 }
 
 // Phase Mod and Shape offsets, each recomputed only when its sample changes.
 template <int Wave>
 void OscZrpm::updateOffsets(Core& c, float pm, float s) const {
-    if (pm != c.lastPhaseMod) {
-        c.lastPhaseMod = pm;
-        // 0 shifts by half a cycle, +1 not at all, -1 by a whole cycle.
-        c.phaseModOffset = (dsp::clampNanToLow(pm, -1.0f, 1.0f) * 0.5f - 0.5f) * tableLengthF;
-    }
-    if constexpr (kUsesShape<Wave>) {
-        if (s != c.lastShape) {
-            c.lastShape = s;
-            const float centred = Wave == 1 ? s + 1.0f : s;
-            // Never a whole cycle apart: the two pulse reads must not coincide.
-            c.shapeOffset =
-                (dsp::clampNanToLow(centred, -0.99f, 0.99f) * 0.5f - 0.5f) * tableLengthF;
-        }
-    }
+    zrpm::updateOffsets<Wave>(c, pm, s, tableLengthF);
 }
 
 // Advances the phase by one increment, wrapping into (0, 2048]; `wrap` shows where it landed.
 void OscZrpm::advancePhase(Core& c) const {
-    const float length = tableLengthF;
-    c.wrap = 0.0f;
-    c.phase += c.increment;
-    if (c.phase >= length) {
-        c.phase -= length;
-        c.wrap = c.phase;
-    }
-    if (c.phase <= 0.0f) {
-        c.phase += length;
-        c.wrap = c.phase;
-    }
+    c.wrap = zrpm::advancePhase(c.phase, c.increment, tableLengthF);
 }
 
 // The reads r1 (first slot) and r2 (saw slot at the shape position) at `phase`.
 template <int Wave>
 OscZrpm::Reads OscZrpm::readWave(const Core& c, float phase, const float* first) const {
-    const float length = tableLengthF;
-    Reads r{readZone(first, c, wrapPosition(phase + c.phaseModOffset, length)), 0.0f};
-    if constexpr (kUsesShape<Wave>)
-        r.second = readZone(sawTable, c,
-                            wrapShapePosition(phase + c.shapeOffset + c.phaseModOffset, length));
-    return r;
+    return zrpm::readWave<Wave>(c, c, phase, {first, sawTable}, tableLengthF);
 }
 
 // During a reset crossfade the old phase fades out while the restarted one fades in; when
 // the fade has run out, the restarted phase takes over.
 template <int Wave>
 void OscZrpm::crossfadeReset(Core& c, Reads& r, const float* first) const {
-    const float length = tableLengthF;
-    c.secondaryPhase += c.increment;
-    if (c.secondaryPhase >= length) c.secondaryPhase -= length;
-    if (c.secondaryPhase <= 0.0f) c.secondaryPhase += length;
-    const Reads old = readWave<Wave>(c, c.secondaryPhase, first);
-    r.first = old.first + (r.first - old.first) * c.fade;
-    if constexpr (kUsesShape<Wave>) r.second = old.second + (r.second - old.second) * c.fade;
-    if (c.fade > 0.0f && c.fade <= 1.0f) {
-        c.fade -= c.fadeStep;
-    } else {
-        c.phase = c.secondaryPhase;
-        c.fade = -1.0f;
-    }
+    zrpm::crossfade<Wave>(c, r, {first, sawTable}, tableLengthF);
 }
 
 template <int Wave, bool ResetFamily>

@@ -7,6 +7,7 @@
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
 #include "modules/oscillators/WavetableSlots.h"
+#include "modules/oscillators/ZrpmWave.h"
 
 namespace zr {
 
@@ -46,12 +47,7 @@ class OscZrpm : public gmpi::MpBase {
     };
 
   private:
-    // The two slot reads of one sample: the wave's own slot and the saw slot at the shape
-    // position (morph and pulse only).
-    struct Reads {
-        float first;
-        float second;
-    };
+    using Reads = zrpm::Reads;
 
     template <int Wave, bool ResetFamily>
     void subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
