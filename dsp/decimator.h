@@ -68,4 +68,36 @@ class DecimationFilter8 {
 
 using Decimator2x = DecimationFilter8<float, kDecimation2x>;
 
+// Double-precision decimation low-passes for 2, 4 and 8 times oversampling, with no output
+// factor: each has its -3 dB point near 0.42 of the base rate, the zeros of its numerator
+// b = b0 x (1, 8, 28, 56, 70, 56, 28, 8, 1) at the oversampled Nyquist frequency. The 2x set
+// holds the single-precision coefficients above, widened.
+inline constexpr DecimationCoefficients8<double> kDecimation2xDouble{
+    {0.00043129341793246567, 0.0034503473434597254, 0.01207621581852436, 0.02415243163704872,
+     0.030190540477633476, 0.02415243163704872, 0.01207621581852436, 0.0034503473434597254,
+     0.00043129341793246567},
+    {1.0, -3.8130767345428467, 8.192173957824707, -11.757323265075684, 12.114127159118652,
+     -9.07397747039795, 4.824742794036865, -1.678575873374939, 0.3011321723461151},
+    1.0};
+
+inline constexpr DecimationCoefficients8<double> kDecimation4xDouble{
+    {1.81304578931014e-06, 1.450436631448116e-05, 5.076528210068406e-05, 0.00010153056420136812,
+     0.00012691320525171014, 0.00010153056420136812, 5.076528210068406e-05, 1.450436631448116e-05,
+     1.81304578931014e-06},
+    {1.0, -6.592352076009656, 19.735586193511615, -34.94728712084968, 39.965871481921546,
+     -30.194007737385764, 14.709339619004739, -4.224678720160039, 0.5479897407319985},
+    1.0};
+
+inline constexpr DecimationCoefficients8<double> kDecimation8xDouble{
+    {1.061136450579e-08, 8.489091604633e-08, 2.9711820616217e-07, 5.9423641232434e-07,
+     7.4279551540542e-07, 5.9423641232434e-07, 2.9711820616217e-07, 8.489091604633e-08,
+     1.061136450579e-08},
+    {1.0, -7.418199444975971, 24.281703373135635, -45.79603224918553, 54.423265578262296,
+     -41.72424550978184, 20.15088518220861, -5.6046972212506905, 0.6873229215557854},
+    1.0};
+
+using Decimator2xDouble = DecimationFilter8<double, kDecimation2xDouble>;
+using Decimator4xDouble = DecimationFilter8<double, kDecimation4xDouble>;
+using Decimator8xDouble = DecimationFilter8<double, kDecimation8xDouble>;
+
 } // namespace zr::dsp
