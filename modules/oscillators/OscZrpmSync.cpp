@@ -286,6 +286,7 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     OscZrpm::Core c = core;
     Master m = master;
     Follow f = follow;
+    Decimator filter = decimator; // a local copy, so that the output buffer cannot alias it
     for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
         const float p = pitch[n];
         if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, table);
@@ -357,7 +358,7 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
             // oversampled rate; the first sub-sample of each sample is kept.
             // A non-finite value (an infinite Shape makes an infinite morph) would stay in the
             // recursive filter's history for good; it enters as 0.
-            const float filtered = static_cast<float>(decimator.process(finiteOrZero(y)));
+            const float filtered = static_cast<float>(filter.process(finiteOrZero(y)));
             if (j == 0) first = Bypass ? y : filtered;
         }
         audio[n] = first;
@@ -365,6 +366,7 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     core = c;
     master = m;
     follow = f;
+    decimator = filter;
 }
 
 template <int Wave, int F>
