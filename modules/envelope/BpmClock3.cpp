@@ -1,19 +1,21 @@
 // "ZR BPM Clock3". The phase counts pulse periods since the last rising edge; each block
-// routine call computes the number of samples to the next edge (phase 0.5 falls, 1.0 rises)
-// from the phase and its increment, writes the level up to it and turns the level there.
-// Every edge is served at its own sample; an edge due exactly at the end of a block is the
-// first sample of the next block. Pin changes re-align the phase to a song position.
-//
-// Choices on odd input: a Tempo of 0, below 0 or NaN stops the edges (the output holds its
-// level; from the start that is 0); a Tempo or Division asking for more than one edge per
-// sample gives one edge per sample (increment 0.5); a Position that is not finite is ignored.
-// A Run other than 1 writes 0 for the block the host renders before the module sleeps.
+// routine call computes the number of samples to the next edge (phase 0.5 falls, 1.0 rises),
+// writes the level up to it and turns the level there. Pin changes re-align the phase to a
+// song position.
 #include "modules/envelope/BpmClock3.h"
 
 #include "dsp/sample_rate.h"
 #include "framework/mp_factory.h"
 
 #include <cmath>
+
+// Every edge is served at its own sample, whatever the block size; an edge due exactly at the
+// end of a block is the first sample of the next block.
+//
+// Choices on odd input: a Tempo of 0, below 0 or NaN stops the edges (the output holds its
+// level; from the start that is 0); a Tempo or Division asking for more than one edge per
+// sample gives one edge per sample (increment 0.5); a Position that is not finite is ignored.
+// A Run other than 1 writes 0 for the block the host renders before the module sleeps.
 
 namespace zr {
 

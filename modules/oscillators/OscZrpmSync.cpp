@@ -1,17 +1,7 @@
-// "Osc ZRPM Sync". The plain and reset families are the ZRPM oscillator's routines with one
-// output. Following an external master, each master wrap restarts the slave where it would
-// stand had it restarted at the master's cycle start inside the sample, through a crossfade of
-// 4 to 20 samples; above 5.5 V of master pitch the output fades towards the slave wave read at
-// the master's phase. With the internal master both phases run N times per sample and the
-// result goes through the N-times decimation low-pass, keeping the first sub-sample.
-//
-// Choices on odd input: master signals wired from anything but an "Osc ZRPM" are held to what
-// one can send (zone base inside the slots, zone fraction 0..1, increment at most a cycle), so
-// no read leaves the slots; a restart phase that is not finite, or farther than a cycle, starts
-// the slave at its cycle start. Sync Amount is held to +-2 (20 V) and the fed-back output of
-// the internal master's fade to +-4, so that the feedback cannot run away to infinity; a
-// non-finite sub-sample (an infinite Shape extrapolates the morph to infinity) enters the
-// decimation filter as 0, so that it cannot leave the filter's history NaN for good.
+// "Osc ZRPM Sync": the free-running families (the ZRPM oscillator's routines, one output),
+// the external-master family (each master wrap restarts the slave through a 4 to 20 sample
+// crossfade, with a fade towards the master's frequency above 5.5 V) and the internal-master
+// family (master and slave N times per sample, then the N-times decimation low-pass).
 #include "modules/oscillators/OscZrpmSync.h"
 
 #include "dsp/cache_forcing.h"
@@ -21,6 +11,15 @@
 
 #include <algorithm>
 #include <cmath>
+
+// Choices on odd input: master signals wired from anything but an "Osc ZRPM" are held to what
+// one can send (zone base inside the slots, zone fraction 0..1, increment at most a cycle), so
+// no read leaves the slots; a restart phase that is not finite, or farther than a cycle, starts
+// the slave at its cycle start. Sync Amount is held to +-2 (20 V) and the fed-back output of
+// the internal master's fade to +-4, so that the feedback cannot run away to infinity; a
+// non-finite sub-sample (an infinite Shape extrapolates the morph to infinity) enters the
+// decimation filter as 0, so that it cannot leave the filter's history NaN for good. Sync
+// Mode values below -1 other than -2, -4 and -8 run as -2 (see familyFor).
 
 namespace zr {
 
