@@ -4,21 +4,25 @@
 // which mode it is in.
 #include "modules/envelope/Dadsr.h"
 
+#include "dsp/cache_forcing.h"
+#include "dsp/clamp.h"
+#include "dsp/sample_rate.h"
+#include "dsp/shared_table.h"
+#include "dsp/table_read.h"
+#include "dsp/units.h"
 #include "framework/mp_factory.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
-#include <limits>
 
 namespace zr {
 namespace {
 
-// Table entry i stands for x = i / 10000, i = 0..10000. One more entry is allocated so that
-// the interpolating read at x = 1 (n = 10000, weight 0 on n + 1) stays inside the block.
+// Table entry i stands for x = i / 10000, i = 0..10000; the shared table's guard entry keeps
+// the interpolating read at x = 1 (n = 10000, weight 0 on n + 1) inside the block.
 constexpr int kTableEntries = 10001;
-constexpr int kTableAllocated = 10002;
 
 constexpr float kShortRange = 10.0f;
 // Long range: 2^(10 - 6.666666) s, about 10.08 s, at a control value of 1.
@@ -69,14 +73,6 @@ constexpr SharedCurve kSharedCurves[] = {
     {u"QORV_Shaper_VL_Db", 5, shaperVlDb},     {u"QORV_Shaper_VL_Db+", 6, shaperVlDbPlus},
 };
 
-void fillCurve(float* table, float (*entry)(float)) {
-    for (int i = 0; i < kTableEntries; ++i)
-        table[i] = entry(static_cast<float>(i) * 0.0001f);
-    // The host's block is not guaranteed to be zeroed; a guard equal to the last entry keeps
-    // the read at x = 1 from ever multiplying garbage by its zero weight.
-    table[kTableEntries] = table[kTableEntries - 1];
-}
-
 // Only the value 1 selects the long range, on every path that reads a range pin, so that a
 // range pin holding another value gives the same time whichever path read it last.
 float rangeOffset(gmpi::int32 rangeChoice) {
@@ -84,10 +80,9 @@ float rangeOffset(gmpi::int32 rangeChoice) {
 }
 
 // Makes the next comparison with the pin's first sample fail, so that the value derived from
-// it is recomputed. Where adding the offset changes nothing (huge values) NaN does the job.
+// it is recomputed.
 void forceRecompute(float& cache, float pinValue) {
-    cache = pinValue + kForceOffset;
-    if (cache == pinValue) cache = std::numeric_limits<float>::quiet_NaN();
+    cache = dsp::forcedCacheValue(pinValue, kForceOffset);
 }
 
 } // namespace
@@ -115,31 +110,29 @@ Dadsr::Dadsr(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
 }
 
 gmpi::int32 Dadsr::open() {
-    float* blocks[std::size(kSharedCurves)] = {};
-    gmpi::int32 isNew = 0;
+    dsp::SharedTable blocks[std::size(kSharedCurves)];
+    for (std::size_t k = 0; k < std::size(kSharedCurves); ++k)
+        blocks[k] = dsp::SharedTable::request(host, kSharedCurves[k].name, -1.0f, kTableEntries);
+    // The last request's "new" answer decides for the whole set.
+    const bool isNew = blocks[std::size(kSharedCurves) - 1].isNew;
     for (std::size_t k = 0; k < std::size(kSharedCurves); ++k) {
-        void* block = nullptr;
-        isNew = 0;
-        if (host)
-            host->allocateSharedMemory(kSharedCurves[k].name, &block, -1.0f,
-                                       kTableAllocated * static_cast<gmpi::int32>(sizeof(float)),
-                                       isNew);
-        blocks[k] = static_cast<float*>(block);
-    }
-    for (std::size_t k = 0; k < std::size(kSharedCurves); ++k) {
-        if (!blocks[k]) continue;
-        if (isNew) fillCurve(blocks[k], kSharedCurves[k].entry);
-        tables[static_cast<std::size_t>(kSharedCurves[k].curveType)] = blocks[k];
+        const dsp::SharedTable& t = blocks[k];
+        if (!t) continue;
+        if (isNew) {
+            for (int i = 0; i < kTableEntries; ++i)
+                t.data[i] = kSharedCurves[k].entry(static_cast<float>(i) * 0.0001f);
+            t.setGuard();
+        }
+        tables[static_cast<std::size_t>(kSharedCurves[k].curveType)] = t.data;
     }
 
-    if (host) host->getSampleRate(sampleRate);
     // A host reporting no usable rate would turn every increment into inf or NaN.
-    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate)) sampleRate = 44100.0f;
+    sampleRate = dsp::hostSampleRateOrDefault(host);
     sampleTime = 1.0f / sampleRate;
     fastIncrement = 1.0f / (sampleRate * kMinimumTime);
     dampSlope = 1.0f / (sampleRate * kMinimumTime); // full scale in 1 ms
     dampBase = 0.1f / (sampleRate * kMinimumTime);
-    delayScale = sampleRate * 10.0f;
+    delayScale = sampleRate * dsp::kVoltsPerPinUnit; // the Delay pin in seconds is its volts
     attackRange = kShortRange;
     decayRange = kShortRange;
     releaseRange = kLongRange;
@@ -234,32 +227,31 @@ void Dadsr::updateTimes(gmpi::int32 bufferOffset) {
     const float attack = attackIn.getValue(bufferOffset);
     if (attack != attackCache) {
         attackCache = attack;
-        attackIncrement = segmentIncrement(attack * 10.0f, attackRange);
+        attackIncrement = segmentIncrement(dsp::pinToVolts(attack), attackRange);
     }
     const float decay = decayIn.getValue(bufferOffset);
     if (decay != decayCache) {
         decayCache = decay;
-        decayIncrement = segmentIncrement(decay * 10.0f, decayRange);
+        decayIncrement = segmentIncrement(dsp::pinToVolts(decay), decayRange);
     }
     const float held = sustainIn.getValue(bufferOffset);
     if (held != sustainCache) {
         sustainCache = held;
-        // Written so that NaN reads as 0.
-        sustain = held > 0.0f ? (held < 1.0f ? held : 1.0f) : 0.0f;
+        sustain = dsp::clampNanToLow(held, 0.0f, 1.0f);
         oneMinusSustain = 1.0f - sustain;
     }
     const float release = releaseIn.getValue(bufferOffset);
     if (release != releaseCache) {
         releaseCache = release;
         const float floored = release > kReleaseFloor ? release : kReleaseFloor;
-        releaseIncrement = segmentIncrement(floored * 10.0f, releaseRange);
+        releaseIncrement = segmentIncrement(dsp::pinToVolts(floored), releaseRange);
         if (releaseAdvance == 0.0f) dampSlope = dampBase / floored;
     }
 }
 
-// T = 2^(max(10v, 0) - offset) seconds; one sample's share of T, or of 1 ms when T is shorter.
-float Dadsr::segmentIncrement(float tenTimesControl, float offset) const {
-    const float exponent = tenTimesControl > 0.0f ? tenTimesControl : 0.0f; // NaN reads as 0
+// T = 2^(max(volts, 0) - offset) seconds; one sample's share of T, or of 1 ms when T is shorter.
+float Dadsr::segmentIncrement(float volts, float offset) const {
+    const float exponent = volts > 0.0f ? volts : 0.0f; // NaN reads as 0
     const float seconds = std::exp2(exponent - offset);
     if (seconds <= kMinimumTime) return fastIncrement;
     return sampleTime / seconds;
@@ -275,15 +267,12 @@ int Dadsr::curveSlot(gmpi::int32 curveType) const {
 template <int Curve>
 float Dadsr::curveValue(double phase) const {
     // Clamped so that NaN reads as 0: no read leaves entries 0..10001.
-    const float p = static_cast<float>(phase > 0.0 ? (phase < 1.0 ? phase : 1.0) : 0.0);
+    const float p = static_cast<float>(dsp::clampNanToLow(phase, 0.0, 1.0));
     float value;
     if constexpr (Curve == 2) {
         value = p;
     } else {
-        const float* t = tables[Curve];
-        const float scaled = p * 10000.0f;
-        const int n = static_cast<int>(scaled);
-        value = t[n] + (t[n + 1] - t[n]) * (scaled - static_cast<float>(n));
+        value = dsp::readAtPinValue(tables[Curve], p);
         if constexpr (Curve == 4) value *= 2.0f;
     }
     return value < 0.0f ? 0.0f : value;

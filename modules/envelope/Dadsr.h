@@ -57,7 +57,7 @@ class Dadsr : public gmpi::MpBase {
     void startAttack();
     void startRelease();
     void updateTimes(gmpi::int32 bufferOffset);
-    float segmentIncrement(float tenTimesControl, float rangeOffset) const;
+    float segmentIncrement(float volts, float rangeOffset) const;
     int curveSlot(gmpi::int32 curveType) const;
 
     template <int Curve>

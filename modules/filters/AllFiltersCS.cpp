@@ -4,16 +4,25 @@
 // sample loops carry no mode tests and the variants are not copies of each other.
 #include "modules/filters/AllFiltersCS.h"
 
+#include "dsp/cache_forcing.h"
+#include "dsp/clamp.h"
+#include "dsp/one_pole.h"
+#include "dsp/sample_rate.h"
+#include "dsp/shared_table.h"
+#include "dsp/table_read.h"
 #include "framework/mp_factory.h"
 
 #include <cmath>
-#include <initializer_list>
-#include <limits>
 
 namespace zr {
 namespace {
 
-using gmpi::int32;
+using dsp::ChamberlinState;
+using dsp::clampNanToLow;
+using dsp::readAtPinValue;
+using dsp::readInterpolated;
+using dsp::SharedTable;
+using Tap = dsp::ChamberlinTap;
 
 // ---------------------------------------------------------------------------------------------
 // Shared tables. Entry i stands for the pin value i / 10000, that is i x 0.001 volts. Each
@@ -23,6 +32,9 @@ constexpr int kPitchEntries = 10551; // the seven ladder tables and the high-pas
 constexpr int kLadder18Entries = 10401;
 constexpr int kTanhEntries = 20001;
 constexpr int kSvEntries = 10001;
+
+// Added to a control's cache to force the next sample to recompute its coefficients.
+constexpr float kForceOffset = 0.001f;
 
 // The one-pole coefficients are polynomial fits that exceed 1 near the Nyquist frequency
 // (above about 0.31 of the sample rate, and for kh at the lowest pitches above 96 kHz). A pole
@@ -141,99 +153,19 @@ void fillSvRes(float* t) {
     }
 }
 
-// Asks the host for a table with room for `entries` + 1 floats (the top read stays inside).
-float* requestTable(gmpi::AudioHost* host, const char16_t* name, float sampleRate, int entries,
-                    bool& isNew) {
-    void* p = nullptr;
-    int32 needInit = 0;
-    const int32 bytes = static_cast<int32>(sizeof(float)) * (entries + 1);
-    if (host->allocateSharedMemory(name, &p, sampleRate, bytes, needInit) != gmpi::ResultOk)
-        p = nullptr;
-    isNew = p && needInit != 0;
-    return static_cast<float*>(p);
-}
-
-// The spare entry after the last filled one is read only with weight 0 at the very top of a
-// range; it gets the last value so that a host handing back unzeroed memory cannot turn such
-// a read into NaN.
-void closeTables(std::initializer_list<float*> tables, int entries) {
-    for (float* t : tables)
-        t[entries] = t[entries - 1];
-}
-
 // ---------------------------------------------------------------------------------------------
 // Sample-level helpers.
-
-// Clamp that maps NaN to the lower bound, so a NaN never reaches a table index.
-inline float clampf(float v, float lo, float hi) {
-    v = v > lo ? v : lo;
-    return v < hi ? v : hi;
-}
-
-// Interpolated read at index-space position x (already inside the table).
-inline float lerpAt(const float* t, float x) {
-    const int n = static_cast<int>(x);
-    return t[n] + (t[n + 1] - t[n]) * (x - static_cast<float>(n));
-}
-
-// Interpolated read at pin value v.
-inline float lookup(const float* t, float v) {
-    return lerpAt(t, v * 10000.0f);
-}
 
 // Plain truncating read of the state-variable limit table at value u; the index is held
 // inside the table whatever the resonance.
 inline float svResAt(const float* t, float u) {
-    return t[static_cast<int>(clampf(u * 10000.0f, 0.0f, float(kSvEntries - 1)))];
-}
-
-// A cache value that differs from v, so the next sample recomputes the coefficients. v + 0.001
-// as long as that changes v; at magnitudes where it does not (and for infinities), NaN, which
-// differs from everything.
-inline float forcingCache(float v) {
-    const float c = v + 0.001f;
-    return c != v ? c : std::numeric_limits<float>::quiet_NaN();
-}
-
-// Bilinear one-pole low-pass stages in series: y = (x + x_prev) g - k y_prev per stage.
-template <int Stages>
-inline float lowPass(float* prev, float* y, float in, float k, float g) {
-    float s = in;
-    for (int i = 0; i < Stages; ++i) {
-        const float out = (s + prev[i]) * g - k * y[i];
-        prev[i] = s;
-        y[i] = out;
-        s = out;
-    }
-    return s;
-}
-
-// One-pole high-pass stages in series: y = (x - x_prev) gh + kh y_prev per stage.
-template <int Stages>
-inline float highPass(float* prev, float* y, float in, float kh, float gh) {
-    float s = in;
-    for (int i = 0; i < Stages; ++i) {
-        const float out = (s - prev[i]) * gh + kh * y[i];
-        prev[i] = s;
-        y[i] = out;
-        s = out;
-    }
-    return s;
-}
-
-// Chamberlin section; `LimitLow` holds the low-pass state to +-50 right after its update.
-template <bool LimitLow = false>
-inline void svTick(SvSection& s, float in, float f, float q) {
-    s.low = s.low + f * s.band;
-    if constexpr (LimitLow) s.low = clampf(s.low, -50.0f, 50.0f);
-    s.high = in - s.low - q * s.band;
-    s.band = s.band + f * s.high;
+    return t[static_cast<int>(clampNanToLow(u * 10000.0f, 0.0f, float(kSvEntries - 1)))];
 }
 
 // tanh saturation over +-4, read from the table.
 inline float tanhShape(const float* tanhT, float x) {
-    x = clampf(x, -4.0f, 4.0f);
-    return 4.0f * lerpAt(tanhT, (x * 0.25f + 1.0f) * 10000.0f);
+    x = clampNanToLow(x, -4.0f, 4.0f);
+    return 4.0f * readAtPinValue(tanhT, x * 0.25f + 1.0f);
 }
 
 // x - x^3 / 6 c
@@ -243,25 +175,12 @@ inline float cubicSoften(float x, float c) {
 
 // Level-dependent damping of the state-variable modes: grows as the last output passes 1.
 inline float levelDamping(float lastOut) {
-    return clampf((std::fabs(lastOut) - 1.0f) * 0.25f, 0.0f, 0.25f);
+    return clampNanToLow((std::fabs(lastOut) - 1.0f) * 0.25f, 0.0f, 0.25f);
 }
 
 // Interpolated read of a small per-instance table at position x (held to 0..top).
 inline float instanceLerp(const float* t, float x, float top) {
-    return lerpAt(t, clampf(x, 0.0f, top));
-}
-
-// Two-times oversampling around `sub`, the per-sub-sample filter (which runs the decimation
-// filters decA before and decB after itself): the input is interpolated linearly from the
-// previous one; the first decimated sub-sample is the output, the second only advances the
-// filters.
-template <class Sub>
-inline float oversample(AllFiltersCore& c, float s, Sub&& sub) {
-    const float half = (s - c.prevIn) * 0.5f;
-    c.sub1 = sub(c.prevIn + 1.0f * half);
-    c.sub2 = sub(c.prevIn + 2.0f * half);
-    c.prevIn = s;
-    return c.sub1;
+    return readInterpolated(t, clampNanToLow(x, 0.0f, top));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -274,12 +193,12 @@ struct LadderPlain {
     static constexpr bool kComparesResonance = false;
     static void update(AllFiltersCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
-        c.pitch = clampf(pitch, 0.0f, 0.99f);
-        c.k = lookup(c.tables().ok0, c.pitch);
-        c.g = (c.k + 1.0f) * 0.5f;
+        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        c.g = dsp::onePoleGain(c.k);
     }
     static float tick(AllFiltersCore& c, float in, float) {
-        return lowPass<4>(c.lpPrev, c.lp, in, c.k, c.g);
+        return dsp::lowPassLadder<4>(c.lpPrev, c.lp, in, c.k, c.g);
     }
 };
 
@@ -291,10 +210,10 @@ struct LadderCleanResonant {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 0.99f);
-        c.k = lookup(c.tables().ok0, c.pitch);
-        c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables().os0, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        c.g = dsp::onePoleGain(c.k);
+        c.r = readAtPinValue(c.tables().os0, c.pitch);
         if constexpr (Mode == 2)
             c.fb = res * c.r * 0.9f;
         else
@@ -304,12 +223,12 @@ struct LadderCleanResonant {
     }
     static float tick(AllFiltersCore& c, float in, float) {
         const float res = c.cachedRes;
-        const float cleanIn = Mode == 2 ? in : clampf(in, -1.5f, 1.5f);
-        const float c4 = lowPass<4>(c.cleanPrev, c.clean, cleanIn, c.k, c.g);
+        const float cleanIn = Mode == 2 ? in : clampNanToLow(in, -1.5f, 1.5f);
+        const float c4 = dsp::lowPassLadder<4>(c.cleanPrev, c.clean, cleanIn, c.k, c.g);
         if (res > 0.0f) {
-            float x = clampf(in - c.fb * c.lp[3], -kLimit, kLimit);
+            float x = clampNanToLow(in - c.fb * c.lp[3], -kLimit, kLimit);
             if (std::fabs(x) > 0.5f) x = cubicSoften(x, c.softC);
-            lowPass<4>(c.lpPrev, c.lp, x, c.k, c.g);
+            dsp::lowPassLadder<4>(c.lpPrev, c.lp, x, c.k, c.g);
         }
         if constexpr (Mode == 2)
             return res > 0.0f ? (c.lp[3] - c4) * 0.15f + c4 : c4;
@@ -324,16 +243,16 @@ struct LadderResonant4 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 0.99f);
-        c.k = lookup(c.tables().ok0, c.pitch);
-        c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables().osloo1, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        c.g = dsp::onePoleGain(c.k);
+        c.r = readAtPinValue(c.tables().osloo1, c.pitch);
         c.fb = res * 0.171f * c.r;
         c.resPlusOne = res + 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float) {
-        const float x = clampf(in / c.resPlusOne - c.fb * c.lp[3], -2.0f, 2.0f);
-        return lowPass<4>(c.lpPrev, c.lp, x, c.k, c.g);
+        const float x = clampNanToLow(in / c.resPlusOne - c.fb * c.lp[3], -2.0f, 2.0f);
+        return dsp::lowPassLadder<4>(c.lpPrev, c.lp, x, c.k, c.g);
     }
 };
 
@@ -345,10 +264,10 @@ struct OversampledLadder4 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
-        c.k = lookup(c.tables().ok0x2, c.pitch);
-        c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables().oslo, c.pitch);
+        c.pitch = clampNanToLow(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok0x2, c.pitch);
+        c.g = dsp::onePoleGain(c.k);
+        c.r = readAtPinValue(c.tables().oslo, c.pitch);
         if constexpr (Mode == 5) {
             c.resScaled = res * 0.935f;
             c.fb = c.resScaled * c.r;
@@ -357,10 +276,10 @@ struct OversampledLadder4 {
         }
     }
     static float tick(AllFiltersCore& c, float in, float) {
-        return oversample(c, in, [&c](float u) {
+        return c.oversampler.run(in, [&c](float u) {
             float x = c.decA.process(u) - c.fb * c.lp[3];
             if constexpr (Mode == 5) x = tanhShape(c.tables().tanhT, x);
-            float y4 = lowPass<4>(c.lpPrev, c.lp, x, c.k, c.g);
+            float y4 = dsp::lowPassLadder<4>(c.lpPrev, c.lp, x, c.k, c.g);
             if constexpr (Mode == 6) {
                 y4 = y4 - y4 * y4 * y4 * c.cachedRes * 0.16666667f;
                 c.lp[3] = y4;
@@ -378,10 +297,10 @@ struct OversampledLadder3 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 1.039f);
-        c.k = lookup(c.tables().ok18x2, c.pitch);
-        c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables().or18x2, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok18x2, c.pitch);
+        c.g = dsp::onePoleGain(c.k);
+        c.r = readAtPinValue(c.tables().or18x2, c.pitch);
         if constexpr (Mode == 7) {
             c.fb = res * 0.171f * c.r;
             c.inputGain = res * 6.65f + 1.0f;
@@ -394,16 +313,16 @@ struct OversampledLadder3 {
     }
     static float tick(AllFiltersCore& c, float in, float) {
         const float s = Mode == 7 ? c.inputGain * in : c.inputGain * (in * 3.0f);
-        const float out = oversample(c, s, [&c](float u) {
+        const float out = c.oversampler.run(s, [&c](float u) {
             float x = c.decA.process(u) / c.resPlusOne - c.fb * c.lp[2];
             if constexpr (Mode == 7) {
                 x = tanhShape(c.tables().tanhT, x);
             } else {
-                const float h = clampf(x, -1.0f, 1.0f);
-                const float th = lerpAt(c.tables().tanhT, (h + 1.0f) * 10000.0f);
+                const float h = clampNanToLow(x, -1.0f, 1.0f);
+                const float th = readAtPinValue(c.tables().tanhT, h + 1.0f);
                 x = std::fabs(h) * (th - x) + x;
             }
-            return c.decB.process(lowPass<3>(c.lpPrev, c.lp, x, c.k, c.g));
+            return c.decB.process(dsp::lowPassLadder<3>(c.lpPrev, c.lp, x, c.k, c.g));
         });
         return Mode == 7 ? out : 0.5f * out;
     }
@@ -418,25 +337,26 @@ struct Ladder3 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 1.039f);
-        c.k = lookup(c.tables().ok18, c.pitch);
-        c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables().or18, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok18, c.pitch);
+        c.g = dsp::onePoleGain(c.k);
+        c.r = readAtPinValue(c.tables().or18, c.pitch);
         c.fb = res * 0.171f * c.r;
         c.inputGain = res * 6.65f + 1.0f;
         c.resPlusOne = res + 1.0f;
         c.outScale = 1.0f - res * 0.5f;
         if constexpr (HighPassStages > 0) {
-            c.kh = lookup(c.tables().ohp, c.pitch);
-            c.gh = (c.kh + 1.0f) * 0.5f;
+            c.kh = readAtPinValue(c.tables().ohp, c.pitch);
+            c.gh = dsp::onePoleGain(c.kh);
         }
     }
     static float tick(AllFiltersCore& c, float in, float) {
-        const float x = clampf(c.inputGain * in / c.resPlusOne - c.fb * c.lp[2], -2.0f, 2.0f);
-        lowPass<3>(c.lpPrev, c.lp, x, c.k, c.g);
+        const float x =
+            clampNanToLow(c.inputGain * in / c.resPlusOne - c.fb * c.lp[2], -2.0f, 2.0f);
+        dsp::lowPassLadder<3>(c.lpPrev, c.lp, x, c.k, c.g);
         float out = c.lp[Tap - 1];
         if constexpr (HighPassStages > 0)
-            out = highPass<HighPassStages>(c.hpPrev, c.hp, out, c.kh, c.gh);
+            out = dsp::highPassLadder<HighPassStages>(c.hpPrev, c.hp, out, c.kh, c.gh);
         if constexpr (Scaled) out = c.outScale * out;
         return out;
     }
@@ -448,26 +368,14 @@ struct HighPass4 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 1.039f);
-        c.kh = lookup(c.tables().ohp, c.pitch);
-        c.gh = (c.kh + 1.0f) * 0.5f;
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.kh = readAtPinValue(c.tables().ohp, c.pitch);
+        c.gh = dsp::onePoleGain(c.kh);
     }
     static float tick(AllFiltersCore& c, float in, float) {
-        return highPass<4>(c.hpPrev, c.hp, clampf(in, -2.0f, 2.0f), c.kh, c.gh);
+        return dsp::highPassLadder<4>(c.hpPrev, c.hp, clampNanToLow(in, -2.0f, 2.0f), c.kh, c.gh);
     }
 };
-
-enum class Tap { Low, High, Band };
-
-template <Tap T>
-inline float tapOf(const SvSection& s) {
-    if constexpr (T == Tap::Low)
-        return s.low;
-    else if constexpr (T == Tap::High)
-        return s.high;
-    else
-        return s.band;
-}
 
 // Modes 19-21: two sections in series, the second fed by one output of the first; `Blend`
 // fades from the single to the double section.
@@ -478,8 +386,8 @@ struct SvPair {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = levelDamping(c.lastOut);
-        c.pitch = clampf(pitch, 0.0f, 1.0f);
-        const float f = lookup(c.tables().svVolt, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.98f * (1.0f - c.t);
         const float v = u - u * u;
         c.q1 = 1.0f - u;
@@ -488,10 +396,10 @@ struct SvPair {
         c.f2 = std::fmin(f, svResAt(c.tables().svRes, v));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        svTick(c.sv1, in, c.f1, c.q1);
-        svTick(c.sv2, tapOf<Feed>(c.sv1), c.f2, c.q2);
-        const float a = tapOf<Feed>(c.sv1);
-        const float out = a + (tapOf<Feed>(c.sv2) - a) * blend;
+        dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
+        dsp::chamberlinTick(c.sv2, dsp::chamberlinOutput<Feed>(c.sv1), c.f2, c.q2);
+        const float a = dsp::chamberlinOutput<Feed>(c.sv1);
+        const float out = a + (dsp::chamberlinOutput<Feed>(c.sv2) - a) * blend;
         c.lastOut = out;
         return out;
     }
@@ -499,9 +407,9 @@ struct SvPair {
 
 // Notch (high + low) of section 1 fed into section 2, blended by `Blend`.
 inline float svNotchPair(AllFiltersCore& c, float in, float blend) {
-    svTick(c.sv1, in, c.f1, c.q1);
+    dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
     const float notch1 = c.sv1.high + c.sv1.low;
-    svTick(c.sv2, notch1, c.f2, c.q2);
+    dsp::chamberlinTick(c.sv2, notch1, c.f2, c.q2);
     return notch1 + ((c.sv2.high + c.sv2.low) - notch1) * blend;
 }
 
@@ -512,8 +420,8 @@ struct SvNotch {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = levelDamping(c.lastOut);
-        c.pitch = clampf(pitch, 0.0f, 1.0f);
-        const float f = lookup(c.tables().svVolt, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = (res * 0.13f + 0.82f) * (1.0f - c.t);
         c.q1 = c.q2 = 1.0f - u;
         c.f1 = c.f2 = std::fmin(f, svResAt(c.tables().svRes, u));
@@ -532,15 +440,15 @@ struct SvSingle {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 0.9f);
-        const float f = lookup(c.tables().svVolt, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 0.9f);
+        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.88f;
         c.q1 = 1.0f - u;
         c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
     }
     static float tick(AllFiltersCore& c, float in, float) {
-        svTick(c.sv1, in, c.f1, c.q1);
-        return tapOf<Out>(c.sv1);
+        dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
+        return dsp::chamberlinOutput<Out>(c.sv1);
     }
 };
 
@@ -557,8 +465,8 @@ struct SvPairLoud {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = levelDamping(c.lastOut);
-        c.pitch = clampf(pitch, 0.0f, 1.0f);
-        const float f = lookup(c.tables().svVolt, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
         c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
@@ -566,10 +474,11 @@ struct SvPairLoud {
         c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        svTick<true>(c.sv1, in * 0.25f, c.f1, c.q1);
-        svTick(c.sv2, tapOf<Feed>(c.sv1), c.f2, c.q2);
-        const float a = tapOf<Feed>(c.sv1);
-        const float pre = (a + (tapOf<Feed>(c.sv2) - a) * (blend * 0.98f)) * c.gainA;
+        dsp::chamberlinTick<true>(c.sv1, in * 0.25f, c.f1, c.q1);
+        dsp::chamberlinTick(c.sv2, dsp::chamberlinOutput<Feed>(c.sv1), c.f2, c.q2);
+        const float a = dsp::chamberlinOutput<Feed>(c.sv1);
+        const float pre =
+            (a + (dsp::chamberlinOutput<Feed>(c.sv2) - a) * (blend * 0.98f)) * c.gainA;
         c.lastOut = pre;
         return pre * 4.0f * c.gainB;
     }
@@ -580,8 +489,8 @@ struct SvNotchOpen {
     static constexpr bool kComparesResonance = false;
     static void update(AllFiltersCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
-        c.pitch = clampf(pitch, 0.0f, 0.93f);
-        c.f1 = c.f2 = lookup(c.tables().svVolt, c.pitch);
+        c.pitch = clampNanToLow(pitch, 0.0f, 0.93f);
+        c.f1 = c.f2 = readAtPinValue(c.tables().svVolt, c.pitch);
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
@@ -604,39 +513,34 @@ struct OversampledBlend {
         if (res != c.cachedRes) c.gainG = instanceLerp(c.constants->gainTableG, res * 10.0f, 10.0f);
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampf(pitch, 0.0f, 1.054f);
+        c.pitch = clampNanToLow(pitch, 0.0f, 1.054f);
         const float x = c.pitch * 10.0f;
-        const int n = static_cast<int>(x);
-        const float phi = x - static_cast<float>(n);
-        const float o1 = c.constants->pitchOffset1[n] +
-                         (c.constants->pitchOffset1[n + 1] - c.constants->pitchOffset1[n]) * phi;
-        const float o2 = c.constants->pitchOffset2[n] +
-                         (c.constants->pitchOffset2[n + 1] - c.constants->pitchOffset2[n]) * phi;
+        const float o1 = readInterpolated(c.constants->pitchOffset1, x);
+        const float o2 = readInterpolated(c.constants->pitchOffset2, x);
         // Blend is unbounded, so the effective pitch is also held below the tables' top.
-        c.effectivePitch = clampf(c.pitch + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
-        c.k = lookup(c.tables().ok0x2, c.effectivePitch);
-        c.g = (c.k + 1.0f) * 0.5f;
-        c.r = lookup(c.tables().oslo1, c.effectivePitch);
-        const float rs = c.constants->resScale[n] +
-                         (c.constants->resScale[n + 1] - c.constants->resScale[n]) * phi;
+        c.effectivePitch = clampNanToLow(c.pitch + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
+        c.k = readAtPinValue(c.tables().ok0x2, c.effectivePitch);
+        c.g = dsp::onePoleGain(c.k);
+        c.r = readAtPinValue(c.tables().oslo1, c.effectivePitch);
+        const float rs = readInterpolated(c.constants->resScale, x);
         c.fb = c.r * res * rs;
         if constexpr (FiveStages) c.fb = c.fb * c.constants->feedbackTrim;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         const float diff = blend - c.effectivePitch;
         const float a = diff > 0.0f ? diff : 0.0f;
-        const float out = oversample(c, in, [&c, a](float u) {
+        const float out = c.oversampler.run(in, [&c, a](float u) {
             float x;
             if constexpr (FiveStages)
                 x = c.decA.process(u) - (c.lp[3] + (c.lp[4] - c.lp[3]) * 1.079f) * c.fb;
             else
                 x = c.decA.process(u) - c.lp[3] * c.fb;
-            x = clampf(x, -kDrive, kDrive);
+            x = clampNanToLow(x, -kDrive, kDrive);
             const float w = x * kInvDrive;
-            const float th = lerpAt(c.tables().tanhT, (w + 1.0f) * 10000.0f);
+            const float th = readAtPinValue(c.tables().tanhT, w + 1.0f);
             const float z = th + a * std::fmin(w, 0.0f);
             const float stageIn = (w + c.cachedRes * std::fabs(w) * (z - w)) * kDrive;
-            lowPass<FiveStages ? 5 : 4>(c.lpPrev, c.lp, stageIn, c.k, c.g);
+            dsp::lowPassLadder<FiveStages ? 5 : 4>(c.lpPrev, c.lp, stageIn, c.k, c.g);
             return c.decB.process(FiveStages ? c.lp[3] : c.lp[2]);
         });
         return c.gainG * out;
@@ -656,16 +560,15 @@ void AllFiltersCore::resetState() {
         cleanPrev[i] = clean[i] = 0.0f;
         hpPrev[i] = hp[i] = 0.0f;
     }
-    sv1 = SvSection{};
-    sv2 = SvSection{};
-    prevIn = 0.0f;
+    sv1 = ChamberlinState{};
+    sv2 = ChamberlinState{};
+    oversampler.clear();
     decA.clear();
     decB.clear();
-    sub1 = sub2 = 0.0f;
 }
 
 AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : MpBase(host) {
-    core_.constants = &constants_;
+    core.constants = &constants;
     initializePin(0, inputIn);
     initializePin(1, pitchIn);
     initializePin(2, resonanceIn);
@@ -678,61 +581,65 @@ AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : MpBase(host) {
 
 bool AllFiltersCS::attachTables(float sampleRate) {
     gmpi::AudioHost* h = getHost();
-    if (!h) return false;
-    AllFiltersTables& t = constants_.tables;
     const double sr = sampleRate;
-    bool isNew = false, ignored = false;
-
-    float* ok0 = requestTable(h, u"QORV_CS_ok0-pitch", sampleRate, kPitchEntries, isNew);
-    float* os0 = requestTable(h, u"QORV_CS_os0-pitch", sampleRate, kPitchEntries, ignored);
-    float* osloo1 = requestTable(h, u"QORV_CS_osloo1-pitch", sampleRate, kPitchEntries, ignored);
-    float* ohp = requestTable(h, u"QORV_CS_ohp-pitch", sampleRate, kPitchEntries, ignored);
-    float* ok0x2 = requestTable(h, u"QORV_CS_ok0_2-pitch", sampleRate, kPitchEntries, ignored);
-    float* oslo = requestTable(h, u"QORV_CS_oslo-pitch", sampleRate, kPitchEntries, ignored);
-    float* oslo1 = requestTable(h, u"QORV_CS_oslo1-pitch", sampleRate, kPitchEntries, ignored);
+    // Each group is filled by the instance that got its first table new.
+    const auto pitchTable = [&](const char16_t* name) {
+        return SharedTable::request(h, name, sampleRate, kPitchEntries);
+    };
+    const SharedTable ok0 = pitchTable(u"QORV_CS_ok0-pitch");
+    const SharedTable os0 = pitchTable(u"QORV_CS_os0-pitch");
+    const SharedTable osloo1 = pitchTable(u"QORV_CS_osloo1-pitch");
+    const SharedTable ohp = pitchTable(u"QORV_CS_ohp-pitch");
+    const SharedTable ok0x2 = pitchTable(u"QORV_CS_ok0_2-pitch");
+    const SharedTable oslo = pitchTable(u"QORV_CS_oslo-pitch");
+    const SharedTable oslo1 = pitchTable(u"QORV_CS_oslo1-pitch");
     if (!(ok0 && os0 && osloo1 && ohp && ok0x2 && oslo && oslo1)) return false;
-    if (isNew) {
-        fillOk0(ok0, sr);
-        fillOs0(os0, ok0);
-        fillOsloo1(osloo1, ok0);
-        fillOhp(ohp, sr);
-        fillOk0x2(ok0x2, sr);
-        fillOslo(oslo, ok0x2);
-        fillOslo1(oslo1, ok0x2);
-        closeTables({ok0, os0, osloo1, ohp, ok0x2, oslo, oslo1}, kPitchEntries);
+    if (ok0.isNew) {
+        fillOk0(ok0.data, sr);
+        fillOs0(os0.data, ok0.data);
+        fillOsloo1(osloo1.data, ok0.data);
+        fillOhp(ohp.data, sr);
+        fillOk0x2(ok0x2.data, sr);
+        fillOslo(oslo.data, ok0x2.data);
+        fillOslo1(oslo1.data, ok0x2.data);
+        for (const SharedTable& t : {ok0, os0, osloo1, ohp, ok0x2, oslo, oslo1})
+            t.setGuard();
     }
 
-    float* ok18 = requestTable(h, u"QORV_CS_ok0_18_b", sampleRate, kLadder18Entries, isNew);
-    float* or18 = requestTable(h, u"QORV_CS_or0_18_b", sampleRate, kLadder18Entries, ignored);
-    float* ok18x2 = requestTable(h, u"QORV_CS_ok0_18_bo", sampleRate, kLadder18Entries, ignored);
-    float* or18x2 = requestTable(h, u"QORV_CS_or0_18_bo", sampleRate, kLadder18Entries, ignored);
+    const auto ladder18Table = [&](const char16_t* name) {
+        return SharedTable::request(h, name, sampleRate, kLadder18Entries);
+    };
+    const SharedTable ok18 = ladder18Table(u"QORV_CS_ok0_18_b");
+    const SharedTable or18 = ladder18Table(u"QORV_CS_or0_18_b");
+    const SharedTable ok18x2 = ladder18Table(u"QORV_CS_ok0_18_bo");
+    const SharedTable or18x2 = ladder18Table(u"QORV_CS_or0_18_bo");
     if (!(ok18 && or18 && ok18x2 && or18x2)) return false;
-    if (isNew) {
-        fillOk18(ok18, sr);
-        fillOr18(or18, ok18);
-        fillOk18x2(ok18x2, sr);
-        fillOr18(or18x2, ok18x2);
-        closeTables({ok18, or18, ok18x2, or18x2}, kLadder18Entries);
+    if (ok18.isNew) {
+        fillOk18(ok18.data, sr);
+        fillOr18(or18.data, ok18.data);
+        fillOk18x2(ok18x2.data, sr);
+        fillOr18(or18x2.data, ok18x2.data);
+        for (const SharedTable& t : {ok18, or18, ok18x2, or18x2})
+            t.setGuard();
     }
 
-    float* tanhT = requestTable(h, u"QORV_CS_o_Tanh", sampleRate, kTanhEntries, isNew);
+    const SharedTable tanhT = SharedTable::request(h, u"QORV_CS_o_Tanh", sampleRate, kTanhEntries);
     if (!tanhT) return false;
-    if (isNew) {
-        fillTanh(tanhT);
-        closeTables({tanhT}, kTanhEntries);
-    }
+    tanhT.fillIfNew(fillTanh);
 
-    float* svVolt = requestTable(h, u"QORV_CS_SV-volt", sampleRate, kSvEntries, isNew);
-    float* svRes = requestTable(h, u"QORV_CS_SV-res", sampleRate, kSvEntries, ignored);
+    const SharedTable svVolt = SharedTable::request(h, u"QORV_CS_SV-volt", sampleRate, kSvEntries);
+    const SharedTable svRes = SharedTable::request(h, u"QORV_CS_SV-res", sampleRate, kSvEntries);
     if (!(svVolt && svRes)) return false;
-    if (isNew) {
-        fillSvVolt(svVolt, sr);
-        fillSvRes(svRes);
-        closeTables({svVolt, svRes}, kSvEntries);
+    if (svVolt.isNew) {
+        fillSvVolt(svVolt.data, sr);
+        fillSvRes(svRes.data);
+        svVolt.setGuard();
+        svRes.setGuard();
     }
 
-    t = {ok0,  os0,  osloo1, ohp,    ok0x2, oslo,   oslo1,
-         ok18, or18, ok18x2, or18x2, tanhT, svVolt, svRes};
+    constants.tables = {ok0.data,    os0.data,   osloo1.data, ohp.data,  ok0x2.data,
+                        oslo.data,   oslo1.data, ok18.data,   or18.data, ok18x2.data,
+                        or18x2.data, tanhT.data, svVolt.data, svRes.data};
     return true;
 }
 
@@ -749,38 +656,36 @@ void AllFiltersCS::setInstanceTables(float sampleRate) {
     const float r1[12] = {0.174f, 0.174f, 0.174f, 0.174f, 0.174f, 0.173f,
                           0.172f, 0.171f, 0.17f,  0.17f,  z,      z};
     for (int i = 0; i < 12; ++i) {
-        constants_.pitchOffset1[i] = o1[i];
-        constants_.pitchOffset2[i] = o2[i];
-        constants_.resScale[i] = r1[i];
-        constants_.gainTableG[i] = g[i];
+        constants.pitchOffset1[i] = o1[i];
+        constants.pitchOffset2[i] = o2[i];
+        constants.resScale[i] = r1[i];
+        constants.gainTableG[i] = g[i];
     }
     // A: seventeen 1s, then 0.75, 0.5, 0.25, 0.125, 0.125. B: nineteen 1s, then 1.5, 2, 2.
     static constexpr float aTail[5] = {0.75f, 0.5f, 0.25f, 0.125f, 0.125f};
     static constexpr float bTail[3] = {1.5f, 2.0f, 2.0f};
     for (int i = 0; i < 22; ++i) {
-        constants_.gainTableA[i] = i < 17 ? 1.0f : aTail[i - 17];
-        constants_.gainTableB[i] = i < 19 ? 1.0f : bTail[i - 19];
+        constants.gainTableA[i] = i < 17 ? 1.0f : aTail[i - 17];
+        constants.gainTableB[i] = i < 19 ? 1.0f : bTail[i - 19];
     }
-    constants_.feedbackTrim = highRate ? 0.918f : 0.93f;
+    constants.feedbackTrim = highRate ? 0.918f : 0.93f;
 }
 
 gmpi::int32 AllFiltersCS::open() {
-    float sampleRate = 44100.0f;
-    if (getHost()) getHost()->getSampleRate(sampleRate);
     // Every table divides by the rate; a host reporting none gets the usual default.
-    const float tableRate = std::isfinite(sampleRate) && sampleRate > 0.0f ? sampleRate : 44100.0f;
-    tablesReady_ = attachTables(tableRate);
+    const float tableRate = dsp::hostSampleRateOrDefault(getHost());
+    tablesReady = attachTables(tableRate);
     setInstanceTables(tableRate);
-    core_.cachedPitch = -100.0f;
-    core_.cachedRes = -100.0f;
-    core_.resetState();
+    core.cachedPitch = -100.0f;
+    core.cachedRes = -100.0f;
+    core.resetState();
     return MpBase::open();
 }
 
 void AllFiltersCS::clearState() {
-    core_.cachedPitch = forcingCache(pitchIn.getValue());
-    core_.cachedRes = forcingCache(resonanceIn.getValue());
-    core_.resetState();
+    core.cachedPitch = dsp::forcedCacheValue(pitchIn.getValue(), kForceOffset);
+    core.cachedRes = dsp::forcedCacheValue(resonanceIn.getValue(), kForceOffset);
+    core.resetState();
 }
 
 // Mode routines in mode order.
@@ -831,10 +736,10 @@ void AllFiltersCS::pinsChanged() {
         // A mode outside 0..31 keeps the last valid mode's routine (also after a silent
         // stretch, when the installed routine is the silence routine).
         const gmpi::int32 mode = modeIn.getValue();
-        if (mode >= 0 && mode < 32) modeRoutine_ = kModeRoutines[mode];
+        if (mode >= 0 && mode < 32) modeRoutine = kModeRoutines[mode];
         // Without its tables no filter mode can run; the module stays silent.
-        setBlockRoutine(tablesReady_ || modeRoutine_ == &AllFiltersCS::subProcessCopy
-                            ? modeRoutine_
+        setBlockRoutine(tablesReady || modeRoutine == &AllFiltersCS::subProcessCopy
+                            ? modeRoutine
                             : &AllFiltersCS::subProcessSilence);
         allowSleep(false);
     } else {
@@ -867,7 +772,7 @@ void AllFiltersCS::subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFr
     float* out = outputOut.getBuffer() + bufferOffset;
     // A local copy lets the compiler keep the filter state in registers: the output buffer
     // cannot alias it.
-    AllFiltersCore c = core_;
+    AllFiltersCore c = core;
     for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
         const bool changed = Mode::kComparesResonance
                                  ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
@@ -875,7 +780,7 @@ void AllFiltersCS::subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFr
         if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
         out[i] = Mode::tick(c, in[i], blend[i]);
     }
-    core_ = c;
+    core = c;
 }
 
 namespace {

@@ -5,9 +5,11 @@
 // every instance at one sample rate; coefficients are recomputed only when a control changes.
 #pragma once
 
+#include "dsp/decimator.h"
+#include "dsp/oversampler.h"
+#include "dsp/state_variable.h"
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
-#include "modules/filters/Decimator.h"
 
 namespace zr {
 
@@ -27,13 +29,6 @@ struct AllFiltersTables {
     const float* tanhT = nullptr;  // tanh over -1..1
     const float* svVolt = nullptr; // state-variable frequency coefficient 2 sin(pi f / sr)
     const float* svRes = nullptr;  // state-variable frequency limit by damping
-};
-
-// One Chamberlin state-variable section.
-struct SvSection {
-    float low = 0.0f;
-    float band = 0.0f;
-    float high = 0.0f;
 };
 
 // What stays fixed after open: the shared tables and the per-instance constant tables.
@@ -88,13 +83,12 @@ struct AllFiltersCore {
     // High-pass chain.
     float hpPrev[4] = {};
     float hp[4] = {};
-    SvSection sv1, sv2;
+    dsp::ChamberlinState sv1, sv2;
 
-    // Two-times oversampling: previous (pre-scaled) input, decimation filters before and after
-    // the ladder, and the two decimated sub-sample outputs.
-    float prevIn = 0.0f;
-    Decimator2x decA, decB;
-    float sub1 = 0.0f, sub2 = 0.0f;
+    // Two-times oversampling of the (pre-scaled) input, with decimation filters before and
+    // after the ladder.
+    dsp::Oversampler<2> oversampler;
+    dsp::Decimator2x decA, decB;
 
     // Shared tables and per-instance constants (the module owns them).
     const AllFiltersConstants* constants = nullptr;
@@ -133,11 +127,11 @@ class AllFiltersCS : public gmpi::MpBase {
     gmpi::AudioInPin blendIn{"Blend"};
     gmpi::FloatInPin clearIn{"Clear"};
 
-    AllFiltersConstants constants_;
-    AllFiltersCore core_;
-    bool tablesReady_ = false;
+    AllFiltersConstants constants;
+    AllFiltersCore core;
+    bool tablesReady = false;
     // The routine of the last valid mode, kept when `Mode` leaves 0..31.
-    Routine modeRoutine_ = &AllFiltersCS::subProcessCopy;
+    Routine modeRoutine = &AllFiltersCS::subProcessCopy;
 };
 
 } // namespace zr

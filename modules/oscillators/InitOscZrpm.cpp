@@ -114,14 +114,8 @@ InitOscZrpm::InitOscZrpm(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
 }
 
 gmpi::int32 InitOscZrpm::open() {
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        void* block = nullptr;
-        gmpi::int32 needInitialise = 0; // slots are filled from files only
-        if (getHost())
-            getHost()->allocateSharedMemory(kSlotNames[slot], &block, kSlotSampleRate, kSlotBytes,
-                                            needInitialise);
-        tables[slot] = static_cast<float*>(block);
-    }
+    for (int slot = 0; slot < SlotCount; ++slot)
+        tables[slot] = requestSlot(getHost(), static_cast<Slot>(slot));
     loadedOnce = false;
     for (int slot = 0; slot < SlotCount; ++slot) {
         lastType[slot] = -1;

@@ -5,7 +5,7 @@
 
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
-#include "modules/oscillators/Wavetables.h"
+#include "modules/oscillators/WavetableSlots.h"
 
 namespace zr {
 

@@ -4,6 +4,12 @@
 // reset family are template parameters, so the sample loop carries no mode tests.
 #include "modules/oscillators/OscZrpm.h"
 
+#include "dsp/cache_forcing.h"
+#include "dsp/clamp.h"
+#include "dsp/sample_rate.h"
+#include "dsp/shared_table.h"
+#include "dsp/table_read.h"
+#include "dsp/units.h"
 #include "framework/mp_factory.h"
 
 #include <cmath>
@@ -14,48 +20,8 @@ using namespace wavetables;
 
 namespace {
 
-// Highest pitch played, in volts (about 17.7 kHz).
-constexpr float kTopVolts = 10.333333f;
-
-// Clamp written so that NaN lands on the lower bound: a NaN read offset would turn into an
-// index anywhere in memory.
-inline float clampTo(float x, float lo, float hi) {
-    x = x > lo ? x : lo;
-    return x < hi ? x : hi;
-}
-
-// Wraps a read position into (0, 2048]: subtract a cycle at or above it, add one at or
-// below 0.
-inline float wrapPosition(float p, float length) {
-    if (p >= length) p -= length;
-    if (p <= 0.0f) p += length;
-    return p;
-}
-
-// The shape read adds two offsets of up to a cycle each, so one added cycle can leave it at
-// or below 0, which would read the previous zone (or, below zone 0, the file's unused area).
-// It gets a second chance to wrap.
-inline float wrapShapePosition(float p, float length) {
-    p = wrapPosition(p, length);
-    if (p <= 0.0f) p += length;
-    return p;
-}
-
-// Linear interpolation inside the zone, then the crossfade to the next zone up.
-inline float readZone(const float* table, const OscZrpm::Core& c, float position) {
-    const float x = c.zoneBase + position;
-    const auto index = static_cast<gmpi::int32>(x);
-    const float f = x - static_cast<float>(index);
-    const float* t = table + index;
-    const float a = t[0] + (t[1] - t[0]) * f;
-    const float* u = t + c.zoneStep;
-    const float b = u[0] + (u[1] - u[0]) * f;
-    return a + (b - a) * c.zoneMix;
-}
-
-// The morph and the pulse read the saw slot a second time, at the shape position.
-template <int Wave>
-constexpr bool kUsesShape = Wave == 1 || Wave == 4;
+// Added to the control caches to force the next sample to recompute what derives from them.
+constexpr float kForceOffset = 0.000001f;
 
 } // namespace
 
@@ -84,13 +50,9 @@ gmpi::int32 OscZrpm::open() {
     // 1. The slots, sine first; the loader fills them, never this module.
     const float** slots[SlotCount] = {&sineTable, &sawTable, &triTable};
     for (int slot = 0; slot < SlotCount; ++slot) {
-        void* block = nullptr;
-        gmpi::int32 needInitialise = 0;
-        if (getHost())
-            getHost()->allocateSharedMemory(kSlotNames[slot], &block, kSlotSampleRate, kSlotBytes,
-                                            needInitialise);
         // A host that cannot share the slot leaves the oscillator reading silence.
-        *slots[slot] = block ? static_cast<const float*>(block) : silentSlot();
+        const float* block = requestSlot(getHost(), static_cast<Slot>(slot));
+        *slots[slot] = block ? block : silentSlot();
     }
     // 2. State.
     running = 0;
@@ -100,11 +62,9 @@ gmpi::int32 OscZrpm::open() {
     core.phase = 0.0f;
     core.fade = -1.0f;
     // 3. Samples per millisecond.
-    float sampleRate = 44100.0f;
-    if (getHost()) getHost()->getSampleRate(sampleRate);
     // A rate of 0 would divide by zero, and NaN or infinity has no whole number of samples
     // per millisecond: such a host plays as at 44.1 kHz.
-    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate)) sampleRate = 44100.0f;
+    const float sampleRate = dsp::hostSampleRateOrDefault(getHost());
     // Truncated, within what an int32 holds.
     const float perMs = sampleRate * 0.001f;
     samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
@@ -120,26 +80,51 @@ gmpi::int32 OscZrpm::open() {
 }
 
 void OscZrpm::buildPitchTable() {
-    tableLength = kZoneLength;
-    tableLengthF = static_cast<float>(kZoneLength);
+    const zrpm::Geometry g = zrpm::geometry();
+    tableLength = g.length;
+    tableLengthF = g.lengthF;
     zoneCount = static_cast<float>(kZoneCount);
-    zoneWidth = 1.0f / (12.0f / (120.0f / zoneCount)); // two semitones: 1/6 volt
-    zonesPerVolt = 1.0f / zoneWidth;
-    topZoneVolts = 10.0f - zoneWidth;
-    topZoneBase =
-        static_cast<float>(static_cast<gmpi::int32>(topZoneVolts * zonesPerVolt)) * tableLengthF +
-        static_cast<float>(kZoneStart);
-    // 5 V is 440 Hz and each volt an octave; the power is taken once here, never per sample.
-    // Below about 17.7 kHz of sample rate the top pitches ask for more than one cycle per
-    // sample; one subtraction of a cycle would then no longer bring the phase back into
-    // (0, 2048] and it would run on past the slots. Such a pitch plays as one whole cycle per
-    // sample (what it aliases to anyway at the rate itself); at usual rates nothing is cut.
-    for (int i = -10000; i <= 10340; ++i) {
-        const float x = static_cast<float>(i) * 0.001f - 5.0f;
-        const float increment =
-            static_cast<float>(std::pow(2.0, static_cast<double>(x))) * 440.0f * tableRatio;
-        pitchTable[i + 10000] = increment < tableLengthF ? increment : tableLengthF;
-    }
+    zoneWidth = g.zoneWidth;
+    zonesPerVolt = g.zonesPerVolt;
+    topZoneVolts = g.topZoneVolts;
+    topZoneBase = g.topZoneBase;
+    zrpm::fillPitchTable(pitchTable, tableRatio, tableLengthF);
+}
+
+// Pitch: the zone pair that encloses it, their crossfade, and the phase increment.
+void OscZrpm::updatePitch(Core& c, float p) const {
+    zrpm::setPitch(c, p,
+                   {tableLength, tableLengthF, zoneWidth, zonesPerVolt, topZoneVolts, topZoneBase},
+                   pitchTable);
+}
+
+// A requested reset: at once (Reset Mode 0 or 1) or as a crossfade from the old phase.
+void OscZrpm::startReset(Core& c) const {
+    zrpm::startReset(c, resetModeIn.getValue(), samplesPerMs);
+}
+
+// Phase Mod and Shape offsets, each recomputed only when its sample changes.
+template <int Wave>
+void OscZrpm::updateOffsets(Core& c, float pm, float s) const {
+    zrpm::updateOffsets<Wave>(c, pm, s, tableLengthF);
+}
+
+// Advances the phase by one increment, wrapping into (0, 2048]; `wrap` shows where it landed.
+void OscZrpm::advancePhase(Core& c) const {
+    c.wrap = zrpm::advancePhase(c.phase, c.increment, tableLengthF);
+}
+
+// The reads r1 (first slot) and r2 (saw slot at the shape position) at `phase`.
+template <int Wave>
+OscZrpm::Reads OscZrpm::readWave(const Core& c, float phase, const float* first) const {
+    return zrpm::readWave<Wave>(c, c, phase, {first, sawTable}, tableLengthF);
+}
+
+// During a reset crossfade the old phase fades out while the restarted one fades in; when
+// the fade has run out, the restarted phase takes over.
+template <int Wave>
+void OscZrpm::crossfadeReset(Core& c, Reads& r, const float* first) const {
+    zrpm::crossfade<Wave>(c, r, {first, sawTable}, tableLengthF);
 }
 
 template <int Wave, bool ResetFamily>
@@ -156,126 +141,37 @@ void OscZrpm::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames)
     // The first read of each wave: the sine slot, the tri slot (morph and tri) or the saw
     // slot (saw and pulse). The second read, at the shape position, is always the saw slot.
     const float* first = Wave == 0 ? sineTable : (Wave == 1 || Wave == 3) ? triTable : sawTable;
-    const float* second = sawTable;
     const float firstLevel = Wave == 0                  ? sineLevelIn.getValue()
                              : (Wave == 1 || Wave == 3) ? triLevelIn.getValue()
                                                         : sawLevelIn.getValue();
     const float sawLevel = sawLevelIn.getValue();
-    const float length = tableLengthF;
-    const float* pitchCurve = pitchTable;
 
     Core c = core;
     for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
         // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
         const float p = pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) {
-            c.lastPitch = p;
-            c.volts = p * 10.0f;
-            if (c.volts >= kTopVolts) c.volts = kTopVolts;
-            const float scaled = c.volts * zonesPerVolt;
-            const float zone = static_cast<float>(static_cast<gmpi::int32>(scaled));
-            c.zoneFraction = scaled - zone;
-            if (c.volts >= topZoneVolts)
-                c.zoneBase = topZoneBase;
-            else
-                c.zoneBase = zone * length + static_cast<float>(kZoneStart);
-            if (c.volts < 0.0f) c.zoneBase = static_cast<float>(kZoneStart);
-            // Between 0 V and the top zone two zones are crossfaded; elsewhere one zone plays
-            // alone, which reading the same zone twice with no crossfade gives exactly.
-            const bool twoZones = c.volts >= 0.0f && c.volts < topZoneVolts;
-            c.zoneStep = twoZones ? tableLength : 0;
-            c.zoneMix = twoZones ? c.zoneFraction : 0.0f;
-            const float y = c.volts * 1000.0f + 10000.0f;
-            const auto k = static_cast<gmpi::int32>(y);
-            c.increment =
-                pitchCurve[k] + (pitchCurve[k + 1] - pitchCurve[k]) * (y - static_cast<float>(k));
-        }
-
+        if (p != c.lastPitch && p >= -1.0f) updatePitch(c, p);
         if constexpr (ResetFamily) {
-            if (c.resetRequest) {
-                c.resetRequest = false;
-                const gmpi::int32 mode = resetModeIn.getValue();
-                if (mode <= 1) {
-                    c.phase = 0.0f;
-                } else {
-                    c.secondaryPhase = 0.0f;
-                    c.fade = 1.0f;
-                    // Reset Mode tenths of a millisecond, in whole samples per millisecond.
-                    const auto samples = static_cast<long long>(samplesPerMs) * mode;
-                    c.fadeStep = 10.0f / static_cast<float>(samples);
-                }
-            }
+            if (c.resetRequest) startReset(c);
         }
+        updateOffsets<Wave>(c, phaseMod[n], shape[n]);
+        advancePhase(c);
 
-        const float pm = phaseMod[n];
-        if (pm != c.lastPhaseMod) {
-            c.lastPhaseMod = pm;
-            // 0 shifts by half a cycle, +1 not at all, -1 by a whole cycle.
-            c.phaseModOffset = (clampTo(pm, -1.0f, 1.0f) * 0.5f - 0.5f) * length;
-        }
-
-        if constexpr (kUsesShape<Wave>) {
-            const float s = shape[n];
-            if (s != c.lastShape) {
-                c.lastShape = s;
-                const float centred = Wave == 1 ? s + 1.0f : s;
-                // Never a whole cycle apart: the two pulse reads must not coincide.
-                c.shapeOffset = (clampTo(centred, -0.99f, 0.99f) * 0.5f - 0.5f) * length;
-            }
-        }
-
-        c.wrap = 0.0f;
-        c.phase += c.increment;
-        if (c.phase >= length) {
-            c.phase -= length;
-            c.wrap = c.phase;
-        }
-        if (c.phase <= 0.0f) {
-            c.phase += length;
-            c.wrap = c.phase;
-        }
-
-        float r1 = readZone(first, c, wrapPosition(c.phase + c.phaseModOffset, length));
-        float r2 = 0.0f;
-        if constexpr (kUsesShape<Wave>)
-            r2 = readZone(second, c,
-                          wrapShapePosition(c.phase + c.shapeOffset + c.phaseModOffset, length));
-
+        Reads r = readWave<Wave>(c, c.phase, first);
         if constexpr (ResetFamily) {
-            if (c.fade != -1.0f) {
-                // The old phase fades out while the restarted one fades in.
-                c.secondaryPhase += c.increment;
-                if (c.secondaryPhase >= length) c.secondaryPhase -= length;
-                if (c.secondaryPhase <= 0.0f) c.secondaryPhase += length;
-                const float s1 =
-                    readZone(first, c, wrapPosition(c.secondaryPhase + c.phaseModOffset, length));
-                r1 = s1 + (r1 - s1) * c.fade;
-                if constexpr (kUsesShape<Wave>) {
-                    const float s2 =
-                        readZone(second, c,
-                                 wrapShapePosition(
-                                     c.secondaryPhase + c.shapeOffset + c.phaseModOffset, length));
-                    r2 = s2 + (r2 - s2) * c.fade;
-                }
-                if (c.fade > 0.0f && c.fade <= 1.0f) {
-                    c.fade -= c.fadeStep;
-                } else {
-                    c.phase = c.secondaryPhase;
-                    c.fade = -1.0f;
-                }
-            }
+            if (c.fade != -1.0f) crossfadeReset<Wave>(c, r, first);
         }
 
         float out;
         if constexpr (Wave == 1) {
             // The morph factor takes the unclamped Shape sample: beyond +-1 it extrapolates.
-            const float t = firstLevel * r1;
-            const float a = sawLevel * r2;
+            const float t = firstLevel * r.first;
+            const float a = sawLevel * r.second;
             out = t + (shape[n] + 1.0f) * 0.5f * (a - t);
         } else if constexpr (Wave == 4) {
-            out = sawLevel * (r1 - r2);
+            out = sawLevel * (r.first - r.second);
         } else {
-            out = firstLevel * r1;
+            out = firstLevel * r.first;
         }
         audio[n] = out;
         wrapped[n] = c.wrap;
@@ -329,9 +225,9 @@ void OscZrpm::pinsChanged() {
     const float gate = gateIn.getValue();
     if (gate > 0.0f && (running == 0 || resetModeIn.isUpdated() || waveIn.isUpdated())) {
         // Just off the current inputs, so that the next sample recomputes every derived value.
-        core.lastPitch = pitchIn.getValue() + 0.000001f;
-        core.lastPhaseMod = phaseModIn.getValue() + 0.000001f;
-        core.lastShape = shapeIn.getValue() + 0.000001f;
+        core.lastPitch = dsp::forcedCacheValue(pitchIn.getValue(), kForceOffset);
+        core.lastPhaseMod = dsp::forcedCacheValue(phaseModIn.getValue(), kForceOffset);
+        core.lastShape = dsp::forcedCacheValue(shapeIn.getValue(), kForceOffset);
         running = 1;
         if (wasActive != 1) core.phase = 0.0f;
         wasActive = 1;

@@ -6,7 +6,8 @@
 
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
-#include "modules/oscillators/Wavetables.h"
+#include "modules/oscillators/WavetableSlots.h"
+#include "modules/oscillators/ZrpmWave.h"
 
 namespace zr {
 
@@ -46,8 +47,19 @@ class OscZrpm : public gmpi::MpBase {
     };
 
   private:
+    using Reads = zrpm::Reads;
+
     template <int Wave, bool ResetFamily>
     void subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    void updatePitch(Core& c, float p) const;
+    void startReset(Core& c) const;
+    template <int Wave>
+    void updateOffsets(Core& c, float pm, float s) const;
+    void advancePhase(Core& c) const;
+    template <int Wave>
+    Reads readWave(const Core& c, float phase, const float* first) const;
+    template <int Wave>
+    void crossfadeReset(Core& c, Reads& r, const float* first) const;
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
     void buildPitchTable();
 

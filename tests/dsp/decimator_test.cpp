@@ -1,7 +1,7 @@
 // The eighth-order decimation low-pass on its own, at the oversampled rate: passband within a
 // 1 dB ripple up to 0.4 of the base rate, -3 dB near 0.42 of it, strong rejection of what would
 // fold back into the audio band when every second sub-sample is dropped.
-#include "modules/filters/Decimator.h"
+#include "dsp/decimator.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ double dB(double g) {
 }
 
 TEST(FilterDecimator, PassbandStopbandAndCutoff) {
-    using F = zr::Decimator2x;
+    using F = zr::dsp::Decimator2x;
     // Relative to the response at DC (which includes the 0.95 output factor).
     F dc;
     double level = 0.0;
@@ -56,15 +56,15 @@ TEST(FilterDecimator, PassbandStopbandAndCutoff) {
 
 // The same coefficients in double precision: a decimator computed in double takes float input
 // and agrees with the single-precision one to single-precision accuracy.
-constexpr zr::DecimationCoefficients8<double> kDouble2x{
+constexpr zr::dsp::DecimationCoefficients8<double> kDouble2x{
     {0.00043129342, 0.0034503473, 0.012076216, 0.024152432, 0.03019054, 0.024152432, 0.012076216,
      0.0034503473, 0.00043129342},
     {1.0, -3.8130767, 8.192174, -11.757323, 12.114127, -9.073977, 4.824743, -1.6785759, 0.30113217},
     0.95};
 
 TEST(FilterDecimator, DoublePrecisionVariantAndClear) {
-    zr::Decimator2x single;
-    zr::DecimationFilter8<double, kDouble2x> wide;
+    zr::dsp::Decimator2x single;
+    zr::dsp::DecimationFilter8<double, kDouble2x> wide;
     std::vector<float> first;
     for (int i = 0; i < 2000; ++i) {
         const float x = static_cast<float>(std::sin(0.01 * i) + 0.3 * std::sin(0.7 * i));
@@ -91,7 +91,7 @@ TEST(FilterDecimator, FollowsTheDifferenceEquationTermByTerm) {
     const float a[9] = {1.0f,       -3.8130767f, 8.192174f,   -11.757323f, 12.114127f,
                         -9.073977f, 4.824743f,   -1.6785759f, 0.30113217f};
     float x[9] = {}, y[9] = {};
-    zr::Decimator2x filter;
+    zr::dsp::Decimator2x filter;
     for (int n = 0; n < 20000; ++n) {
         // An impulse first, then a mixture of a low and a high tone.
         const float in =

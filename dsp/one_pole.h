@@ -1,0 +1,48 @@
+// One-pole filter stages and the ladders built by chaining them. A stage keeps its previous
+// input and output; k is the pole coefficient (from a table), g = (k + 1) / 2 its gain.
+//   low-pass:  y = (x + x_prev) g - k y_prev
+//   high-pass: y = (x - x_prev) g + k y_prev
+// A ladder of N stages feeds each stage's output into the next; the arrays hold N entries and
+// every stage's output stays readable (taps and resonance feedback read them).
+#pragma once
+
+namespace zr::dsp {
+
+// The stage gain that goes with pole coefficient k.
+inline float onePoleGain(float k) {
+    return (k + 1.0f) * 0.5f;
+}
+
+inline float lowPassStage(float in, float& prevIn, float& out, float k, float g) {
+    const float y = (in + prevIn) * g - k * out;
+    prevIn = in;
+    out = y;
+    return y;
+}
+
+inline float highPassStage(float in, float& prevIn, float& out, float kh, float gh) {
+    const float y = (in - prevIn) * gh + kh * out;
+    prevIn = in;
+    out = y;
+    return y;
+}
+
+// `Stages` low-pass stages in series; returns the last stage's output.
+template <int Stages>
+inline float lowPassLadder(float* prevIn, float* out, float in, float k, float g) {
+    float s = in;
+    for (int i = 0; i < Stages; ++i)
+        s = lowPassStage(s, prevIn[i], out[i], k, g);
+    return s;
+}
+
+// `Stages` high-pass stages in series; returns the last stage's output.
+template <int Stages>
+inline float highPassLadder(float* prevIn, float* out, float in, float kh, float gh) {
+    float s = in;
+    for (int i = 0; i < Stages; ++i)
+        s = highPassStage(s, prevIn[i], out[i], kh, gh);
+    return s;
+}
+
+} // namespace zr::dsp

@@ -1,0 +1,39 @@
+// The Chamberlin state-variable filter core: one section with low, band and high outputs.
+// f = 2 sin(pi fc / rate) sets the frequency, q = 1 / Q the damping (1 - resonance). Stable
+// for f below about 2 - q; callers limit f by damping from a table.
+#pragma once
+
+#include "dsp/clamp.h"
+
+namespace zr::dsp {
+
+struct ChamberlinState {
+    float low = 0.0f;
+    float band = 0.0f;
+    float high = 0.0f;
+};
+
+enum class ChamberlinTap { Low, High, Band };
+
+// One sample: low first (from the previous band), then high, then band. `LimitLow` holds the
+// low-pass state to +-50 right after its update, for loud inputs at high resonance.
+template <bool LimitLow = false>
+inline void chamberlinTick(ChamberlinState& s, float in, float f, float q) {
+    s.low = s.low + f * s.band;
+    if constexpr (LimitLow) s.low = clampNanToLow(s.low, -50.0f, 50.0f);
+    s.high = in - s.low - q * s.band;
+    s.band = s.band + f * s.high;
+}
+
+// The output `T` of a section, chosen at compile time.
+template <ChamberlinTap T>
+inline float chamberlinOutput(const ChamberlinState& s) {
+    if constexpr (T == ChamberlinTap::Low)
+        return s.low;
+    else if constexpr (T == ChamberlinTap::High)
+        return s.high;
+    else
+        return s.band;
+}
+
+} // namespace zr::dsp

@@ -1,0 +1,139 @@
+// "ZR Osc SINE". Per sample: pitch to increment and zone pair through the pitch table, a
+// pending reset, the phase advance, the two-zone read of the sine slot at the phase and, in
+// the reset family, the crossfade from the old phase; the output is -(Sine Level x read).
+#include "modules/oscillators/OscZrpmSine.h"
+
+#include "dsp/cache_forcing.h"
+#include "dsp/sample_rate.h"
+#include "framework/mp_factory.h"
+
+namespace zr {
+
+using namespace wavetables;
+
+namespace {
+// Added to the pitch cache to force the next sample to recompute what derives from it.
+constexpr float kForceOffset = 0.000001f;
+} // namespace
+
+OscZrpmSine::OscZrpmSine(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
+    initializePin(0, pitchIn);
+    initializePin(1, gateIn);
+    initializePin(2, syncIn);
+    initializePin(3, audioOut);
+    initializePin(4, spareIn);
+    initializePin(5, resetModeIn);
+    initializePin(6, spareAudioIn);
+    initializePin(7, sineLevelIn);
+    initializePin(8, resetIn);
+}
+
+gmpi::int32 OscZrpmSine::open() {
+    const float* block = requestSlot(getHost(), SineSlot);
+    sineTable = block ? block : silentSlot();
+    syncLatch = 0;
+    core.phase = 0.0f;
+    running = 0;
+    core.resetRequest = false;
+    core.fade = -1.0f;
+    // A host rate of 0, NaN or infinity plays as at 44.1 kHz (see dsp/sample_rate.h).
+    const float sampleRate = dsp::hostSampleRateOrDefault(getHost());
+    const float perMs = sampleRate * 0.001f;
+    samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
+    if (samplesPerMs < 1) samplesPerMs = 1;
+    core.lastPitch = -100.0f;
+    // No phase modulation: the read position is the phase, wrapped as it already is.
+    core.phaseModOffset = 0.0f;
+    geometry = zrpm::geometry();
+    zrpm::fillPitchTable(pitchTable, geometry.lengthF / sampleRate, geometry.lengthF);
+    audioOut.setStreaming(false);
+    setBlockRoutine(&OscZrpmSine::subProcessSilence);
+    return MpBase::open();
+}
+
+template <bool ResetFamily>
+void OscZrpmSine::subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    const float level = sineLevelIn.getValue();
+    const float length = geometry.lengthF;
+    const zrpm::Slots slots{sineTable, sineTable};
+    const gmpi::int32 mode = resetModeIn.getValue();
+
+    OscZrpm::Core c = core;
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
+        // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
+        const float p = pitch[n];
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTable);
+        if constexpr (ResetFamily) {
+            if (c.resetRequest) zrpm::startReset(c, mode, samplesPerMs);
+        }
+        zrpm::advancePhase(c.phase, c.increment, length);
+        // The phase lies in (0, 2048] and is the read position as it stands.
+        zrpm::Reads r{zrpm::readZone(sineTable, c, c.phase), 0.0f};
+        if constexpr (ResetFamily) {
+            if (c.fade != -1.0f) zrpm::crossfade<0>(c, r, slots, length);
+        }
+        audio[n] = -(level * r.first);
+    }
+    core = c;
+}
+
+void OscZrpmSine::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    float* out = audioOut.getBuffer() + bufferOffset;
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n)
+        out[n] = 0.0f;
+}
+
+void OscZrpmSine::pinsChanged() {
+    const gmpi::int32 resetMode = resetModeIn.getValue();
+
+    // 1. Reset pin.
+    if (resetIn.isUpdated() && resetIn.getValue() > 0.0f && resetMode >= 0) {
+        core.phase = 0.0f;
+        running = 0;
+        core.resetRequest = false;
+        core.fade = -1.0f;
+    }
+
+    // 2. Sync: a rising edge requests a reset, once until the input falls to 0 or below.
+    const float sync = syncIn.getValue();
+    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
+        core.resetRequest = true;
+        syncLatch = 1;
+    }
+    if (sync <= 0.0f) syncLatch = 0;
+
+    // 3. Start, or a new reset family while running; the phase carries on.
+    const float gate = gateIn.getValue();
+    if (gate > 0.0f && (running == 0 || resetModeIn.isUpdated())) {
+        running = 1;
+        core.lastPitch = dsp::forcedCacheValue(pitchIn.getValue(), kForceOffset);
+        audioOut.setStreaming(true);
+        if (resetMode > 0)
+            setBlockRoutine(&OscZrpmSine::subProcessSine<true>);
+        else
+            setBlockRoutine(&OscZrpmSine::subProcessSine<false>);
+        allowSleep(false);
+    }
+
+    // 4. Stop, whether or not the gate streams.
+    if (gate <= 0.0f && running == 1) {
+        core.phase = 0.0f;
+        running = 0;
+        core.resetRequest = false;
+        core.fade = -1.0f;
+        audioOut.setStreaming(false);
+        setBlockRoutine(&OscZrpmSine::subProcessSilence);
+        allowSleep(true);
+    }
+}
+
+namespace {
+const gmpi::int32 registered =
+    gmpi::registerAudioModule(u"ZR Osc SINE", &gmpi::createAudio<OscZrpmSine>);
+const gmpi::int32 described =
+    gmpi::catalogDescribe(u"ZR Osc SINE", "ZRPM Sine Oscillator", "ZR/Oscillators");
+} // namespace
+
+} // namespace zr

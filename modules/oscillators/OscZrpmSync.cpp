@@ -1,0 +1,489 @@
+// "Osc ZRPM Sync": the free-running families (the ZRPM oscillator's routines, one output),
+// the external-master family (each master wrap restarts the slave through a 4 to 20 sample
+// crossfade, with a fade towards the master's frequency above 5.5 V) and the internal-master
+// family (master and slave N times per sample, then the N-times decimation low-pass).
+#include "modules/oscillators/OscZrpmSync.h"
+
+#include "dsp/cache_forcing.h"
+#include "dsp/clamp.h"
+#include "dsp/sample_rate.h"
+#include "framework/mp_factory.h"
+
+#include <algorithm>
+#include <cmath>
+
+// Choices on odd input: master signals wired from anything but an "Osc ZRPM" are held to what
+// one can send (zone base inside the slots, zone fraction 0..1, increment at most a cycle), so
+// no read leaves the slots; a restart phase that is not finite, or farther than a cycle, starts
+// the slave at its cycle start. Sync Amount is held to +-2 (20 V) and the fed-back output of
+// the internal master's fade to +-4, so that the feedback cannot run away to infinity; a
+// non-finite sub-sample (an infinite Shape extrapolates the morph to infinity) enters the
+// decimation filter as 0, so that it cannot leave the filter's history NaN for good. Sync
+// Mode values below -1 other than -2, -4 and -8 run as -2 (see familyFor).
+
+namespace zr {
+
+using namespace wavetables;
+
+namespace {
+
+constexpr float kForceOffset = 0.000001f;
+// Blocks of the internal master passed unfiltered after open or a change of Sync Mode.
+constexpr gmpi::int32 kBypassBlocks = 100;
+constexpr float kFollowGain = 0.413253f;
+constexpr float kSyncAmountLimit = 2.0f;
+constexpr float kFeedbackLimit = 4.0f;
+
+// Crossfade steps of the internal master by oversampling factor: at Sync Amount 0 (C), at 1
+// and above (E), and when the slave is slower than the master (F).
+template <int N>
+struct Steps;
+template <>
+struct Steps<2> {
+    static constexpr float C = 0.18f, E = 0.01587f, F = 0.3f;
+};
+template <>
+struct Steps<4> {
+    static constexpr float C = 0.05f, E = 0.00397f, F = 0.15f;
+};
+template <>
+struct Steps<8> {
+    static constexpr float C = 0.015f, E = 0.001f, F = 0.1f;
+};
+
+// The zone pair a follow read uses.
+struct Zone {
+    float zoneBase;
+    gmpi::int32 zoneStep;
+    float zoneMix;
+};
+
+// The external master's zone as wired in, held inside the slots: a base between zone 0 and
+// zone 59, and a crossfade to the next zone only below the top zone and from a base that has
+// one above it.
+inline Zone externalZone(float base, float fraction, float volts, const zrpm::Geometry& g) {
+    const float b = dsp::clampNanToLow(base, static_cast<float>(kZoneStart), g.topZoneBase);
+    const bool twoZones = volts >= 0.0f && volts < g.topZoneVolts && b <= g.topZoneBase - g.lengthF;
+    return {b, twoZones ? g.length : 0, twoZones ? dsp::clampNanToLow(fraction, 0.0f, 1.0f) : 0.0f};
+}
+
+// A restart phase inside (0, 2048]; anything not within a cycle of it restarts at 0.
+inline float restartPhase(float p, float length) {
+    if (!(p > -length && p < 2.0f * length)) return 0.0f;
+    return zrpm::wrapPosition(p, length);
+}
+
+inline float finiteOrZero(float v) {
+    return std::isfinite(v) ? v : 0.0f;
+}
+
+// Crossfade step of the external sync: faster for a higher master pitch, 0.05 to 0.25.
+inline float externalStep(float masterPitch) {
+    const float x = dsp::clampNanToLow((masterPitch * 1.1f - 0.5765f) * 20.0f, -100.0f, 100.0f);
+    float step = static_cast<float>(static_cast<gmpi::int32>(x)) * 0.05f;
+    if (step > 0.25f) step = 0.25f;
+    if (step < 0.05f) step = 0.05f;
+    return step;
+}
+
+} // namespace
+
+OscZrpmSync::OscZrpmSync(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
+    initializePin(0, pitchIn);
+    initializePin(1, phaseModIn);
+    initializePin(2, shapeIn);
+    initializePin(3, gateIn);
+    initializePin(4, syncIn);
+    initializePin(5, masterPitchIn);
+    initializePin(6, masterWrapIn);
+    initializePin(7, masterIncrementIn);
+    initializePin(8, masterZoneFadeIn);
+    initializePin(9, masterZoneBaseIn);
+    initializePin(10, audioOut);
+    initializePin(11, syncOnIn);
+    initializePin(12, syncModeIn);
+    initializePin(13, spareIn);
+    initializePin(14, waveIn);
+    initializePin(15, resetModeIn);
+    initializePin(16, spareAudioIn);
+    initializePin(17, sineLevelIn);
+    initializePin(18, sawLevelIn);
+    initializePin(19, triLevelIn);
+    initializePin(20, resetIn);
+    initializePin(21, syncAmountIn);
+}
+
+gmpi::int32 OscZrpmSync::open() {
+    const float** slots[SlotCount] = {&sineTable, &sawTable, &triTable};
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const float* block = requestSlot(getHost(), static_cast<Slot>(slot));
+        *slots[slot] = block ? block : silentSlot();
+    }
+    running = 0;
+    wasActive = 0;
+    blockCounter = 0;
+    core.resetRequest = false;
+    syncLatch = 0;
+    core.phase = 0.0f;
+    bypass = true;
+    core.fade = -1.0f;
+    // A host rate of 0, NaN or infinity plays as at 44.1 kHz (see dsp/sample_rate.h).
+    const float sampleRate = dsp::hostSampleRateOrDefault(getHost());
+    const float perMs = sampleRate * 0.001f;
+    samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
+    if (samplesPerMs < 1) samplesPerMs = 1;
+    core.lastPitch = -100.0f;
+    master.lastPitch = -100.0f;
+    core.lastShape = -100.0f;
+    core.lastPhaseMod = -100.0f;
+    decimator2.clear();
+    decimator4.clear();
+    decimator8.clear();
+    geometry = zrpm::geometry();
+    for (int i = 0; i < 4; ++i) {
+        const float rate = static_cast<float>(1 << i) * sampleRate;
+        zrpm::fillPitchTable(pitchTables[i], geometry.lengthF / rate, geometry.lengthF);
+    }
+    return MpBase::open();
+}
+
+OscZrpmSync::Family OscZrpmSync::familyFor(gmpi::int32 syncOn, gmpi::int32 syncMode,
+                                           gmpi::int32 resetMode) {
+    if (syncOn < 1) return resetMode > 0 ? Reset : Plain;
+    if (syncMode >= -1) return External;
+    if (syncMode == -8) return Internal8;
+    if (syncMode == -4) return Internal4;
+    return Internal2;
+}
+
+template <int Wave>
+OscZrpmSync::WaveSetup OscZrpmSync::waveSetup() const {
+    const float* first = Wave == 0 ? sineTable : (Wave == 1 || Wave == 3) ? triTable : sawTable;
+    const float level = Wave == 0                  ? sineLevelIn.getValue()
+                        : (Wave == 1 || Wave == 3) ? triLevelIn.getValue()
+                                                   : sawLevelIn.getValue();
+    return {{first, sawTable}, level, sawLevelIn.getValue()};
+}
+
+// The output of the plain and reset families, as the ZRPM oscillator forms it.
+template <int Wave>
+inline float freeOutput(const zrpm::Reads& r, float firstLevel, float sawLevel, float shape) {
+    if constexpr (Wave == 1) {
+        const float t = firstLevel * r.first;
+        const float a = sawLevel * r.second;
+        return t + (shape + 1.0f) * 0.5f * (a - t);
+    } else if constexpr (Wave == 4) {
+        return sawLevel * (r.first - r.second);
+    } else {
+        return firstLevel * r.first;
+    }
+}
+
+template <int Wave, bool ResetFamily>
+void OscZrpmSync::renderFree(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
+    const float* shape = shapeIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    const WaveSetup w = waveSetup<Wave>();
+    const gmpi::int32 mode = resetModeIn.getValue();
+    const float length = geometry.lengthF;
+
+    OscZrpm::Core c = core;
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
+        const float p = pitch[n];
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTables[0]);
+        if constexpr (ResetFamily) {
+            if (c.resetRequest) zrpm::startReset(c, mode, samplesPerMs);
+        }
+        zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
+        zrpm::advancePhase(c.phase, c.increment, length);
+        zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
+        if constexpr (ResetFamily) {
+            if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
+        }
+        audio[n] = freeOutput<Wave>(r, w.firstLevel, w.sawLevel, shape[n]);
+    }
+    core = c;
+}
+
+template <int Wave>
+void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
+    const float* shape = shapeIn.getBuffer() + bufferOffset;
+    const float* masterPitch = masterPitchIn.getBuffer() + bufferOffset;
+    const float* masterWrap = masterWrapIn.getBuffer() + bufferOffset;
+    const float* masterIncrement = masterIncrementIn.getBuffer() + bufferOffset;
+    const float* masterZoneFade = masterZoneFadeIn.getBuffer() + bufferOffset;
+    const float* masterZoneBase = masterZoneBaseIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    const WaveSetup w = waveSetup<Wave>();
+    const float length = geometry.lengthF;
+    // Sync Mode above 0: the width in volts of the fade towards the master frequency.
+    const gmpi::int32 mode = syncModeIn.getValue();
+    const float width = static_cast<float>(mode);
+    const float perWidth = mode > 0 ? 1.0f / width : 0.0f;
+
+    OscZrpm::Core c = core;
+    Follow f = follow;
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
+        const float p = pitch[n];
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTables[0]);
+        zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
+        float mix = 1.0f; // M
+        // A zone base of 0 is an idle or unconnected master: no sync, no fade.
+        if (masterZoneBase[n] != 0.0f) {
+            const float mp = masterPitch[n];
+            if (mode > 0 && mp >= 0.55f) {
+                const float mv = std::min(mp * 10.0f, 10.0f);
+                mix = dsp::clampNanToLow((width + 5.5f - mv) * perWidth, 0.0f, 1.0f);
+                const float inc = dsp::clampNanToLow(masterIncrement[n], -length, length);
+                zrpm::advancePhase(f.phase, inc, length);
+                const Zone z = externalZone(masterZoneBase[n], masterZoneFade[n], mv, geometry);
+                const zrpm::Reads u = zrpm::readWave<Wave>(z, c, f.phase, w.slots, length);
+                f.value1 = u.first;
+                f.value2 = u.second;
+            }
+            const float wrap = masterWrap[n];
+            if (wrap != 0.0f) {
+                // Where the slave stands had it restarted at the master's cycle start.
+                c.secondaryPhase = restartPhase(c.increment / masterIncrement[n] * wrap, length);
+                c.fade = 1.0f;
+                c.fadeStep = externalStep(mp);
+            }
+        }
+        zrpm::advancePhase(c.phase, c.increment, length);
+        zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
+        if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
+        const float p1 = (f.value1 + (r.first - f.value1) * mix) * w.firstLevel;
+        if constexpr (Wave == 1 || Wave == 4) {
+            const float p2 = (f.value2 + (r.second - f.value2) * mix) * w.sawLevel;
+            audio[n] = Wave == 1 ? p1 + (shape[n] + 1.0f) * 0.5f * (p2 - p1) : p1 - p2;
+        } else {
+            audio[n] = p1;
+        }
+    }
+    core = c;
+    follow = f;
+}
+
+template <int Wave, int N, bool Bypass, class Decimator>
+void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
+                                 Decimator& decimator) {
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
+    const float* shape = shapeIn.getBuffer() + bufferOffset;
+    const float* masterPitch = masterPitchIn.getBuffer() + bufferOffset;
+    const float* syncAmount = syncAmountIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    const WaveSetup w = waveSetup<Wave>();
+    const float length = geometry.lengthF;
+    const float* table = pitchTables[N == 2 ? 1 : N == 4 ? 2 : 3];
+    using S = Steps<N>;
+
+    OscZrpm::Core c = core;
+    Master m = master;
+    Follow f = follow;
+    Decimator filter = decimator; // a local copy, so that the output buffer cannot alias it
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
+        const float p = pitch[n];
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, table);
+        // The master's zone below 0 V is zone 0, as for the slave: a zone computed from
+        // negative volts would lie before the slot.
+        const float mp = masterPitch[n];
+        if (mp != m.lastPitch && mp >= -1.0f) zrpm::setPitch(m, mp, geometry, table);
+        zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
+        const float s = dsp::clampNanToLow(syncAmount[n], -kSyncAmountLimit, kSyncAmountLimit);
+
+        // Fade towards the master frequency, and the crossfade step of a sync in this sample.
+        float mix = 1.0f, gain = 1.0f; // M, K
+        const bool fade = mp >= 0.6f && s >= 1.0f;
+        if (fade) {
+            const float mv = std::min(m.volts, 10.0f);
+            const float q = (10.0f - mv) * 0.25f;
+            gain = q < 0.8f ? 0.8f : q;
+            mix = dsp::clampNanToLow((q - 1.0f) * (s - 1.0f) + 1.0f, 0.0f, 1.0f);
+        }
+        float step =
+            static_cast<float>(N) * 0.5f * (S::C + (S::E - S::C) * std::min(s * 0.985f, 0.985f));
+        const float above = 1.1f - std::min(mp, 1.0333333f);
+        if (above > 0.0f) step = step / above;
+        if (!(c.increment >= m.increment)) step = S::F;
+
+        float first = 0.0f;
+        for (int j = 0; j < N; ++j) {
+            const float masterWrap = zrpm::advancePhase(m.phase, m.increment, length);
+            if (fade) {
+                const zrpm::Reads u = zrpm::readWave<Wave>(m, c, m.phase, w.slots, length);
+                if constexpr (Wave == 4) {
+                    f.value1 = s * 4.0f * f.previous1 * (u.first - u.second) * kFollowGain;
+                } else {
+                    f.value1 = s * 4.0f * f.previous1 * u.first * kFollowGain;
+                    if constexpr (Wave == 1)
+                        f.value2 = s * 4.0f * f.previous2 * u.second * kFollowGain;
+                }
+            }
+            if (masterWrap != 0.0f) {
+                const float restart = restartPhase(c.increment / m.increment * masterWrap, length);
+                if (s > 0.01f) {
+                    c.secondaryPhase = restart;
+                    c.fade = 1.0f;
+                    c.fadeStep = step;
+                } else {
+                    c.phase = restart;
+                }
+            }
+            zrpm::advancePhase(c.phase, c.increment, length);
+            zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
+            if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
+
+            float y;
+            if constexpr (Wave == 4) {
+                const float d = r.first - r.second;
+                y = (f.value1 + (d - f.value1) * mix) * gain * w.sawLevel;
+                f.previous1 = d;
+            } else {
+                const float y1 = (f.value1 + (r.first - f.value1) * mix) * gain * w.firstLevel;
+                f.previous1 = dsp::clampNanToLow(y1, -kFeedbackLimit, kFeedbackLimit);
+                y = y1;
+                if constexpr (Wave == 1) {
+                    const float y2 = (f.value2 + (r.second - f.value2) * mix) * gain * w.sawLevel;
+                    f.previous2 = dsp::clampNanToLow(y2, -kFeedbackLimit, kFeedbackLimit);
+                    y = y1 + (shape[n] + 1.0f) * 0.5f * (y2 - y1);
+                }
+            }
+            // The filter runs on every sub-sample so that its history advances at the
+            // oversampled rate; the first sub-sample of each sample is kept.
+            // A non-finite value (an infinite Shape makes an infinite morph) would stay in the
+            // recursive filter's history for good; it enters as 0.
+            const float filtered = static_cast<float>(filter.process(finiteOrZero(y)));
+            if (j == 0) first = Bypass ? y : filtered;
+        }
+        audio[n] = first;
+    }
+    core = c;
+    master = m;
+    follow = f;
+    decimator = filter;
+}
+
+template <int Wave, int F>
+void OscZrpmSync::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    if constexpr (F == Plain || F == Reset) {
+        renderFree<Wave, F == Reset>(bufferOffset, sampleFrames);
+    } else if constexpr (F == External) {
+        renderExternal<Wave>(bufferOffset, sampleFrames);
+    } else {
+        constexpr int N = F == Internal2 ? 2 : F == Internal4 ? 4 : 8;
+        auto& decimator = [this]() -> auto& {
+            if constexpr (N == 2)
+                return decimator2;
+            else if constexpr (N == 4)
+                return decimator4;
+            else
+                return decimator8;
+        }
+        ();
+        if (bypass)
+            renderInternal<Wave, N, true>(bufferOffset, sampleFrames, decimator);
+        else
+            renderInternal<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+        if (blockCounter <= kBypassBlocks)
+            ++blockCounter;
+        else
+            bypass = false;
+    }
+}
+
+void OscZrpmSync::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    float* out = audioOut.getBuffer() + bufferOffset;
+    for (gmpi::int32 n = 0; n < sampleFrames; ++n)
+        out[n] = 0.0f;
+}
+
+void OscZrpmSync::forceRecompute() {
+    core.lastPitch = dsp::forcedCacheValue(pitchIn.getValue(), kForceOffset);
+    master.lastPitch = dsp::forcedCacheValue(masterPitchIn.getValue(), kForceOffset);
+    core.lastPhaseMod = dsp::forcedCacheValue(phaseModIn.getValue(), kForceOffset);
+    core.lastShape = dsp::forcedCacheValue(shapeIn.getValue(), kForceOffset);
+}
+
+void OscZrpmSync::pinsChanged() {
+    // 1. A gate that streams never stops the oscillator.
+    const bool gateStatic = !gateIn.isStreaming();
+    const gmpi::int32 resetMode = resetModeIn.getValue();
+
+    // 2. A change to an internal master restarts the unfiltered period.
+    const gmpi::int32 syncMode = syncModeIn.getValue();
+    if (syncModeIn.isUpdated() && (!syncModeSeen || syncMode != lastSyncMode)) {
+        if (syncMode < -1) {
+            blockCounter = 0;
+            bypass = true;
+        }
+        lastSyncMode = syncMode;
+        syncModeSeen = true;
+    }
+
+    // 3. Reset pin, then a rising Sync edge (served by the reset family only).
+    if (resetIn.isUpdated() && resetIn.getValue() > 0.0f && resetMode >= 0) {
+        core.phase = 0.0f;
+        running = 0;
+        core.resetRequest = false;
+        core.fade = -1.0f;
+    }
+    const float sync = syncIn.getValue();
+    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
+        core.resetRequest = true;
+        syncLatch = 1;
+    }
+    if (sync <= 0.0f) syncLatch = 0;
+
+    // 4. Start, or a new family or wave while running.
+    const float gate = gateIn.getValue();
+    if (gate > 0.0f && (running == 0 || resetModeIn.isUpdated() || syncOnIn.isUpdated() ||
+                        waveIn.isUpdated() || syncModeIn.isUpdated())) {
+        forceRecompute();
+        running = 1;
+        if (wasActive != 1) core.phase = 0.0f;
+        wasActive = 1;
+        audioOut.setStreaming(true);
+        const gmpi::int32 wave = waveIn.getValue();
+        if (wave >= 0 && wave <= 4)
+            setBlockRoutine(routines[familyFor(syncOnIn.getValue(), syncMode, resetMode)][wave]);
+        allowSleep(false);
+    }
+
+    // 5. Stop: a static gate at 0 or below.
+    if (gate <= 0.0f && gateStatic) {
+        forceRecompute();
+        core.phase = 0.0f;
+        running = 0;
+        wasActive = 0;
+        core.resetRequest = false;
+        core.fade = -1.0f;
+        audioOut.setStreaming(false);
+        setBlockRoutine(&OscZrpmSync::subProcessSilence);
+        allowSleep(true);
+    }
+}
+
+#define ZR_SYNC_FAMILY(F)                                                                          \
+    {                                                                                              \
+        &OscZrpmSync::subProcessWave<0, F>, &OscZrpmSync::subProcessWave<1, F>,                    \
+            &OscZrpmSync::subProcessWave<2, F>, &OscZrpmSync::subProcessWave<3, F>,                \
+            &OscZrpmSync::subProcessWave<4, F>                                                     \
+    }
+const OscZrpmSync::Routine OscZrpmSync::routines[FamilyCount][5] = {
+    ZR_SYNC_FAMILY(Plain),     ZR_SYNC_FAMILY(Reset),     ZR_SYNC_FAMILY(External),
+    ZR_SYNC_FAMILY(Internal2), ZR_SYNC_FAMILY(Internal4), ZR_SYNC_FAMILY(Internal8)};
+#undef ZR_SYNC_FAMILY
+
+namespace {
+const gmpi::int32 registered =
+    gmpi::registerAudioModule(u"Osc ZRPM Sync", &gmpi::createAudio<OscZrpmSync>);
+const gmpi::int32 described =
+    gmpi::catalogDescribe(u"Osc ZRPM Sync", "ZRPM Sync Oscillator", "ZR/Oscillators");
+} // namespace
+
+} // namespace zr

@@ -1,0 +1,209 @@
+// The per-sample steps of the ZRPM wavetable oscillators ("Osc ZRPM", "Osc ZRPM Sync", "ZR Osc
+// SINE"): the pitch table, pitch to zone pair and increment, phase advance with wrap, the
+// wrapped read positions, the two-zone read of a slot and the reset crossfade. Each step works
+// on any state type that carries the fields it names, so every oscillator keeps its own state.
+#pragma once
+
+#include "dsp/clamp.h"
+#include "dsp/table_read.h"
+#include "dsp/units.h"
+#include "modules/oscillators/Wavetables.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace zr::zrpm {
+
+// Highest pitch played, in volts (about 17.7 kHz).
+inline constexpr float kTopVolts = 10.333333f;
+
+// Pitch table: entry k is the increment for (k - 10000) / 1000 volts, -10 V to 10.34 V.
+inline constexpr int kPitchTableSize = 20341;
+
+// The zone layout as the oscillators compute it: 60 zones of one 2048-sample cycle, one zone
+// per 1/6 volt, zone 59 the top one.
+struct Geometry {
+    std::int32_t length = wavetables::kZoneLength;
+    float lengthF = 2048.0f;
+    float zoneWidth = 1.0f / 6.0f; // W, volts per zone
+    float zonesPerVolt = 6.0f;     // r = 1 / W
+    float topZoneVolts = 10.0f - 1.0f / 6.0f;
+    float topZoneBase = 125192.0f;
+};
+
+inline Geometry geometry() {
+    Geometry g;
+    g.length = wavetables::kZoneLength;
+    g.lengthF = static_cast<float>(wavetables::kZoneLength);
+    const float zoneCount = static_cast<float>(wavetables::kZoneCount);
+    g.zoneWidth = 1.0f / (12.0f / (120.0f / zoneCount)); // two semitones: 1/6 volt
+    g.zonesPerVolt = 1.0f / g.zoneWidth;
+    g.topZoneVolts = 10.0f - g.zoneWidth;
+    g.topZoneBase =
+        static_cast<float>(static_cast<std::int32_t>(g.topZoneVolts * g.zonesPerVolt)) * g.lengthF +
+        static_cast<float>(wavetables::kZoneStart);
+    return g;
+}
+
+// 5 V is 440 Hz and each volt an octave; the power is taken once here, never per sample.
+// `ratio` is table samples per second per hertz (2048 / the rate the table runs at). A pitch
+// that asks for more than one cycle per sample plays as one whole cycle per sample, so that
+// one subtraction of a cycle always brings the phase back into (0, 2048].
+inline void fillPitchTable(float* table, float ratio, float lengthF) {
+    for (int i = -10000; i <= 10340; ++i) {
+        const float x = static_cast<float>(i) * 0.001f - 5.0f;
+        const float increment =
+            static_cast<float>(std::pow(2.0, static_cast<double>(x))) * 440.0f * ratio;
+        table[i + 10000] = increment < lengthF ? increment : lengthF;
+    }
+}
+
+// Pitch sample p (already known to be at least -1): the zone pair that encloses it, their
+// crossfade and the phase increment. `c` carries lastPitch, volts, zoneFraction, zoneBase,
+// zoneStep, zoneMix and increment.
+template <class State>
+inline void setPitch(State& c, float p, const Geometry& g, const float* pitchTable) {
+    c.lastPitch = p;
+    c.volts = dsp::pinToVolts(p);
+    if (c.volts >= kTopVolts) c.volts = kTopVolts;
+    const float scaled = c.volts * g.zonesPerVolt;
+    const float zone = static_cast<float>(static_cast<std::int32_t>(scaled));
+    c.zoneFraction = scaled - zone;
+    if (c.volts >= g.topZoneVolts)
+        c.zoneBase = g.topZoneBase;
+    else
+        c.zoneBase = zone * g.lengthF + static_cast<float>(wavetables::kZoneStart);
+    if (c.volts < 0.0f) c.zoneBase = static_cast<float>(wavetables::kZoneStart);
+    // Between 0 V and the top zone two zones are crossfaded; elsewhere one zone plays
+    // alone, which reading the same zone twice with no crossfade gives exactly.
+    const bool twoZones = c.volts >= 0.0f && c.volts < g.topZoneVolts;
+    c.zoneStep = twoZones ? g.length : 0;
+    c.zoneMix = twoZones ? c.zoneFraction : 0.0f;
+    c.increment = dsp::readInterpolated(pitchTable, c.volts * 1000.0f + 10000.0f);
+}
+
+// Wraps a read position into (0, 2048]: subtract a cycle at or above it, add one at or
+// below 0.
+inline float wrapPosition(float p, float length) {
+    if (p >= length) p -= length;
+    if (p <= 0.0f) p += length;
+    return p;
+}
+
+// The shape read adds two offsets of up to a cycle each, so one added cycle can leave it at
+// or below 0, which would read the previous zone (or, below zone 0, the file's unused area).
+// It gets a second chance to wrap.
+inline float wrapShapePosition(float p, float length) {
+    p = wrapPosition(p, length);
+    if (p <= 0.0f) p += length;
+    return p;
+}
+
+// Advances `phase` by `increment`, wrapping into (0, 2048]; returns the wrapped phase on the
+// sample it wrapped, else 0.
+inline float advancePhase(float& phase, float increment, float length) {
+    float wrap = 0.0f;
+    phase += increment;
+    if (phase >= length) {
+        phase -= length;
+        wrap = phase;
+    }
+    if (phase <= 0.0f) {
+        phase += length;
+        wrap = phase;
+    }
+    return wrap;
+}
+
+// Linear interpolation inside the zone, then the crossfade to the next zone up. `z` carries
+// zoneBase, zoneStep (2048 or 0) and zoneMix.
+template <class Zone>
+inline float readZone(const float* table, const Zone& z, float position) {
+    const float x = z.zoneBase + position;
+    const float a = dsp::readInterpolated(table, x);
+    const float b = dsp::readInterpolated(table + z.zoneStep, x);
+    return a + (b - a) * z.zoneMix;
+}
+
+// The morph (wave 1) and the pulse (wave 4) read the saw slot a second time, at the shape
+// position.
+template <int Wave>
+inline constexpr bool kUsesShape = Wave == 1 || Wave == 4;
+
+// Phase Mod and Shape offsets, each recomputed only when its sample changes. `c` carries
+// lastPhaseMod, lastShape, phaseModOffset and shapeOffset.
+template <int Wave, class State>
+inline void updateOffsets(State& c, float pm, float s, float length) {
+    if (pm != c.lastPhaseMod) {
+        c.lastPhaseMod = pm;
+        // 0 shifts by half a cycle, +1 not at all, -1 by a whole cycle.
+        c.phaseModOffset = (dsp::clampNanToLow(pm, -1.0f, 1.0f) * 0.5f - 0.5f) * length;
+    }
+    if constexpr (kUsesShape<Wave>) {
+        if (s != c.lastShape) {
+            c.lastShape = s;
+            const float centred = Wave == 1 ? s + 1.0f : s;
+            // Never a whole cycle apart: the two pulse reads must not coincide.
+            c.shapeOffset = (dsp::clampNanToLow(centred, -0.99f, 0.99f) * 0.5f - 0.5f) * length;
+        }
+    }
+}
+
+// The two slot reads of one sample: the wave's own slot and the saw slot at the shape
+// position (morph and pulse only).
+struct Reads {
+    float first;
+    float second;
+};
+
+// The slots a wave reads: the sine slot (wave 0), the tri slot (morph and tri) or the saw
+// slot (saw and pulse) first; the second read, at the shape position, is always the saw slot.
+struct Slots {
+    const float* first;
+    const float* saw;
+};
+
+// The reads r1 and r2 at `phase`, from the zones of `z`, shifted by the offsets of `c`.
+template <int Wave, class Zone, class State>
+inline Reads readWave(const Zone& z, const State& c, float phase, Slots slots, float length) {
+    Reads r{readZone(slots.first, z, wrapPosition(phase + c.phaseModOffset, length)), 0.0f};
+    if constexpr (kUsesShape<Wave>)
+        r.second = readZone(slots.saw, z,
+                            wrapShapePosition(phase + c.shapeOffset + c.phaseModOffset, length));
+    return r;
+}
+
+// A requested reset: at once (Reset Mode 0 or 1) or as a crossfade from the old phase over
+// Reset Mode tenths of a millisecond, in whole samples per millisecond.
+template <class State>
+inline void startReset(State& c, std::int32_t mode, std::int32_t samplesPerMs) {
+    c.resetRequest = false;
+    if (mode <= 1) {
+        c.phase = 0.0f;
+    } else {
+        c.secondaryPhase = 0.0f;
+        c.fade = 1.0f;
+        const auto samples = static_cast<long long>(samplesPerMs) * mode;
+        c.fadeStep = 10.0f / static_cast<float>(samples);
+    }
+}
+
+// During a crossfade (fade G from 1 down to 0) the old phase fades out while the restarted
+// secondary phase fades in; when the fade has run out, the restarted phase takes over.
+template <int Wave, class State>
+inline void crossfade(State& c, Reads& r, Slots slots, float length) {
+    c.secondaryPhase += c.increment;
+    if (c.secondaryPhase >= length) c.secondaryPhase -= length;
+    if (c.secondaryPhase <= 0.0f) c.secondaryPhase += length;
+    const Reads old = readWave<Wave>(c, c, c.secondaryPhase, slots, length);
+    r.first = old.first + (r.first - old.first) * c.fade;
+    if constexpr (kUsesShape<Wave>) r.second = old.second + (r.second - old.second) * c.fade;
+    if (c.fade > 0.0f && c.fade <= 1.0f) {
+        c.fade -= c.fadeStep;
+    } else {
+        c.phase = c.secondaryPhase;
+        c.fade = -1.0f;
+    }
+}
+
+} // namespace zr::zrpm
