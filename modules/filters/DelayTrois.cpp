@@ -46,18 +46,22 @@ inline double delaySamples(double samplesPerUnit, float time, float spread) {
     return s * 2.0 * (h - 1.0) + h;
 }
 
-} // namespace
-
-double DelayTrois::readPosition(gmpi::int32 write, double delay, gmpi::int32 length) {
+// Read position for write index `write` (0..L) and a delay of `delay` samples in a line of
+// `length` L: the delay is held to -L..2L and the position reduced into 0..L, so a delay beyond
+// the line reads as the same delay less L wherever the write index stands (a single wrap would
+// leave the first read before the line's start when the delay starts near the write index 0).
+inline double wrappedReadPosition(gmpi::int32 write, double delay, gmpi::int32 length) {
     const double l = length;
     double pos = write - dsp::clampNanToLow(delay, -l, 2.0 * l);
-    // write is 0..L, so pos is -2L..2L: two steps each way bring it into 0..L.
+    // pos is -2L..2L: two steps each way bring it into 0..L.
     if (pos < 0.0) pos += l;
     if (pos < 0.0) pos += l;
     if (pos >= l) pos -= l;
     if (pos >= l) pos -= l;
     return pos;
 }
+
+} // namespace
 
 DelayTrois::DelayTrois(gmpi::IMpUnknown* host) : MpBase(host) {
     initializePin(0, delayIn);
@@ -175,8 +179,8 @@ void DelayTrois::subProcessDelay(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
         if (time[i] != c.cachedTime || spread[i] != c.cachedSpread) {
             c.cachedTime = time[i];
             c.cachedSpread = spread[i];
-            c.readPos =
-                readPosition(c.write, delaySamples(c.samplesPerUnit, time[i], spread[i]), length);
+            c.readPos = wrappedReadPosition(
+                c.write, delaySamples(c.samplesPerUnit, time[i], spread[i]), length);
         }
         if (feedback[i] != c.cachedFeedback) {
             c.cachedFeedback = feedback[i];

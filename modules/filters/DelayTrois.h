@@ -39,11 +39,6 @@ class DelayTrois : public gmpi::MpBase {
     template <bool Cubic>
     void subProcessDelay(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
 
-    // Read position for write index `write` and delay `delay` (samples) in a line of `length`:
-    // the delay is held to -L..2L, and the position reduced into 0..L, so that a delay beyond
-    // the line reads as the same delay less L wherever the write index is.
-    static double readPosition(gmpi::int32 write, double delay, gmpi::int32 length);
-
   private:
     void stop();
     void emptyLine();
