@@ -48,8 +48,12 @@ inline QuarterWaveTables requestQuarterWave(gmpi::AudioHost* host, const char16_
 // Gains for pan position 0 (all left, the cosine side) .. 1 (all right, the sine side); the
 // position is held to 0..1, NaN to 0.
 inline PanGains quarterWaveGains(const QuarterWaveTables& t, float position) {
-    const float p = clampNanToLow(position, 0.0f, 1.0f);
-    return {readAtPinValue(t.cosine, p), readAtPinValue(t.sine, p)};
+    // One index and fraction for both reads (as readAtPinValue computes them).
+    const float x = clampNanToLow(position, 0.0f, 1.0f) * kEntriesPerPinUnit;
+    const int n = static_cast<int>(x);
+    const float frac = x - static_cast<float>(n);
+    return {t.cosine[n] + (t.cosine[n + 1] - t.cosine[n]) * frac,
+            t.sine[n] + (t.sine[n + 1] - t.sine[n]) * frac};
 }
 
 } // namespace zr::dsp
