@@ -48,9 +48,7 @@ long peakAt(const std::vector<float>& y, long from, long to) {
 }
 
 TEST(DelayTime, ImpulseEchoesAtTheRequestedTime) {
-    // Time 1.0 stands for 10 ms; the line adds 2 samples. Times of 2 and more also check
-    // that the first sample computes the read position (a cache forced by a small offset
-    // would keep its start value there).
+    // Time 1.0 stands for 10 ms; the line adds 2 samples.
     for (float rate : {44100.0f, 48000.0f}) {
         for (float time : {0.0f, 1.0f, 3.0f, 10.0f, 250.0f}) {
             SCOPED_TRACE(testing::Message() << rate << " Hz, Time " << time);
@@ -64,16 +62,20 @@ TEST(DelayTime, ImpulseEchoesAtTheRequestedTime) {
 }
 
 TEST(DelayTime, SpreadStretchesTheDelay) {
-    // h = 443 samples at Time 1; the spread s gives s x 2 x (h - 1) + h, s held to +-0.499.
+    // h = 441 x Time + 2 samples; the spread s gives s x 2 x (h - 1) + h, s held to +-0.499.
+    // With Time and Spread both 2 or more at the start, only a forced cache computes the
+    // read position on the first sample.
     struct Case {
-        float spread;
+        float time, spread;
         double d;
     };
-    for (Case c : {Case{0.25f, 664.0}, Case{0.499f, 0.998 * 442.0 + 443.0},
-                   Case{7.0f, 0.998 * 442.0 + 443.0}, Case{-0.499f, -0.998 * 442.0 + 443.0}}) {
-        SCOPED_TRACE(c.spread);
-        auto rig = delay(44100.0f, {1.0f, c.spread});
-        const auto y = rig->run(1024)[kDelayed];
+    for (Case c :
+         {Case{1.0f, 0.25f, 664.0}, Case{1.0f, 0.499f, 0.998 * 442.0 + 443.0},
+          Case{1.0f, 7.0f, 0.998 * 442.0 + 443.0}, Case{1.0f, -0.499f, -0.998 * 442.0 + 443.0},
+          Case{3.0f, 2.5f, 0.998 * 1324.0 + 1325.0}}) {
+        SCOPED_TRACE(testing::Message() << "time " << c.time << " spread " << c.spread);
+        auto rig = delay(44100.0f, {c.time, c.spread});
+        const auto y = rig->run(4096)[kDelayed];
         // Linear interpolation splits the impulse between the two samples around d.
         const long n = static_cast<long>(std::floor(c.d));
         const double frac = c.d - n;
