@@ -9,6 +9,7 @@
 #include "dsp/one_pole.h"
 #include "dsp/sample_rate.h"
 #include "dsp/shared_table.h"
+#include "dsp/state_variable_pair.h"
 #include "dsp/table_read.h"
 #include "framework/mp_factory.h"
 
@@ -156,12 +157,6 @@ void fillSvRes(float* t) {
 // ---------------------------------------------------------------------------------------------
 // Sample-level helpers.
 
-// Plain truncating read of the state-variable limit table at value u; the index is held
-// inside the table whatever the resonance.
-inline float svResAt(const float* t, float u) {
-    return t[static_cast<int>(clampNanToLow(u * 10000.0f, 0.0f, float(kSvEntries - 1)))];
-}
-
 // tanh saturation over +-4, read from the table.
 inline float tanhShape(const float* tanhT, float x) {
     x = clampNanToLow(x, -4.0f, 4.0f);
@@ -171,11 +166,6 @@ inline float tanhShape(const float* tanhT, float x) {
 // x - x^3 / 6 c
 inline float cubicSoften(float x, float c) {
     return x - x * x * x * 0.16666667f * c;
-}
-
-// Level-dependent damping of the state-variable modes: grows as the last output passes 1.
-inline float levelDamping(float lastOut) {
-    return clampNanToLow((std::fabs(lastOut) - 1.0f) * 0.25f, 0.0f, 0.25f);
 }
 
 // Interpolated read of a small per-instance table at position x (held to 0..top).
@@ -385,15 +375,15 @@ struct SvPair {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.t = levelDamping(c.lastOut);
+        c.t = dsp::levelDamping(c.lastOut);
         c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.98f * (1.0f - c.t);
         const float v = u - u * u;
         c.q1 = 1.0f - u;
         c.q2 = 1.0f - v;
-        c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
-        c.f2 = std::fmin(f, svResAt(c.tables().svRes, v));
+        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
+        c.f2 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, v));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
@@ -405,29 +395,21 @@ struct SvPair {
     }
 };
 
-// Notch (high + low) of section 1 fed into section 2, blended by `Blend`.
-inline float svNotchPair(AllFiltersCore& c, float in, float blend) {
-    dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
-    const float notch1 = c.sv1.high + c.sv1.low;
-    dsp::chamberlinTick(c.sv2, notch1, c.f2, c.q2);
-    return notch1 + ((c.sv2.high + c.sv2.low) - notch1) * blend;
-}
-
 // Mode 22: double notch with damping tied to resonance.
 struct SvNotch {
     static constexpr bool kComparesResonance = true;
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.t = levelDamping(c.lastOut);
+        c.t = dsp::levelDamping(c.lastOut);
         c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = (res * 0.13f + 0.82f) * (1.0f - c.t);
         c.q1 = c.q2 = 1.0f - u;
-        c.f1 = c.f2 = std::fmin(f, svResAt(c.tables().svRes, u));
+        c.f1 = c.f2 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        const float out = svNotchPair(c, in, blend);
+        const float out = dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
         c.lastOut = out;
         return out;
     }
@@ -444,7 +426,7 @@ struct SvSingle {
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.88f;
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
+        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
     static float tick(AllFiltersCore& c, float in, float) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
@@ -459,26 +441,23 @@ struct SvPairLoud {
     static constexpr bool kComparesResonance = true;
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         if (res != c.cachedRes) {
-            c.gainA = instanceLerp(c.constants->gainTableA, res * 20.0f, 20.0f);
-            c.gainB = instanceLerp(c.constants->gainTableB, res * 20.0f, 20.0f);
+            c.gainA = dsp::resonanceGain(dsp::kResonanceGainA, res);
+            c.gainB = dsp::resonanceGain(dsp::kResonanceGainB, res);
         }
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.t = levelDamping(c.lastOut);
+        c.t = dsp::levelDamping(c.lastOut);
         c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, svResAt(c.tables().svRes, u));
+        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
         c.f2 = std::fmin(f, c.tables().svRes[0]);
         c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        dsp::chamberlinTick<true>(c.sv1, in * 0.25f, c.f1, c.q1);
-        dsp::chamberlinTick(c.sv2, dsp::chamberlinOutput<Feed>(c.sv1), c.f2, c.q2);
-        const float a = dsp::chamberlinOutput<Feed>(c.sv1);
-        const float pre =
-            (a + (dsp::chamberlinOutput<Feed>(c.sv2) - a) * (blend * 0.98f)) * c.gainA;
+        const float pre = dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2,
+                                                           blend, c.gainA);
         c.lastOut = pre;
         return pre * 4.0f * c.gainB;
     }
@@ -494,7 +473,7 @@ struct SvNotchOpen {
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        return svNotchPair(c, in, blend);
+        return dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
     }
 };
 
@@ -660,13 +639,6 @@ void AllFiltersCS::setInstanceTables(float sampleRate) {
         constants.pitchOffset2[i] = o2[i];
         constants.resScale[i] = r1[i];
         constants.gainTableG[i] = g[i];
-    }
-    // A: seventeen 1s, then 0.75, 0.5, 0.25, 0.125, 0.125. B: nineteen 1s, then 1.5, 2, 2.
-    static constexpr float aTail[5] = {0.75f, 0.5f, 0.25f, 0.125f, 0.125f};
-    static constexpr float bTail[3] = {1.5f, 2.0f, 2.0f};
-    for (int i = 0; i < 22; ++i) {
-        constants.gainTableA[i] = i < 17 ? 1.0f : aTail[i - 17];
-        constants.gainTableB[i] = i < 19 ? 1.0f : bTail[i - 19];
     }
     constants.feedbackTrim = highRate ? 0.918f : 0.93f;
 }

@@ -38,9 +38,7 @@ struct AllFiltersConstants {
     float pitchOffset2[12] = {}; // O2
     float resScale[12] = {};     // R1
     float gainTableG[12] = {};   // by res x 10
-    float gainTableA[22] = {};   // by res x 20
-    float gainTableB[22] = {};
-    float feedbackTrim = 0.93f; // mode 30
+    float feedbackTrim = 0.93f;  // mode 30
 };
 
 // Coefficients and filter state: what a mode routine reads and writes, small enough to copy

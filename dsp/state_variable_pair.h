@@ -1,0 +1,59 @@
+// Two Chamberlin sections in series (dsp/state_variable.h), the second fed by one output of
+// the first, and the pieces their coefficient updates share: the frequency limit read by
+// damping, the damping that grows with the output level, and the output gains that follow
+// resonance. `Blend` fades from section 1 alone (0) to the pair (1).
+#pragma once
+
+#include "dsp/clamp.h"
+#include "dsp/state_variable.h"
+#include "dsp/table_read.h"
+
+#include <cmath>
+
+namespace zr::dsp {
+
+// Plain (truncating) read of a frequency-limit table of `entries` values at damping u, the
+// index held inside the table for any u.
+inline float dampingLimit(const float* table, int entries, float u) {
+    return table[static_cast<int>(clampNanToLow(u * 10000.0f, 0.0f, float(entries - 1)))];
+}
+
+// Damping reduction that grows as the last output passes 1: (|last| - 1) / 4, held to 0..1/4.
+inline float levelDamping(float lastOut) {
+    return clampNanToLow((std::fabs(lastOut) - 1.0f) * 0.25f, 0.0f, 0.25f);
+}
+
+// Output gains by resonance, read at res x 20 with interpolation: A falls from 1 and B rises
+// from 1 above a resonance of 0.85, so that a ringing pair stays near unity level.
+inline constexpr float kResonanceGainA[22] = {1, 1, 1, 1, 1, 1, 1,     1,    1,     1,      1,
+                                              1, 1, 1, 1, 1, 1, 0.75f, 0.5f, 0.25f, 0.125f, 0.125f};
+inline constexpr float kResonanceGainB[22] = {1, 1, 1, 1, 1, 1, 1, 1, 1,    1,    1,
+                                              1, 1, 1, 1, 1, 1, 1, 1, 1.5f, 2.0f, 2.0f};
+
+// A table of 22 read at res x 20, the position held to 0..20.
+inline float resonanceGain(const float (&table)[22], float res) {
+    return readInterpolated(table, clampNanToLow(res * 20.0f, 0.0f, 20.0f));
+}
+
+// One sample of the pair with section 1's low state held to +-50 and a quieter (x 1/4) input:
+// returns the level before the output gain B, pre = (a + (b - a) x blend x 0.98) x gainA,
+// where a and b are the `Feed` outputs of sections 1 and 2.
+template <ChamberlinTap Feed>
+inline float chamberlinPairLimited(ChamberlinState& s1, ChamberlinState& s2, float in, float f1,
+                                   float q1, float f2, float q2, float blend, float gainA) {
+    chamberlinTick<true>(s1, in * 0.25f, f1, q1);
+    chamberlinTick(s2, chamberlinOutput<Feed>(s1), f2, q2);
+    const float a = chamberlinOutput<Feed>(s1);
+    return (a + (chamberlinOutput<Feed>(s2) - a) * (blend * 0.98f)) * gainA;
+}
+
+// One sample of the double notch: section 1's notch (high + low) feeds section 2.
+inline float chamberlinNotchPair(ChamberlinState& s1, ChamberlinState& s2, float in, float f1,
+                                 float q1, float f2, float q2, float blend) {
+    chamberlinTick(s1, in, f1, q1);
+    const float notch1 = s1.high + s1.low;
+    chamberlinTick(s2, notch1, f2, q2);
+    return notch1 + ((s2.high + s2.low) - notch1) * blend;
+}
+
+} // namespace zr::dsp

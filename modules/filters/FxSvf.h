@@ -1,0 +1,82 @@
+// "ZR-SVF-02": a nine-mode filter. Two-section state-variable low/high/band-pass with output
+// gains that follow resonance, a double notch, one-pole low-, high- and band-pass, and a
+// second-order all-pass. Pitch and resonance are audio-rate signals turned into coefficients
+// through tables shared by every instance at one sample rate, recomputed only on change.
+#pragma once
+
+#include "dsp/all_pass.h"
+#include "dsp/state_variable.h"
+#include "framework/mp_base.h"
+#include "framework/mp_pins.h"
+
+namespace zr {
+
+struct FxSvfTables {
+    const float* volt = nullptr; // 2 sin(pi w), the state-variable frequency coefficient
+    const float* res = nullptr;  // frequency limit by damping
+    const float* lag = nullptr;  // exp(-2 pi w), the one-pole coefficient
+    const float* cosA = nullptr; // 2 cos(2 pi w), the all-pass pole angle
+    const float* expA = nullptr; // exp(-pi w), the all-pass pole radius
+    const float* expB = nullptr; // exp(-2 pi w), its square
+};
+
+// Coefficients and state; a routine copies it for the length of a block.
+struct FxSvfCore {
+    float cachedPitch = -100.0f;
+    float cachedRes = -100.0f;
+    // The resonance gainA and gainB were computed from. Separate from cachedRes because the
+    // all-pass caches resonance too without computing gains; NaN until the first update.
+    float gainRes = 0.0f;
+
+    float f1 = 0.0f, f2 = 0.0f, q1 = 1.0f, q2 = 1.0f;
+    float t = 0.0f;
+    float lastOut = 0.0f;
+    float gainA = 1.0f, gainB = 1.0f;
+    dsp::ChamberlinState sv1, sv2;
+
+    float a1 = 0.0f, a2 = 0.0f;
+    float y1 = 0.0f, y2 = 0.0f;
+
+    float c1 = 0.0f, c2 = 0.0f;
+    dsp::AllPass2State allPass;
+
+    FxSvfTables tables;
+
+    void resetState();
+};
+
+class FxSvf : public gmpi::MpBase {
+  public:
+    explicit FxSvf(gmpi::IMpUnknown* host);
+
+    gmpi::int32 MP_STDCALL open() override;
+    void pinsChanged() override;
+
+    void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    void subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    template <class Mode>
+    void subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+
+  private:
+    using Routine = void (FxSvf::*)(gmpi::int32, gmpi::int32);
+
+    bool attachTables(float sampleRate);
+    void clearState();
+
+    gmpi::AudioInPin inputIn{"Input"};
+    gmpi::AudioInPin pitchIn{"Pitch"};
+    gmpi::AudioInPin resonanceIn{"Resonance"};
+    gmpi::AudioOutPin outputOut{"Output"};
+    gmpi::IntInPin modeIn{"Mode"};
+    gmpi::AudioInPin auxIn{"Aux In"};
+    gmpi::AudioInPin blendIn{"Blend"};
+    gmpi::IntInPin onIn{"On"};
+    gmpi::FloatInPin clearIn{"Clear"};
+
+    FxSvfCore core;
+    bool tablesReady = false;
+    // The routine of the last valid mode, kept when `Mode` leaves 0..8.
+    Routine modeRoutine = &FxSvf::subProcessCopy;
+};
+
+} // namespace zr
