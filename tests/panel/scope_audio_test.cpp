@@ -177,9 +177,9 @@ TEST(ScopeAudio, RunOtherThanOneEmptiesTheDisplayAndSleeps) {
         EXPECT_EQ(rig.module.processBlocks(100), 0);
 
         // Run = 1 again records at once from the event, at a sine trough: no trigger waited.
-        rig.now += 100 * 64;
+        rig.advance(100 * 64);
         rig.setRun(1, 36); // absolute sample 1088 + 6400 + 36 = 156 × 48 + 36: sine at -1
-        rig.runTo(rig.now + 1024);
+        rig.runTo(rig.now() + 1024);
         const auto windows = rig.windows();
         ASSERT_EQ(windows.size(), 1u) << "Run " << stop;
         EXPECT_EQ(windows[0].data[0], -127);
