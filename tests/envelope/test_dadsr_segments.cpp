@@ -23,7 +23,8 @@ class SegmentTimes : public ::testing::TestWithParam<TimeCase> {
   protected:
     double samples() const {
         const auto& p = GetParam();
-        return segmentSamples(p.control, p.range ? kLong : 10.0, p.rate);
+        // Only the value 1 selects the long range.
+        return segmentSamples(p.control, p.range == 1 ? kLong : 10.0, p.rate);
     }
 };
 
@@ -60,14 +61,17 @@ TEST_P(SegmentTimes, AttackDecayAndReleaseLastTheirTimes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Envelope, SegmentTimes,
-                         ::testing::Values(TimeCase{44100.0f, 1.0f, 0},    // 1 s
-                                           TimeCase{48000.0f, 0.8f, 0},    // 1/4 s
-                                           TimeCase{96000.0f, 1.0f, 0},    // 1 s
-                                           TimeCase{44100.0f, 1.0f, 1},    // 10.08 s
-                                           TimeCase{22050.0f, 0.7f, 1},    // 2^(1/3) s
-                                           TimeCase{44100.0f, 0.05f, 0},   // just over 1 ms
-                                           TimeCase{44100.0f, 0.0f, 0},    // under 1 ms: 1 ms
-                                           TimeCase{44100.0f, -3.0f, 0})); // negative: as 0
+                         ::testing::Values(TimeCase{44100.0f, 1.0f, 0},     // 1 s
+                                           TimeCase{48000.0f, 0.8f, 0},     // 1/4 s
+                                           TimeCase{96000.0f, 1.0f, 0},     // 1 s
+                                           TimeCase{44100.0f, 1.0f, 1},     // 10.08 s
+                                           TimeCase{22050.0f, 0.7f, 1},     // 2^(1/3) s
+                                           TimeCase{44100.0f, 0.05f, 0},    // just over 1 ms
+                                           TimeCase{44100.0f, 0.0f, 0},     // under 1 ms: 1 ms
+                                           TimeCase{44100.0f, -3.0f, 0},    // negative: as 0
+                                           TimeCase{44100.0f, 0.5f, 2},     // 1/32 s: short
+                                           TimeCase{44100.0f, 0.5f, -1},    // short
+                                           TimeCase{44100.0f, 0.5f, 255})); // short
 
 class CurveShapes : public ::testing::TestWithParam<int> {};
 
