@@ -41,7 +41,7 @@ using gmpi::registerGuiModule;
 const gmpi::int32 registeredAudio =
     registerAudioModule(u"VL PatchMemory Bool", &createAudio<zr::PatchMemoryBool>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Bool Out", &createAudio<zr::PatchMemoryBoolOut>);
+    registerAudioModule(u"VL PatchMemory Bool Out", &createAudio<zr::PatchMemoryBool>);
 const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Bool", &createGui<zr::PatchMemoryBoolGui>);
 const gmpi::int32 registeredOutGui =

@@ -65,9 +65,9 @@ using gmpi::registerGuiModule;
 const gmpi::int32 registeredAudio =
     registerAudioModule(u"VL PatchMemory Float", &createAudio<zr::PatchMemoryFloat>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Float Out", &createAudio<zr::PatchMemoryFloatOut>);
+    registerAudioModule(u"VL PatchMemory Float Out", &createAudio<zr::PatchMemoryFloat>);
 const gmpi::int32 registeredOutB2Audio =
-    registerAudioModule(u"VL PatchMemory Float Out B2", &createAudio<zr::PatchMemoryFloatOut>);
+    registerAudioModule(u"VL PatchMemory Float Out B2", &createAudio<zr::PatchMemoryFloat>);
 const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Float", &createGui<zr::PatchMemoryFloatGui>);
 const gmpi::int32 registeredOutGui =

@@ -1,6 +1,5 @@
-// Float patch memory: a float value kept with the patch and relayed to the panel. The audio
-// halves of "VL PatchMemory Float" and of its two "Out" identifiers (the same copy, pin 1 named
-// as the "Out" family names it), and the GUI halves of the plain and the "Out" layouts.
+// Float patch memory: the audio half shared by "VL PatchMemory Float", "VL PatchMemory Float
+// Out" and "VL PatchMemory Float Out B2", and the GUI halves of the plain and the "Out" layouts.
 #pragma once
 
 #include "modules/patchmemory/PatchMemoryLayouts.h"
@@ -8,12 +7,6 @@
 namespace zr {
 
 class PatchMemoryFloat final : public PatchMemoryCopy<gmpi::FloatInPin, gmpi::FloatOutPin> {
-  public:
-    using PatchMemoryCopy::PatchMemoryCopy;
-};
-
-class PatchMemoryFloatOut final
-    : public PatchMemoryCopy<gmpi::FloatInPin, gmpi::FloatOutPin, true> {
   public:
     using PatchMemoryCopy::PatchMemoryCopy;
 };

@@ -66,7 +66,7 @@ using gmpi::registerGuiModule;
 const gmpi::int32 registeredAudio =
     registerAudioModule(u"VL PatchMemory Int", &createAudio<zr::PatchMemoryInt>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Int Out", &createAudio<zr::PatchMemoryIntOut>);
+    registerAudioModule(u"VL PatchMemory Int Out", &createAudio<zr::PatchMemoryInt>);
 const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Int", &createGui<zr::PatchMemoryIntGui>);
 const gmpi::int32 registeredOutGui =

@@ -1,6 +1,5 @@
-// Int patch memory: an int value kept with the patch and relayed to the panel. The audio halves
-// of "VL PatchMemory Int" and "VL PatchMemory Int Out" (the same copy, pin 1 named as the "Out"
-// family names it), and the GUI halves of the plain and the "Out" layouts.
+// Int patch memory: the audio half shared by "VL PatchMemory Int" and "VL PatchMemory Int Out",
+// and the GUI halves of the plain and the "Out" layouts.
 #pragma once
 
 #include "modules/patchmemory/PatchMemoryLayouts.h"
@@ -8,11 +7,6 @@
 namespace zr {
 
 class PatchMemoryInt final : public PatchMemoryCopy<gmpi::IntInPin, gmpi::IntOutPin> {
-  public:
-    using PatchMemoryCopy::PatchMemoryCopy;
-};
-
-class PatchMemoryIntOut final : public PatchMemoryCopy<gmpi::IntInPin, gmpi::IntOutPin, true> {
   public:
     using PatchMemoryCopy::PatchMemoryCopy;
 };

@@ -14,10 +14,8 @@ namespace zr {
 using gmpi::int32;
 
 // Copies pin 0 to pin 1 whenever pin 0 arrives with a value that differs from pin 1's, by the
-// value type's own equality (a float NaN never equals, so a NaN is sent every time). In the
-// "Out" modules (`kOutVariant`) pin 1 is the hidden "PM Value Out" through which the patch
-// writes the parameter.
-template <class InPin, class OutPin, bool kOutVariant = false>
+// value type's own equality (a float NaN never equals, so a NaN is sent every time).
+template <class InPin, class OutPin>
 class PatchMemoryCopy : public gmpi::MpBase {
   public:
     explicit PatchMemoryCopy(gmpi::IMpUnknown* host) : MpBase(host) {
@@ -33,7 +31,7 @@ class PatchMemoryCopy : public gmpi::MpBase {
 
   protected:
     InPin valueIn{"Value In"};
-    OutPin valueOut{kOutVariant ? "PM Value Out" : "Value Out"};
+    OutPin valueOut{"Value Out"};
 };
 
 // Copies `from` into `to` and transmits it, unless `to` already holds an equal value. After

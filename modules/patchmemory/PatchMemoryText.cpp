@@ -63,7 +63,7 @@ using gmpi::registerGuiModule;
 const gmpi::int32 registeredAudio =
     registerAudioModule(u"VL PatchMemory Text2", &createAudio<zr::PatchMemoryText>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Text Out", &createAudio<zr::PatchMemoryTextOut>);
+    registerAudioModule(u"VL PatchMemory Text Out", &createAudio<zr::PatchMemoryText>);
 const gmpi::int32 registeredGui =
     registerGuiModule(u"VL PatchMemory Text2", &createGui<zr::PatchMemoryTextGui>);
 const gmpi::int32 registeredOutGui =

@@ -1,6 +1,5 @@
-// Text patch memory: a text kept with the patch and relayed to the panel. The audio halves of
-// "VL PatchMemory Text2" and "VL PatchMemory Text Out" (the same copy, pin 1 named as the "Out"
-// family names it), and the GUI halves of the text layout and the "Out" layout.
+// Text patch memory: the audio half shared by "VL PatchMemory Text2" and "VL PatchMemory Text
+// Out", and the GUI halves of the text layout and the "Out" layout.
 #pragma once
 
 #include "modules/patchmemory/PatchMemoryLayouts.h"
@@ -10,12 +9,6 @@
 namespace zr {
 
 class PatchMemoryText final : public PatchMemoryCopy<gmpi::StringInPin, gmpi::StringOutPin> {
-  public:
-    using PatchMemoryCopy::PatchMemoryCopy;
-};
-
-class PatchMemoryTextOut final
-    : public PatchMemoryCopy<gmpi::StringInPin, gmpi::StringOutPin, true> {
   public:
     using PatchMemoryCopy::PatchMemoryCopy;
 };

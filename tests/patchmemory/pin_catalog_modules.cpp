@@ -18,17 +18,17 @@ using namespace zr;
 const gmpi::int32 registered[] = {
     registerAudioModule(u"VL PatchMemory Float", &createAudio<PatchMemoryFloat>),
     registerGuiModule(u"VL PatchMemory Float", &createGui<PatchMemoryFloatGui>),
-    registerAudioModule(u"VL PatchMemory Float Out", &createAudio<PatchMemoryFloatOut>),
+    registerAudioModule(u"VL PatchMemory Float Out", &createAudio<PatchMemoryFloat>),
     registerGuiModule(u"VL PatchMemory Float Out", &createGui<PatchMemoryFloatOutGui>),
-    registerAudioModule(u"VL PatchMemory Float Out B2", &createAudio<PatchMemoryFloatOut>),
+    registerAudioModule(u"VL PatchMemory Float Out B2", &createAudio<PatchMemoryFloat>),
     registerGuiModule(u"VL PatchMemory Float Out B2", &createGui<PatchMemoryFloatOutGui>),
-    registerAudioModule(u"VL PatchMemory Int Out", &createAudio<PatchMemoryIntOut>),
+    registerAudioModule(u"VL PatchMemory Int Out", &createAudio<PatchMemoryInt>),
     registerGuiModule(u"VL PatchMemory Int Out", &createGui<PatchMemoryIntOutGui>),
-    registerAudioModule(u"VL PatchMemory Bool Out", &createAudio<PatchMemoryBoolOut>),
+    registerAudioModule(u"VL PatchMemory Bool Out", &createAudio<PatchMemoryBool>),
     registerGuiModule(u"VL PatchMemory Bool Out", &createGui<PatchMemoryBoolOutGui>),
     registerAudioModule(u"VL PatchMemory Text2", &createAudio<PatchMemoryText>),
     registerGuiModule(u"VL PatchMemory Text2", &createGui<PatchMemoryTextGui>),
-    registerAudioModule(u"VL PatchMemory Text Out", &createAudio<PatchMemoryTextOut>),
+    registerAudioModule(u"VL PatchMemory Text Out", &createAudio<PatchMemoryText>),
     registerGuiModule(u"VL PatchMemory Text Out", &createGui<PatchMemoryTextOutGui>),
 };
 

@@ -142,6 +142,8 @@ TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsMatchTheTablesAndTheModules) {
 // Each embedded description against the pins its classes bind, as listed by the catalog of a
 // library that registers the same classes without descriptions: every bound pin described with
 // its index, name, direction and type; a described pin that no class binds must be private.
+// One difference is by design: the plain and "Out" identifiers share their audio class, whose
+// pin 1 the "Out" descriptions call "PM Value Out".
 TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsAgreeWithTheBoundPins) {
     auto pinLibrary = zrhost::ModuleLibrary::load(ZR_PM_PIN_LIBRARY_PATH);
     ASSERT_TRUE(pinLibrary);
@@ -164,7 +166,12 @@ TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsAgreeWithTheBoundPins) {
                     EXPECT_EQ(attr(pin, "private"), "true") << "pin " << attr(pin, "id");
                     continue;
                 }
-                EXPECT_EQ(pinText(pin), b->second) << "pin " << b->first;
+                std::string described = pinText(pin);
+                if (d.outVariant && half == std::string("Audio") && b->first == "1") {
+                    EXPECT_EQ(described.rfind("PM ", 0), 0u); // "PM " + the class's name
+                    described.erase(0, 3);
+                }
+                EXPECT_EQ(described, b->second) << "pin " << b->first;
                 bound.erase(b);
             }
             for (const auto& [id, text] : bound)
