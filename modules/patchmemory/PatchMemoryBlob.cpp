@@ -12,10 +12,10 @@ PatchMemoryBlobOutGui::PatchMemoryBlobOutGui(gmpi::IMpUnknown* host) : MpGuiBase
     initializePin(1, nameIn, &G::onNameIn);
     initializePin(2, menuItemsIn, &G::onMenuItemsIn);
     initializePin(3, menuSelectionIn, &G::onMenuSelectionIn);
-    initializePin(4, name, &G::onName);
-    initializePin(5, value, &G::onValue);
-    initializePin(6, menuItems, &G::onMenuItems);
-    initializePin(7, menuSelection, &G::onMenuSelection);
+    initializePin(4, nameOut, &G::onName);
+    initializePin(5, valueOut, &G::onValue);
+    initializePin(6, menuItemsOut, &G::onMenuItems);
+    initializePin(7, menuSelectionOut, &G::onMenuSelection);
 }
 
 } // namespace zr
