@@ -11,6 +11,14 @@ constexpr double kLong = 20.0 / 3.0; // long range: control 1 gives 2^(10/3), ab
 auto reaches(float level) {
     return [level](float v) { return v == level; };
 }
+// Settles a level-scaled envelope at `level` and gates a release of `release` off; returns the
+// sample of the gate.
+std::int64_t levelScaledRelease(DadsrRig& rig, float level, float release) {
+    rig.initial[FixedTime] = 0;
+    rig.settle(level);
+    rig.audio[Release] = release;
+    return rig.gate(0);
+}
 } // namespace
 
 struct TimeCase {
@@ -140,10 +148,7 @@ TEST(EnvelopeScaling, FromHalfLevelFixedTimeKeepsTheTimeAndLevelScaledHalvesTheP
     // Level-scaled release from 0.5 also moves its phase at half pace (2^-1 s becomes 1 s);
     // the routine sees the end one step after its phase has run out.
     DadsrRig rig(44100.0f);
-    rig.initial[FixedTime] = 0;
-    rig.settle(0.5f);
-    rig.audio[Release] = 0.9f;
-    const auto r = rig.gate(0);
+    const auto r = levelScaledRelease(rig, 0.5f, 0.9f);
     rig.run(44300);
     EXPECT_NEAR(rig.at(r + 22050), 0.25, 1e-5);
     EXPECT_NEAR(rig.until(r, reaches(0.0f)), 44100.0, 2.0);
@@ -177,10 +182,7 @@ TEST(EnvelopeDelay, AttackBeginsInTheSampleThatLeavesTheDelay) {
 // just under 1. The phase must still advance, so the level falls by 0.1 % per second.
 TEST(EnvelopeScaling, LevelScaledReleaseFromALowLevelStillFalls) {
     DadsrRig rig(44100.0f);
-    rig.initial[FixedTime] = 0;
-    rig.settle(0.001f);
-    rig.audio[Release] = 1.0f;
-    const auto r = rig.gate(0);
+    const auto r = levelScaledRelease(rig, 0.001f, 1.0f);
     rig.run(44200);
     const double start = 0.001f;
     EXPECT_EQ(rig.at(r), 0.001f);

@@ -29,13 +29,8 @@ class Loader {
     void configure(std::u16string file, int sineType, int sineNumber, int sawType = 0,
                    int sawNumber = 1, int triType = 0, int triNumber = 1) {
         run([&](EventList& ev) {
-            ev.addText(0, File, file)
-                .addInt(0, SineType, sineType)
-                .addInt(0, SineNumber, sineNumber)
-                .addInt(0, SawType, sawType)
-                .addInt(0, SawNumber, sawNumber)
-                .addInt(0, TriType, triType)
-                .addInt(0, TriNumber, triNumber);
+            addLoaderSettings(ev, file, sineType, sineNumber, sawType, sawNumber, triType,
+                              triNumber);
         });
     }
     float status(int pin) const {

@@ -100,6 +100,19 @@ inline std::vector<float> tableOf(const std::function<float(int zone, int n)>& f
     return t;
 }
 
+// The loader's File and slot choices, as events at time 0.
+inline void addLoaderSettings(zrhost::EventList& ev, const std::u16string& file, int sineType,
+                              int sineNumber, int sawType, int sawNumber, int triType,
+                              int triNumber) {
+    ev.addText(0, File, file)
+        .addInt(0, SineType, sineType)
+        .addInt(0, SineNumber, sineNumber)
+        .addInt(0, SawType, sawType)
+        .addInt(0, SawNumber, sawNumber)
+        .addInt(0, TriType, triType)
+        .addInt(0, TriNumber, triNumber);
+}
+
 class Rig {
   public:
     Rig() : library_(rig::loadLibrary()) {}
@@ -129,14 +142,8 @@ class Rig {
         rig::ModuleRig r(u"INIT Osc ZRPM", {}, &context_, library_.get());
         r.attach(11);
         zrhost::EventList ev;
-        ev.addGraphStart(0)
-            .addText(0, File, file)
-            .addInt(0, SineType, sineType)
-            .addInt(0, SineNumber, number)
-            .addInt(0, SawType, sawType)
-            .addInt(0, SawNumber, number)
-            .addInt(0, TriType, triType)
-            .addInt(0, TriNumber, number);
+        ev.addGraphStart(0);
+        addLoaderSettings(ev, file, sineType, number, sawType, number, triType, number);
         r.block(ev);
         const zrhost::AudioModule& loader = r.module();
         return {loader.floatsSent(SineStatus).back(), loader.floatsSent(SawStatus).back(),
