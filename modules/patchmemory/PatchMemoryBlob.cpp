@@ -22,19 +22,14 @@ PatchMemoryBlobOutGui::PatchMemoryBlobOutGui(gmpi::IMpUnknown* host) : MpGuiBase
 
 namespace {
 
-using gmpi::createAudio;
-using gmpi::createGui;
-using gmpi::registerAudioModule;
-using gmpi::registerGuiModule;
-
 const gmpi::int32 registeredAudio =
-    registerAudioModule(u"VL PatchMemory Blob", &createAudio<zr::PatchMemoryBlob>);
+    gmpi::registerAudioModule(u"VL PatchMemory Blob", &gmpi::createAudio<zr::PatchMemoryBlob>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Blob Out", &createAudio<zr::PatchMemoryBlob>);
+    gmpi::registerAudioModule(u"VL PatchMemory Blob Out", &gmpi::createAudio<zr::PatchMemoryBlob>);
 const gmpi::int32 registeredGui =
-    registerGuiModule(u"VL PatchMemory Blob", &createGui<zr::PatchMemoryBlobGui>);
-const gmpi::int32 registeredOutGui =
-    registerGuiModule(u"VL PatchMemory Blob Out", &createGui<zr::PatchMemoryBlobOutGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Blob", &gmpi::createGui<zr::PatchMemoryBlobGui>);
+const gmpi::int32 registeredOutGui = gmpi::registerGuiModule(
+    u"VL PatchMemory Blob Out", &gmpi::createGui<zr::PatchMemoryBlobOutGui>);
 const gmpi::int32 described =
     gmpi::catalogDescribe(u"VL PatchMemory Blob", "PatchMemory Blob", "Sub-Controls");
 const gmpi::int32 describedOut =

@@ -16,19 +16,14 @@ const std::string& boolOutDescription() {
     return block;
 }
 
-using gmpi::createAudio;
-using gmpi::createGui;
-using gmpi::registerAudioModule;
-using gmpi::registerGuiModule;
-
 const gmpi::int32 registeredAudio =
-    registerAudioModule(u"VL PatchMemory Bool", &createAudio<zr::PatchMemoryBool>);
+    gmpi::registerAudioModule(u"VL PatchMemory Bool", &gmpi::createAudio<zr::PatchMemoryBool>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Bool Out", &createAudio<zr::PatchMemoryBool>);
+    gmpi::registerAudioModule(u"VL PatchMemory Bool Out", &gmpi::createAudio<zr::PatchMemoryBool>);
 const gmpi::int32 registeredGui =
-    registerGuiModule(u"VL PatchMemory Bool", &createGui<zr::PatchMemoryBoolGui>);
-const gmpi::int32 registeredOutGui =
-    registerGuiModule(u"VL PatchMemory Bool Out", &createGui<zr::PatchMemoryBoolOutGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Bool", &gmpi::createGui<zr::PatchMemoryBoolGui>);
+const gmpi::int32 registeredOutGui = gmpi::registerGuiModule(
+    u"VL PatchMemory Bool Out", &gmpi::createGui<zr::PatchMemoryBoolOutGui>);
 const gmpi::int32 describedOut = gmpi::registerDescriptionBlock(boolOutDescription().c_str());
 const gmpi::int32 described =
     gmpi::catalogDescribe(u"VL PatchMemory Bool", "PatchMemory Bool", "Sub-Controls");

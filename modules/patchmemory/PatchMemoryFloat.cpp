@@ -20,23 +20,18 @@ const std::string& floatOutDescription() {
     return block;
 }
 
-using gmpi::createAudio;
-using gmpi::createGui;
-using gmpi::registerAudioModule;
-using gmpi::registerGuiModule;
-
 const gmpi::int32 registeredAudio =
-    registerAudioModule(u"VL PatchMemory Float", &createAudio<zr::PatchMemoryFloat>);
-const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Float Out", &createAudio<zr::PatchMemoryFloat>);
-const gmpi::int32 registeredOutB2Audio =
-    registerAudioModule(u"VL PatchMemory Float Out B2", &createAudio<zr::PatchMemoryFloat>);
+    gmpi::registerAudioModule(u"VL PatchMemory Float", &gmpi::createAudio<zr::PatchMemoryFloat>);
+const gmpi::int32 registeredOutAudio = gmpi::registerAudioModule(
+    u"VL PatchMemory Float Out", &gmpi::createAudio<zr::PatchMemoryFloat>);
+const gmpi::int32 registeredOutB2Audio = gmpi::registerAudioModule(
+    u"VL PatchMemory Float Out B2", &gmpi::createAudio<zr::PatchMemoryFloat>);
 const gmpi::int32 registeredGui =
-    registerGuiModule(u"VL PatchMemory Float", &createGui<zr::PatchMemoryFloatGui>);
-const gmpi::int32 registeredOutGui =
-    registerGuiModule(u"VL PatchMemory Float Out", &createGui<zr::PatchMemoryFloatOutGui>);
-const gmpi::int32 registeredOutB2Gui =
-    registerGuiModule(u"VL PatchMemory Float Out B2", &createGui<zr::PatchMemoryFloatOutGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Float", &gmpi::createGui<zr::PatchMemoryFloatGui>);
+const gmpi::int32 registeredOutGui = gmpi::registerGuiModule(
+    u"VL PatchMemory Float Out", &gmpi::createGui<zr::PatchMemoryFloatOutGui>);
+const gmpi::int32 registeredOutB2Gui = gmpi::registerGuiModule(
+    u"VL PatchMemory Float Out B2", &gmpi::createGui<zr::PatchMemoryFloatOutGui>);
 const gmpi::int32 describedOut = gmpi::registerDescriptionBlock(floatOutDescription().c_str());
 
 } // namespace

@@ -19,19 +19,14 @@ const std::string& floatIntOutDescription() {
     return block;
 }
 
-using gmpi::createAudio;
-using gmpi::createGui;
-using gmpi::registerAudioModule;
-using gmpi::registerGuiModule;
-
 const gmpi::int32 registeredAudio =
-    registerAudioModule(u"VL PatchMemory Int", &createAudio<zr::PatchMemoryInt>);
+    gmpi::registerAudioModule(u"VL PatchMemory Int", &gmpi::createAudio<zr::PatchMemoryInt>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Int Out", &createAudio<zr::PatchMemoryInt>);
+    gmpi::registerAudioModule(u"VL PatchMemory Int Out", &gmpi::createAudio<zr::PatchMemoryInt>);
 const gmpi::int32 registeredGui =
-    registerGuiModule(u"VL PatchMemory Int", &createGui<zr::PatchMemoryIntGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Int", &gmpi::createGui<zr::PatchMemoryIntGui>);
 const gmpi::int32 registeredOutGui =
-    registerGuiModule(u"VL PatchMemory Int Out", &createGui<zr::PatchMemoryIntOutGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Int Out", &gmpi::createGui<zr::PatchMemoryIntOutGui>);
 const gmpi::int32 describedFloatIntOut =
     gmpi::registerDescriptionBlock(floatIntOutDescription().c_str());
 const gmpi::int32 described =

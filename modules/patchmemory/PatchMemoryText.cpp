@@ -20,19 +20,14 @@ const std::string& textDescription() {
     return block;
 }
 
-using gmpi::createAudio;
-using gmpi::createGui;
-using gmpi::registerAudioModule;
-using gmpi::registerGuiModule;
-
 const gmpi::int32 registeredAudio =
-    registerAudioModule(u"VL PatchMemory Text2", &createAudio<zr::PatchMemoryText>);
+    gmpi::registerAudioModule(u"VL PatchMemory Text2", &gmpi::createAudio<zr::PatchMemoryText>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Text Out", &createAudio<zr::PatchMemoryText>);
+    gmpi::registerAudioModule(u"VL PatchMemory Text Out", &gmpi::createAudio<zr::PatchMemoryText>);
 const gmpi::int32 registeredGui =
-    registerGuiModule(u"VL PatchMemory Text2", &createGui<zr::PatchMemoryTextGui>);
-const gmpi::int32 registeredOutGui =
-    registerGuiModule(u"VL PatchMemory Text Out", &createGui<zr::PatchMemoryTextOutGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Text2", &gmpi::createGui<zr::PatchMemoryTextGui>);
+const gmpi::int32 registeredOutGui = gmpi::registerGuiModule(
+    u"VL PatchMemory Text Out", &gmpi::createGui<zr::PatchMemoryTextOutGui>);
 const gmpi::int32 describedText = gmpi::registerDescriptionBlock(textDescription().c_str());
 
 } // namespace
