@@ -1,4 +1,5 @@
-// DADSR envelope: the six shared curve tables, the time parameters and the three kinds of
+// "QORVALIS ZR-ADSR D" shapes a level by a delay-attack-decay-sustain-release envelope.
+// The six shared curve tables, the time parameters and the three kinds of
 // block routine (attack-decay-sustain, release, silence). The first two exist once per
 // duration scaling (fixed or level-scaled) and per curve type, so that no sample loop asks
 // which mode it is in.

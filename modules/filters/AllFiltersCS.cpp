@@ -1,4 +1,5 @@
-// "ZR-LPF over CS": shared coefficient tables, the mode routines and the pin logic of the
+// "ZR-LPF over CS" filters its input in one of 32 modes (ladders, state-variable, oversampled).
+// Shared coefficient tables, the mode routines and the pin logic of the
 // 32-mode filter. Each mode is a small kernel type (coefficient update + one sample); one
 // block routine template turns a kernel into the routine installed for that mode, so the
 // sample loops carry no mode tests and the variants are not copies of each other.

@@ -1,4 +1,5 @@
-// Audio half of the oscilloscope: trigger cycle idle → capture → hold-off → wait for a
+// "ZR SCOPE V4" (audio half) captures triggered windows of a signal for the display.
+// The trigger cycle idle → capture → hold-off → wait for a
 // negative sample → wait for a positive one → capture, and publication of each full window.
 #include "modules/panel/ZrScopeQuatre.h"
 

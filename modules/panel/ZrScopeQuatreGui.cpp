@@ -1,4 +1,5 @@
-// GUI half of the oscilloscope: repaints when a new window arrives and draws it with pens
+// "ZR SCOPE V4" (GUI half) draws the last captured window.
+// Repaints when a new window arrives and draws it with pens
 // and a brush through the drawing layer.
 #include "modules/panel/ZrScopeQuatreGui.h"
 

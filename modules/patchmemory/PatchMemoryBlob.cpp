@@ -1,4 +1,5 @@
-// Blob patch memory: the "Out" GUI layout and the registrations (no embedded description:
+// "VL PatchMemory Blob" keeps a blob with the patch and relays it to the panel.
+// The "Out" GUI layout and the registrations (no embedded description:
 // the host supplies it).
 #include "modules/patchmemory/PatchMemoryBlob.h"
 

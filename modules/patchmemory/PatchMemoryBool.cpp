@@ -1,4 +1,5 @@
-// Bool patch memory: registrations and the description of "VL PatchMemory Bool Out".
+// "VL PatchMemory Bool" keeps a bool with the patch and relays it to the panel.
+// Registrations and the description of "VL PatchMemory Bool Out".
 #include "modules/patchmemory/PatchMemoryBool.h"
 
 #include "framework/mp_factory.h"

@@ -1,4 +1,5 @@
-// Float patch memory: registrations and the description of the two float "Out" identifiers
+// "VL PatchMemory Float" keeps a float with the patch and relays it to the panel.
+// Registrations and the description of the two float "Out" identifiers
 // (the plain "VL PatchMemory Float" is described together with "VL PatchMemory Int Out").
 #include "modules/patchmemory/PatchMemoryFloat.h"
 

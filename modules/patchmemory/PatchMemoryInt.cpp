@@ -1,4 +1,5 @@
-// Int patch memory: registrations, and the description shared by "VL PatchMemory Float" and
+// "VL PatchMemory Int" keeps an int with the patch and relays it to the panel.
+// Registrations, and the description shared by "VL PatchMemory Float" and
 // "VL PatchMemory Int Out" (handed over after the last registration it describes).
 #include "modules/patchmemory/PatchMemoryInt.h"
 

@@ -1,4 +1,5 @@
-// List patch memory: the GUI layout and the registrations (no embedded description: the host
+// "VL PatchMemory List3" keeps a list choice with the patch and relays it to the panel.
+// The GUI layout and the registrations (no embedded description: the host
 // supplies it).
 #include "modules/patchmemory/PatchMemoryList.h"
 

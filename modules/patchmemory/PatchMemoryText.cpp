@@ -1,4 +1,5 @@
-// Text patch memory: registrations and the description of its two identifiers.
+// "VL PatchMemory Text2" keeps a text with the patch and relays it to the panel.
+// Registrations and the description of its two identifiers.
 #include "modules/patchmemory/PatchMemoryText.h"
 
 #include "framework/mp_factory.h"
