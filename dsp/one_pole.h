@@ -13,36 +13,38 @@ inline float onePoleGain(float k) {
     return (k + 1.0f) * 0.5f;
 }
 
-inline float lowPassStage(float in, float& prevIn, float& out, float k, float g) {
-    const float y = (in + prevIn) * g - k * out;
+// Keeps a stage's input and output as its state for the next sample; returns the output.
+inline float keepStageState(float in, float& prevIn, float& out, float y) {
     prevIn = in;
     out = y;
     return y;
+}
+
+inline float lowPassStage(float in, float& prevIn, float& out, float k, float g) {
+    return keepStageState(in, prevIn, out, (in + prevIn) * g - k * out);
 }
 
 inline float highPassStage(float in, float& prevIn, float& out, float kh, float gh) {
-    const float y = (in - prevIn) * gh + kh * out;
-    prevIn = in;
-    out = y;
-    return y;
+    return keepStageState(in, prevIn, out, (in - prevIn) * gh + kh * out);
 }
 
-// `Stages` low-pass stages in series; returns the last stage's output.
+// `Stages` copies of `Stage` in series; returns the last stage's output.
+template <int Stages, float (*Stage)(float, float&, float&, float, float)>
+inline float stageChain(float* prevIn, float* out, float in, float k, float g) {
+    float s = in;
+    for (int i = 0; i < Stages; ++i)
+        s = Stage(s, prevIn[i], out[i], k, g);
+    return s;
+}
+
 template <int Stages>
 inline float lowPassLadder(float* prevIn, float* out, float in, float k, float g) {
-    float s = in;
-    for (int i = 0; i < Stages; ++i)
-        s = lowPassStage(s, prevIn[i], out[i], k, g);
-    return s;
+    return stageChain<Stages, lowPassStage>(prevIn, out, in, k, g);
 }
 
-// `Stages` high-pass stages in series; returns the last stage's output.
 template <int Stages>
 inline float highPassLadder(float* prevIn, float* out, float in, float kh, float gh) {
-    float s = in;
-    for (int i = 0; i < Stages; ++i)
-        s = highPassStage(s, prevIn[i], out[i], kh, gh);
-    return s;
+    return stageChain<Stages, highPassStage>(prevIn, out, in, kh, gh);
 }
 
 } // namespace zr::dsp

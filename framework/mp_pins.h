@@ -7,6 +7,8 @@
 #include "framework/mp_base.h"
 #include "framework/mp_blob.h"
 
+#include <array>
+#include <cstring>
 #include <string>
 
 namespace gmpi {
@@ -241,6 +243,36 @@ using StringInPin = MpControlPin<MpText, DirectionIn, DatatypeText>;
 using StringOutPin = MpControlPin<MpText, DirectionOut, DatatypeText>;
 using BlobInPin = MpControlPin<MpBlob, DirectionIn, DatatypeBlob>;
 using BlobOutPin = MpControlPin<MpBlob, DirectionOut, DatatypeBlob>;
+
+// A blob output whose value lives in a fixed array inside the pin, so that storing and sending
+// a value never allocates on the audio thread: for modules that publish fixed-size records
+// (a scope window, a frame of analysis data) every block. The host sends no values to outputs;
+// any that arrive are ignored.
+template <int32 Capacity>
+class FixedBlobOutPin : public BlobOutPin {
+  public:
+    using BlobOutPin::BlobOutPin;
+
+    // Stores `size` bytes (clamped to 0..Capacity) as the pin's value without sending it.
+    void store(const void* data, int32 size) {
+        size_ = size < 0 ? 0 : size > Capacity ? Capacity : size;
+        if (size_ > 0) std::memcpy(bytes_.data(), data, static_cast<std::size_t>(size_));
+    }
+    // Sends the stored value stamped with `time` (samples from the start of the block).
+    void sendAt(int32 time) {
+        MpBase* module = getModule();
+        if (module && module->getHost())
+            module->getHost()->setPinValue(time, getPinId(), size_, bytes_.data());
+    }
+
+    bool setRawValue(int32, const void*) override { return false; }
+    int32 rawSize() const override { return size_; }
+    const void* rawData() const override { return bytes_.data(); }
+
+  private:
+    std::array<char, Capacity> bytes_{};
+    int32 size_ = 0;
+};
 
 class MidiInPin : public MpPinBase {
   public:

@@ -1,4 +1,5 @@
-// DADSR envelope: the six shared curve tables, the time parameters and the three kinds of
+// "QORVALIS ZR-ADSR D" shapes a level by a delay-attack-decay-sustain-release envelope.
+// The six shared curve tables, the time parameters and the three kinds of
 // block routine (attack-decay-sustain, release, silence). The first two exist once per
 // duration scaling (fixed or level-scaled) and per curve type, so that no sample loop asks
 // which mode it is in.
@@ -428,46 +429,38 @@ void Dadsr::subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames
     }
 }
 
-template <bool Fixed, int... C>
-constexpr std::array<Dadsr::Routine, Dadsr::kCurveSlots>
-Dadsr::adsRoutines(std::integer_sequence<int, C...>) {
-    return {{&Dadsr::subProcessAds<Fixed, C>...}};
+namespace {
+
+// A table of pointers by duration mode (0 level-scaled, 1 fixed) and curve slot: what
+// `make.operator()<Fixed, Curve>()` gives for each.
+template <class Pointer, class Make>
+constexpr auto byModeAndCurve(Make make) {
+    using Row = std::array<Pointer, Dadsr::kCurveSlots>;
+    return [&]<int... C>(std::integer_sequence<int, C...>) {
+        return std::array<Row, 2>{Row{make.template operator()<false, C>()...},
+                                  Row{make.template operator()<true, C>()...}};
+    }
+    (std::make_integer_sequence<int, Dadsr::kCurveSlots>{});
 }
 
-template <bool Fixed, int... C>
-constexpr std::array<Dadsr::Render, Dadsr::kCurveSlots>
-Dadsr::adsRenders(std::integer_sequence<int, C...>) {
-    return {{&Dadsr::renderAds<Fixed, C>...}};
-}
-
-template <bool Fixed, int... C>
-constexpr std::array<Dadsr::Routine, Dadsr::kCurveSlots>
-Dadsr::releaseRoutines(std::integer_sequence<int, C...>) {
-    return {{&Dadsr::subProcessRelease<Fixed, C>...}};
-}
+} // namespace
 
 Dadsr::Routine Dadsr::adsRoutine(bool fixed, int slot) {
-    static constexpr auto scaled =
-        adsRoutines<false>(std::make_integer_sequence<int, kCurveSlots>{});
-    static constexpr auto fixedTime =
-        adsRoutines<true>(std::make_integer_sequence<int, kCurveSlots>{});
-    return (fixed ? fixedTime : scaled)[static_cast<std::size_t>(slot)];
+    static constexpr auto table =
+        byModeAndCurve<Routine>([]<bool F, int C>() { return &Dadsr::subProcessAds<F, C>; });
+    return table[fixed ? 1 : 0][static_cast<std::size_t>(slot)];
 }
 
 Dadsr::Render Dadsr::adsRender(bool fixed, int slot) {
-    static constexpr auto scaled =
-        adsRenders<false>(std::make_integer_sequence<int, kCurveSlots>{});
-    static constexpr auto fixedTime =
-        adsRenders<true>(std::make_integer_sequence<int, kCurveSlots>{});
-    return (fixed ? fixedTime : scaled)[static_cast<std::size_t>(slot)];
+    static constexpr auto table =
+        byModeAndCurve<Render>([]<bool F, int C>() { return &Dadsr::renderAds<F, C>; });
+    return table[fixed ? 1 : 0][static_cast<std::size_t>(slot)];
 }
 
 Dadsr::Routine Dadsr::releaseRoutine(bool fixed, int slot) {
-    static constexpr auto scaled =
-        releaseRoutines<false>(std::make_integer_sequence<int, kCurveSlots>{});
-    static constexpr auto fixedTime =
-        releaseRoutines<true>(std::make_integer_sequence<int, kCurveSlots>{});
-    return (fixed ? fixedTime : scaled)[static_cast<std::size_t>(slot)];
+    static constexpr auto table =
+        byModeAndCurve<Routine>([]<bool F, int C>() { return &Dadsr::subProcessRelease<F, C>; });
+    return table[fixed ? 1 : 0][static_cast<std::size_t>(slot)];
 }
 
 } // namespace zr

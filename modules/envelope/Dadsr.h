@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <utility>
 
 namespace zr {
 
@@ -73,13 +72,6 @@ class Dadsr : public gmpi::MpBase {
     template <bool Fixed, int Curve>
     void subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
 
-    template <bool Fixed, int... C>
-    static constexpr std::array<Routine, kCurveSlots> adsRoutines(std::integer_sequence<int, C...>);
-    template <bool Fixed, int... C>
-    static constexpr std::array<Render, kCurveSlots> adsRenders(std::integer_sequence<int, C...>);
-    template <bool Fixed, int... C>
-    static constexpr std::array<Routine, kCurveSlots>
-        releaseRoutines(std::integer_sequence<int, C...>);
     static Routine adsRoutine(bool fixed, int slot);
     static Render adsRender(bool fixed, int slot);
     static Routine releaseRoutine(bool fixed, int slot);

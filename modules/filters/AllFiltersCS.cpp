@@ -1,4 +1,5 @@
-// "ZR-LPF over CS": shared coefficient tables, the mode routines and the pin logic of the
+// "ZR-LPF over CS" filters its input in one of 32 modes (ladders, state-variable, oversampled).
+// Shared coefficient tables, the mode routines and the pin logic of the
 // 32-mode filter. Each mode is a small kernel type (coefficient update + one sample); one
 // block routine template turns a kernel into the routine installed for that mode, so the
 // sample loops carry no mode tests and the variants are not copies of each other.
@@ -14,6 +15,7 @@
 #include "framework/mp_factory.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace zr {
 namespace {
@@ -56,49 +58,34 @@ double ladderK(double c) {
     return c * 3.516399 - c * 0.52505 * c - 1.0;
 }
 
-void fillOk0(float* t, double sr) {
-    for (int i = 0; i < kPitchEntries; ++i)
-        t[i] = limitPole(ladderK(2.0 * ladderHz(i) / sr));
+// Entry formulas, one per table: entry i at sample rate `sr`; the resonance gains derive from
+// the coefficient table `k` filled before them.
+double ok0At(int i, double sr, const float*) {
+    return limitPole(ladderK(2.0 * ladderHz(i) / sr));
 }
 
-void fillOk0x2(float* t, double sr) {
-    for (int i = 0; i < kPitchEntries; ++i)
-        t[i] = limitPole(ladderK(2.0 * ladderHz(i) / (2.0 * sr)));
+double ok0x2At(int i, double sr, const float*) {
+    return ok0At(i, 2.0 * sr, nullptr);
 }
 
-void fillOs0(float* t, const float* ok0) {
-    for (int i = 0; i < kPitchEntries; ++i) {
-        const double g0 = (ok0[i] + 1.0) * 0.5;
-        t[i] = static_cast<float>(std::exp((1.449986 - g0) * 1.229991) - 0.930001);
-    }
+double os0At(int i, double, const float* k) {
+    const double g0 = (k[i] + 1.0) * 0.5;
+    return std::exp((1.449986 - g0) * 1.229991) - 0.930001;
 }
 
-void fillOsloo1(float* t, const float* ok0) {
-    for (int i = 0; i < kPitchEntries; ++i) {
-        const double g0 = (ok0[i] + 1.0) * 0.5;
-        t[i] = static_cast<float>(std::exp(3.15 - g0 * 1.75));
-    }
+double osloo1At(int i, double, const float* k) {
+    const double g0 = (k[i] + 1.0) * 0.5;
+    return std::exp(3.15 - g0 * 1.75);
 }
 
-void fillOhp(float* t, double sr) {
-    for (int i = 0; i < kPitchEntries; ++i) {
-        const double c = (sr * 0.5 - ladderHz(i)) * 2.0 / sr;
-        t[i] = limitPole(c * 3.6 - c * 1.5999 * c - 1.0);
-    }
+double ohpAt(int i, double sr, const float*) {
+    const double c = (sr * 0.5 - ladderHz(i)) * 2.0 / sr;
+    return limitPole(c * 3.6 - c * 1.5999 * c - 1.0);
 }
 
-void fillOslo(float* t, const float* ok0x2) {
-    for (int i = 0; i < kPitchEntries; ++i) {
-        const double g2 = (ok0x2[i] + 1.0) * 0.5;
-        t[i] = static_cast<float>(std::exp((g2 * 0.5 - 0.78) * -2.2) - 1.3);
-    }
-}
-
-void fillOslo1(float* t, const float* ok0x2) {
-    for (int i = 0; i < kPitchEntries; ++i) {
-        const double g2 = (ok0x2[i] + 1.0) * 0.5;
-        t[i] = static_cast<float>(std::exp(3.15 - g2 * 1.75));
-    }
+double osloAt(int i, double, const float* k) {
+    const double g2 = (k[i] + 1.0) * 0.5;
+    return std::exp((g2 * 0.5 - 0.78) * -2.2) - 1.3;
 }
 
 // The three-stage ladders read their pitch through a slightly compressed scale:
@@ -121,36 +108,47 @@ double ladder18K(double c) {
     return c * 3.2 - c * 0.71 * c - 0.9987;
 }
 
-void fillOk18(float* t, double sr) {
-    for (int i = 0; i < kLadder18Entries; ++i)
-        t[i] = limitPole(ladder18K(2.0 * ladder18Hz(i) / sr));
+double ok18At(int i, double sr, const float*) {
+    return limitPole(ladder18K(2.0 * ladder18Hz(i) / sr));
 }
 
-void fillOk18x2(float* t, double sr) {
-    for (int i = 0; i < kLadder18Entries; ++i)
-        t[i] = limitPole(ladder18K(2.0 * ladder18Hz(i) / (2.0 * sr)));
+double ok18x2At(int i, double sr, const float*) {
+    return ok18At(i, 2.0 * sr, nullptr);
 }
 
-void fillOr18(float* t, const float* k) {
-    for (int i = 0; i < kLadder18Entries; ++i)
-        t[i] = static_cast<float>(ladder18Level(i) * std::exp(3.15 - (k[i] + 1.0) * 0.5 * 1.75));
+double or18At(int i, double, const float* k) {
+    return ladder18Level(i) * std::exp(3.15 - (k[i] + 1.0) * 0.5 * 1.75);
 }
 
-void fillTanh(float* t) {
-    for (int i = 0; i < kTanhEntries; ++i)
-        t[i] = static_cast<float>(std::tanh(i * 0.0001 - 1.0));
+double tanhAt(int i, double, const float*) {
+    return std::tanh(i * 0.0001 - 1.0);
 }
 
-void fillSvVolt(float* t, double sr) {
+double svVoltAt(int i, double sr, const float*) {
     constexpr double pi = 3.1415927;
-    for (int i = 0; i < kSvEntries; ++i)
-        t[i] = static_cast<float>(2.0 * std::sin(pi * 440.0 * std::pow(2.0, i * 0.001 - 5.0) / sr));
+    return 2.0 * std::sin(pi * 440.0 * std::pow(2.0, i * 0.001 - 5.0) / sr);
 }
 
-void fillSvRes(float* t) {
-    for (int i = 0; i < kSvEntries; ++i) {
-        const double x = i * 0.0512;
-        t[i] = static_cast<float>((x * (x * 0.000025 + 0.009) + 7.8) * 0.1);
+double svResAt(int i, double, const float*) {
+    const double x = i * 0.0512;
+    return (x * (x * 0.000025 + 0.009) + 7.8) * 0.1;
+}
+
+// One table of a group: its entry formula and the table that formula reads (or none).
+struct TableFill {
+    const SharedTable& table;
+    double (*entry)(int i, double sr, const float* k);
+    const float* k = nullptr;
+};
+
+// Fills a group of tables in order, each with its guard. The group is filled by the instance
+// that got its first table new.
+void fillGroup(std::initializer_list<TableFill> group, double sr) {
+    if (!group.begin()->table.isNew) return;
+    for (const TableFill& f : group) {
+        for (int i = 0; i < f.table.entries; ++i)
+            f.table.data[i] = static_cast<float>(f.entry(i, sr, f.k));
+        f.table.setGuard();
     }
 }
 
@@ -561,7 +559,6 @@ AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : MpBase(host) {
 bool AllFiltersCS::attachTables(float sampleRate) {
     gmpi::AudioHost* h = getHost();
     const double sr = sampleRate;
-    // Each group is filled by the instance that got its first table new.
     const auto pitchTable = [&](const char16_t* name) {
         return SharedTable::request(h, name, sampleRate, kPitchEntries);
     };
@@ -573,17 +570,14 @@ bool AllFiltersCS::attachTables(float sampleRate) {
     const SharedTable oslo = pitchTable(u"QORV_CS_oslo-pitch");
     const SharedTable oslo1 = pitchTable(u"QORV_CS_oslo1-pitch");
     if (!(ok0 && os0 && osloo1 && ohp && ok0x2 && oslo && oslo1)) return false;
-    if (ok0.isNew) {
-        fillOk0(ok0.data, sr);
-        fillOs0(os0.data, ok0.data);
-        fillOsloo1(osloo1.data, ok0.data);
-        fillOhp(ohp.data, sr);
-        fillOk0x2(ok0x2.data, sr);
-        fillOslo(oslo.data, ok0x2.data);
-        fillOslo1(oslo1.data, ok0x2.data);
-        for (const SharedTable& t : {ok0, os0, osloo1, ohp, ok0x2, oslo, oslo1})
-            t.setGuard();
-    }
+    fillGroup({{ok0, ok0At},
+               {os0, os0At, ok0.data},
+               {osloo1, osloo1At, ok0.data},
+               {ohp, ohpAt},
+               {ok0x2, ok0x2At},
+               {oslo, osloAt, ok0x2.data},
+               {oslo1, osloo1At, ok0x2.data}},
+              sr);
 
     const auto ladder18Table = [&](const char16_t* name) {
         return SharedTable::request(h, name, sampleRate, kLadder18Entries);
@@ -593,28 +587,20 @@ bool AllFiltersCS::attachTables(float sampleRate) {
     const SharedTable ok18x2 = ladder18Table(u"QORV_CS_ok0_18_bo");
     const SharedTable or18x2 = ladder18Table(u"QORV_CS_or0_18_bo");
     if (!(ok18 && or18 && ok18x2 && or18x2)) return false;
-    if (ok18.isNew) {
-        fillOk18(ok18.data, sr);
-        fillOr18(or18.data, ok18.data);
-        fillOk18x2(ok18x2.data, sr);
-        fillOr18(or18x2.data, ok18x2.data);
-        for (const SharedTable& t : {ok18, or18, ok18x2, or18x2})
-            t.setGuard();
-    }
+    fillGroup({{ok18, ok18At},
+               {or18, or18At, ok18.data},
+               {ok18x2, ok18x2At},
+               {or18x2, or18At, ok18x2.data}},
+              sr);
 
     const SharedTable tanhT = SharedTable::request(h, u"QORV_CS_o_Tanh", sampleRate, kTanhEntries);
     if (!tanhT) return false;
-    tanhT.fillIfNew(fillTanh);
+    fillGroup({{tanhT, tanhAt}}, sr);
 
     const SharedTable svVolt = SharedTable::request(h, u"QORV_CS_SV-volt", sampleRate, kSvEntries);
     const SharedTable svRes = SharedTable::request(h, u"QORV_CS_SV-res", sampleRate, kSvEntries);
     if (!(svVolt && svRes)) return false;
-    if (svVolt.isNew) {
-        fillSvVolt(svVolt.data, sr);
-        fillSvRes(svRes.data);
-        svVolt.setGuard();
-        svRes.setGuard();
-    }
+    fillGroup({{svVolt, svVoltAt}, {svRes, svResAt}}, sr);
 
     constants.tables = {ok0.data,    os0.data,   osloo1.data, ohp.data,  ok0x2.data,
                         oslo.data,   oslo1.data, ok18.data,   or18.data, ok18x2.data,

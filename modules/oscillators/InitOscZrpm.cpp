@@ -1,4 +1,5 @@
-// The wavetable loader. Each slot is reloaded when its own wave type or number changes: the
+// "INIT Osc ZRPM" loads wavetable files into the three slots the oscillators play.
+// Each slot is reloaded when its own wave type or number changes: the
 // File pin's name is resolved to a full path, its last nine characters ("/" + four-character
 // stem + ".zrw") are replaced by the slot's file name, the file's header is checked and the
 // file is read into the slot in place.

@@ -1,4 +1,5 @@
-// The ZRPM oscillator. Per sample, each wave routine turns the pitch into a phase increment
+// "Osc ZRPM" plays the shared wavetables at a pitch, with phase modulation and resets.
+// Per sample, each wave routine turns the pitch into a phase increment
 // through the pitch table, advances the phase, and reads every slot it plays at two
 // neighbouring zones, crossfaded by where the pitch lies between them. The wave mode and the
 // reset family are template parameters, so the sample loop carries no mode tests.

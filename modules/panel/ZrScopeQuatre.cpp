@@ -1,4 +1,5 @@
-// Audio half of the oscilloscope: trigger cycle idle → capture → hold-off → wait for a
+// "ZR SCOPE V4" (audio half) captures triggered windows of a signal for the display.
+// The trigger cycle idle → capture → hold-off → wait for a
 // negative sample → wait for a positive one → capture, and publication of each full window.
 #include "modules/panel/ZrScopeQuatre.h"
 
@@ -8,6 +9,9 @@
 #include <cmath>
 
 namespace zr {
+
+using namespace scope;
+
 namespace {
 
 // Float to int32 by truncation toward zero, saturating instead of overflowing; NaN gives 0.
@@ -18,20 +22,14 @@ gmpi::int32 truncateToInt32(float v) {
     return static_cast<gmpi::int32>(v);
 }
 
-void writeInt32LittleEndian(char* out, gmpi::int32 v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-}
-
 } // namespace
 
 ZrScopeQuatre::ZrScopeQuatre(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
-    initializePin(0, capturePin);
-    initializePin(1, signalPin);
-    initializePin(2, timePin);
-    initializePin(3, infoPin);
-    initializePin(4, runPin);
+    initializePin(0, captureOut);
+    initializePin(1, signalIn);
+    initializePin(2, timeIn);
+    initializePin(3, infoOut);
+    initializePin(4, runIn);
     setBlockRoutine(&ZrScopeQuatre::subProcessIdle);
 }
 
@@ -43,20 +41,20 @@ float ZrScopeQuatre::hostSampleRate() {
 
 gmpi::int32 ZrScopeQuatre::open() {
     samplesPerMillisecond = hostSampleRate() * 0.001f;
-    capturePin.sendValue();
+    captureOut.sendValue();
     return MpBase::open();
 }
 
 void ZrScopeQuatre::pinsChanged() {
-    if (!runPin.isUpdated()) return;
-    if (runPin.getValue() == 1) {
+    if (!runIn.isUpdated()) return;
+    if (runIn.getValue() == 1) {
         writePosition = 0;
         setBlockRoutine(&ZrScopeQuatre::subProcessCapture);
         allowSleep(false);
     } else {
         // Stop: the display is emptied once; the trigger cycle itself is left as it is.
-        capturePin.store(nullptr, 0);
-        capturePin.sendValue();
+        captureOut.store(nullptr, 0);
+        captureOut.sendValue();
         allowSleep(true);
     }
 }
@@ -84,8 +82,8 @@ std::int8_t ZrScopeQuatre::quantise(float sample) {
 void ZrScopeQuatre::subProcessIdle(gmpi::int32, gmpi::int32) {}
 
 void ZrScopeQuatre::subProcessCapture(gmpi::int32 s, gmpi::int32 n) {
-    const float* signal = signalPin.getBuffer();
-    const float* time = timePin.getBuffer();
+    const float* signal = signalIn.getBuffer();
+    const float* time = timeIn.getBuffer();
     if (!signal || !time) return;
 
     // The length follows the Time input once per stretch, so it may change mid-window.
@@ -108,15 +106,15 @@ void ZrScopeQuatre::subProcessCapture(gmpi::int32 s, gmpi::int32 n) {
 
 void ZrScopeQuatre::publish(gmpi::int32 blockPosition) {
     const float rate = hostSampleRate();
-    capturePin.store(capture.data(), kCaptureBytes);
+    captureOut.store(capture.data(), kCaptureBytes);
     char info[kInfoBytes];
     writeInt32LittleEndian(info, windowLength);
     writeInt32LittleEndian(info + 4, truncateToInt32(rate));
-    infoPin.store(info, kInfoBytes);
+    infoOut.store(info, kInfoBytes);
     samplesPerMillisecond = rate * 0.001f;
 
-    capturePin.sendAt(blockPosition);
-    infoPin.sendAt(blockPosition);
+    captureOut.sendAt(blockPosition);
+    infoOut.sendAt(blockPosition);
 
     // At least a fifteenth of a second between windows, so the display stays readable.
     holdOffCounter = std::max(windowLength, truncateToInt32(rate * 0.06666667f));
@@ -130,7 +128,7 @@ void ZrScopeQuatre::subProcessHoldOff(gmpi::int32, gmpi::int32 n) {
 }
 
 void ZrScopeQuatre::subProcessWaitNegative(gmpi::int32 s, gmpi::int32 n) {
-    const float* signal = signalPin.getBuffer();
+    const float* signal = signalIn.getBuffer();
     if (!signal) return;
     for (gmpi::int32 i = s; i < s + n; ++i) {
         if (signal[i] < 0.0f) {
@@ -143,7 +141,7 @@ void ZrScopeQuatre::subProcessWaitNegative(gmpi::int32 s, gmpi::int32 n) {
 }
 
 void ZrScopeQuatre::subProcessWaitPositive(gmpi::int32 s, gmpi::int32 n) {
-    const float* signal = signalPin.getBuffer();
+    const float* signal = signalIn.getBuffer();
     if (!signal) return;
     for (gmpi::int32 i = s; i < s + n; ++i) {
         if (signal[i] > 0.0f) {

@@ -5,48 +5,15 @@
 
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
+#include "modules/panel/ScopeCaptureFormat.h"
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 namespace zr {
 
-// A blob output whose value lives in a fixed array inside the pin, so that storing and
-// sending a window never allocates on the audio thread. The host sends no values to outputs;
-// any that arrive are ignored.
-template <gmpi::int32 Capacity>
-class FixedBlobOutPin : public gmpi::BlobOutPin {
-  public:
-    using gmpi::BlobOutPin::BlobOutPin;
-
-    // Stores `size` bytes (clamped to 0..Capacity) as the pin's value without sending it.
-    void store(const void* data, gmpi::int32 size) {
-        size_ = size < 0 ? 0 : size > Capacity ? Capacity : size;
-        if (size_ > 0) std::memcpy(bytes_.data(), data, static_cast<std::size_t>(size_));
-    }
-    // Sends the stored value stamped with `time` (samples from the start of the block).
-    void sendAt(gmpi::int32 time) {
-        gmpi::MpBase* module = getModule();
-        if (module && module->getHost())
-            module->getHost()->setPinValue(time, getPinId(), size_, bytes_.data());
-    }
-
-    bool setRawValue(gmpi::int32, const void*) override { return false; }
-    gmpi::int32 rawSize() const override { return size_; }
-    const void* rawData() const override { return bytes_.data(); }
-
-  private:
-    std::array<char, Capacity> bytes_{};
-    gmpi::int32 size_ = 0;
-};
-
 class ZrScopeQuatre : public gmpi::MpBase {
   public:
-    static constexpr gmpi::int32 kCaptureBytes = 4800; // longest window, in samples
-    static constexpr gmpi::int32 kShortestWindow = 11;
-    static constexpr gmpi::int32 kInfoBytes = 8;
-
     explicit ZrScopeQuatre(gmpi::IMpUnknown* host);
 
     gmpi::int32 MP_STDCALL open() override;
@@ -68,15 +35,15 @@ class ZrScopeQuatre : public gmpi::MpBase {
     void publish(gmpi::int32 blockPosition);
     float hostSampleRate();
 
-    FixedBlobOutPin<kCaptureBytes> capturePin{"Capture"};
-    gmpi::AudioInPin signalPin{"Signal"};
-    gmpi::AudioInPin timePin{"Time"};
-    FixedBlobOutPin<kInfoBytes> infoPin{"Capture Info"};
-    gmpi::IntInPin runPin{"Run"};
+    gmpi::FixedBlobOutPin<scope::kCaptureBytes> captureOut{"Capture"};
+    gmpi::AudioInPin signalIn{"Signal"};
+    gmpi::AudioInPin timeIn{"Time"};
+    gmpi::FixedBlobOutPin<scope::kInfoBytes> infoOut{"Capture Info"};
+    gmpi::IntInPin runIn{"Run"};
 
-    std::array<std::int8_t, kCaptureBytes> capture{};
+    std::array<std::int8_t, scope::kCaptureBytes> capture{};
     float samplesPerMillisecond = 0.0f;
-    gmpi::int32 windowLength = kShortestWindow;
+    gmpi::int32 windowLength = scope::kShortestWindow;
     gmpi::int32 writePosition = 0;
     gmpi::int32 holdOffCounter = 0;
 };

@@ -1,15 +1,20 @@
-// GUI half of the oscilloscope: repaints when a new window arrives and draws it with pens
+// "ZR SCOPE V4" (GUI half) draws the last captured window.
+// Repaints when a new window arrives and draws it with pens
 // and a brush through the drawing layer.
 #include "modules/panel/ZrScopeQuatreGui.h"
 
 #include "framework/gdi.h"
 #include "framework/mp_factory.h"
+#include "modules/panel/ScopeCaptureFormat.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 namespace zr {
+
+using namespace scope;
+
 namespace {
 
 constexpr zrgdi::COLORREF kCentreAndStemColour = zrgdi::rgb(122, 135, 141);
@@ -23,18 +28,11 @@ int clampExtent(std::int64_t v) {
     return static_cast<int>(std::clamp(v, -kAreaLimit, kAreaLimit));
 }
 
-gmpi::int32 readInt32LittleEndian(const char* bytes) {
-    std::uint32_t u = 0;
-    for (int i = 0; i < 4; ++i)
-        u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
-    return static_cast<gmpi::int32>(u);
-}
-
 } // namespace
 
 ZrScopeQuatreGui::ZrScopeQuatreGui(gmpi::IMpUnknown* host) : gmpi::VlGuiCompositedGfxBase(host) {
-    initializePin(0, capturePin, &ZrScopeQuatreGui::onCaptureChanged);
-    initializePin(1, infoPin);
+    initializePin(0, captureIn, &ZrScopeQuatreGui::onCaptureChanged);
+    initializePin(1, infoIn);
 }
 
 void ZrScopeQuatreGui::onCaptureChanged() {
@@ -42,7 +40,7 @@ void ZrScopeQuatreGui::onCaptureChanged() {
 }
 
 gmpi::int32 ZrScopeQuatreGui::pointCount() const {
-    const gmpi::MpBlob& info = infoPin.getValue();
+    const gmpi::MpBlob& info = infoIn.getValue();
     if (info.size() != kInfoBytes) return kCaptureBytes;
     const gmpi::int32 count = readInt32LittleEndian(info.data());
     return count >= kShortestWindow && count <= kCaptureBytes ? count : kCaptureBytes;
@@ -81,7 +79,7 @@ gmpi::int32 ZrScopeQuatreGui::paint(void* drawingContext) {
     MoveToEx(dc, 0, yc, nullptr);
     LineTo(dc, width, yc);
 
-    const gmpi::MpBlob& capture = capturePin.getValue();
+    const gmpi::MpBlob& capture = captureIn.getValue();
     if (capture.size() == kCaptureBytes) {
         const auto* d = reinterpret_cast<const std::int8_t*>(capture.data());
         const auto y = [&](gmpi::int32 i) { return yc - static_cast<int>(d[i] * scale); };

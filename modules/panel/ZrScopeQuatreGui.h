@@ -8,10 +8,6 @@ namespace zr {
 
 class ZrScopeQuatreGui : public gmpi::VlGuiCompositedGfxBase {
   public:
-    static constexpr gmpi::int32 kCaptureBytes = 4800;
-    static constexpr gmpi::int32 kInfoBytes = 8;
-    static constexpr gmpi::int32 kShortestWindow = 11;
-
     explicit ZrScopeQuatreGui(gmpi::IMpUnknown* host);
 
     gmpi::int32 MP_STDCALL paint(void* drawingContext) override;
@@ -21,8 +17,8 @@ class ZrScopeQuatreGui : public gmpi::VlGuiCompositedGfxBase {
     // Number of points to draw: the count of a well-formed Capture Info, else 4800.
     gmpi::int32 pointCount() const;
 
-    gmpi::GuiBlobPin capturePin{"Capture", gmpi::DirectionIn};
-    gmpi::GuiBlobPin infoPin{"Capture Info", gmpi::DirectionIn};
+    gmpi::GuiBlobPin captureIn{"Capture", gmpi::DirectionIn};
+    gmpi::GuiBlobPin infoIn{"Capture Info", gmpi::DirectionIn};
 };
 
 } // namespace zr

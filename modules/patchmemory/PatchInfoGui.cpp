@@ -17,55 +17,55 @@ PatchInfoGui::PatchInfoGui(gmpi::IMpUnknown* host) : MpGuiBase(host) {
     initializePin(1, programNameIn, &G::onProgramNameIn);
     initializePin(2, categoryIn, &G::onCategoryIn);
     initializePin(3, channelIn, &G::onChannelIn);
-    initializePin(4, commandOut, &G::onNothing); // written only by the command handler
-    initializePin(5, program, &G::onProgram);
-    initializePin(6, programName, &G::onNothing);
-    initializePin(7, category, &G::onCategory);
-    initializePin(8, channel, &G::onChannel);
-    initializePin(9, channelMenu, &G::onNothing);
-    initializePin(10, command, &G::onCommand);
+    initializePin(4, patchCommandIn, &G::onNothing); // written only by the command handler
+    initializePin(5, programOut, &G::onProgram);
+    initializePin(6, programNameOut, &G::onNothing);
+    initializePin(7, categoryOut, &G::onCategory);
+    initializePin(8, channelOut, &G::onChannel);
+    initializePin(9, channelMenuOut, &G::onNothing);
+    initializePin(10, commandOut, &G::onCommand);
     initializePin(11, commentIn, &G::onNothing);
-    initializePin(12, comment, &G::onCommentText);
+    initializePin(12, commentOut, &G::onCommentText);
 }
 
 gmpi::int32 PatchInfoGui::initialize() {
-    channelMenu.setValue(kChannelMenu);
+    channelMenuOut.setValue(kChannelMenu);
     return MpGuiBase::initialize();
 }
 
 void PatchInfoGui::onProgramIn() {
-    relay(programIn, program);
+    relay(programIn, programOut);
 }
 void PatchInfoGui::onProgramNameIn() {
-    relay(programNameIn, programName);
+    relay(programNameIn, programNameOut);
 }
 void PatchInfoGui::onCategoryIn() {
-    relay(categoryIn, category);
+    relay(categoryIn, categoryOut);
 }
 void PatchInfoGui::onChannelIn() {
-    relay(channelIn, channel);
+    relay(channelIn, channelOut);
 }
 void PatchInfoGui::onProgram() {
-    relay(program, programIn);
+    relay(programOut, programIn);
 }
 void PatchInfoGui::onCategory() {
-    relay(category, categoryIn);
+    relay(categoryOut, categoryIn);
 }
 void PatchInfoGui::onChannel() {
-    relay(channel, channelIn);
+    relay(channelOut, channelIn);
 }
 void PatchInfoGui::onCommentText() {
-    relay(comment, commentIn);
+    relay(commentOut, commentIn);
 }
 
 // A momentary command: the value reaches the host field, then both pins return to 0 within
 // the same call, so a positive value gives exactly one pulse and a button wired to pin 10 is
 // ready for the next press. Zero and negative values are only passed on.
 void PatchInfoGui::onCommand() {
-    relay(command, commandOut);
-    if (command.getValue() > 0) {
-        command.setValue(0);
-        if (commandOut.getValue() != 0) commandOut.setValue(0);
+    relay(commandOut, patchCommandIn);
+    if (commandOut.getValue() > 0) {
+        commandOut.setValue(0);
+        if (patchCommandIn.getValue() != 0) patchCommandIn.setValue(0);
     }
 }
 

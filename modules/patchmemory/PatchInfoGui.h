@@ -30,16 +30,16 @@ class PatchInfoGui final : public gmpi::MpGuiBase {
     gmpi::GuiTextPin programNameIn{"Program Name In"};
     gmpi::GuiTextPin categoryIn{"Category In"};
     gmpi::GuiIntPin channelIn{"MIDI Channel In"};
-    gmpi::GuiIntPin commandOut{"Patch Command"};
+    gmpi::GuiIntPin patchCommandIn{"Patch Command"};
     // Panel side.
-    gmpi::GuiIntPin program{"Program", gmpi::DirectionOut};
-    gmpi::GuiTextPin programName{"Program Name", gmpi::DirectionOut};
-    gmpi::GuiTextPin category{"Category", gmpi::DirectionOut};
-    gmpi::GuiIntPin channel{"MIDI Channel", gmpi::DirectionOut};
-    gmpi::GuiTextPin channelMenu{"MIDI Channel List", gmpi::DirectionOut};
-    gmpi::GuiIntPin command{"Command", gmpi::DirectionOut};
+    gmpi::GuiIntPin programOut{"Program", gmpi::DirectionOut};
+    gmpi::GuiTextPin programNameOut{"Program Name", gmpi::DirectionOut};
+    gmpi::GuiTextPin categoryOut{"Category", gmpi::DirectionOut};
+    gmpi::GuiIntPin channelOut{"MIDI Channel", gmpi::DirectionOut};
+    gmpi::GuiTextPin channelMenuOut{"MIDI Channel List", gmpi::DirectionOut};
+    gmpi::GuiIntPin commandOut{"Command", gmpi::DirectionOut};
     gmpi::GuiTextPin commentIn{"Comment In"};
-    gmpi::GuiTextPin comment{"Comment", gmpi::DirectionOut};
+    gmpi::GuiTextPin commentOut{"Comment", gmpi::DirectionOut};
 };
 
 } // namespace zr

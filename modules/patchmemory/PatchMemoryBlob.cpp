@@ -1,4 +1,5 @@
-// Blob patch memory: the "Out" GUI layout and the registrations (no embedded description:
+// "VL PatchMemory Blob" keeps a blob with the patch and relays it to the panel.
+// The "Out" GUI layout and the registrations (no embedded description:
 // the host supplies it).
 #include "modules/patchmemory/PatchMemoryBlob.h"
 
@@ -12,29 +13,24 @@ PatchMemoryBlobOutGui::PatchMemoryBlobOutGui(gmpi::IMpUnknown* host) : MpGuiBase
     initializePin(1, nameIn, &G::onNameIn);
     initializePin(2, menuItemsIn, &G::onMenuItemsIn);
     initializePin(3, menuSelectionIn, &G::onMenuSelectionIn);
-    initializePin(4, name, &G::onName);
-    initializePin(5, value, &G::onValue);
-    initializePin(6, menuItems, &G::onMenuItems);
-    initializePin(7, menuSelection, &G::onMenuSelection);
+    initializePin(4, nameOut, &G::onName);
+    initializePin(5, valueOut, &G::onValue);
+    initializePin(6, menuItemsOut, &G::onMenuItems);
+    initializePin(7, menuSelectionOut, &G::onMenuSelection);
 }
 
 } // namespace zr
 
 namespace {
 
-using gmpi::createAudio;
-using gmpi::createGui;
-using gmpi::registerAudioModule;
-using gmpi::registerGuiModule;
-
 const gmpi::int32 registeredAudio =
-    registerAudioModule(u"VL PatchMemory Blob", &createAudio<zr::PatchMemoryBlob>);
+    gmpi::registerAudioModule(u"VL PatchMemory Blob", &gmpi::createAudio<zr::PatchMemoryBlob>);
 const gmpi::int32 registeredOutAudio =
-    registerAudioModule(u"VL PatchMemory Blob Out", &createAudio<zr::PatchMemoryBlob>);
+    gmpi::registerAudioModule(u"VL PatchMemory Blob Out", &gmpi::createAudio<zr::PatchMemoryBlob>);
 const gmpi::int32 registeredGui =
-    registerGuiModule(u"VL PatchMemory Blob", &createGui<zr::PatchMemoryBlobGui>);
-const gmpi::int32 registeredOutGui =
-    registerGuiModule(u"VL PatchMemory Blob Out", &createGui<zr::PatchMemoryBlobOutGui>);
+    gmpi::registerGuiModule(u"VL PatchMemory Blob", &gmpi::createGui<zr::PatchMemoryBlobGui>);
+const gmpi::int32 registeredOutGui = gmpi::registerGuiModule(
+    u"VL PatchMemory Blob Out", &gmpi::createGui<zr::PatchMemoryBlobOutGui>);
 const gmpi::int32 described =
     gmpi::catalogDescribe(u"VL PatchMemory Blob", "PatchMemory Blob", "Sub-Controls");
 const gmpi::int32 describedOut =

@@ -23,23 +23,23 @@ class PatchMemoryBlobOutGui final : public gmpi::MpGuiBase {
     explicit PatchMemoryBlobOutGui(gmpi::IMpUnknown* host);
 
   private:
-    void onValueIn() { relay(valueIn, value); }
-    void onNameIn() { relay(nameIn, name); }
-    void onMenuItemsIn() { relay(menuItemsIn, menuItems); }
-    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelection); }
-    void onName() { relay(name, nameIn); }
-    void onValue() { relay(value, valueIn); }
-    void onMenuItems() { relay(menuItems, menuItemsIn); }
-    void onMenuSelection() { relay(menuSelection, menuSelectionIn); }
+    void onValueIn() { relay(valueIn, valueOut); }
+    void onNameIn() { relay(nameIn, nameOut); }
+    void onMenuItemsIn() { relay(menuItemsIn, menuItemsOut); }
+    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelectionOut); }
+    void onName() { relay(nameOut, nameIn); }
+    void onValue() { relay(valueOut, valueIn); }
+    void onMenuItems() { relay(menuItemsOut, menuItemsIn); }
+    void onMenuSelection() { relay(menuSelectionOut, menuSelectionIn); }
 
     gmpi::GuiBlobPin valueIn{"PM Value In"};
     gmpi::GuiTextPin nameIn{"PM Name In"};
     gmpi::GuiTextPin menuItemsIn{"PM Menu Items"};
     gmpi::GuiIntPin menuSelectionIn{"PM Menu Selection"};
-    gmpi::GuiTextPin name{"Name", gmpi::DirectionOut};
-    gmpi::GuiBlobPin value{"Value", gmpi::DirectionOut};
-    gmpi::GuiTextPin menuItems{"Menu Items", gmpi::DirectionOut};
-    gmpi::GuiIntPin menuSelection{"Menu Selection", gmpi::DirectionOut};
+    gmpi::GuiTextPin nameOut{"Name", gmpi::DirectionOut};
+    gmpi::GuiBlobPin valueOut{"Value", gmpi::DirectionOut};
+    gmpi::GuiTextPin menuItemsOut{"Menu Items", gmpi::DirectionOut};
+    gmpi::GuiIntPin menuSelectionOut{"Menu Selection", gmpi::DirectionOut};
 };
 
 } // namespace zr

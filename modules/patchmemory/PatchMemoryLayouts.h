@@ -55,27 +55,27 @@ class PatchMemoryValueGui : public gmpi::MpGuiBase {
         initializePin(3, menuSelectionIn, &G::onMenuSelectionIn);
         initializePin(4, mouseDownIn, &G::onMouseDownIn);
         initializePin(5, animationIn, &G::onAnimationIn);
-        initializePin(6, name, &G::onName);
-        initializePin(7, value, &G::onValue);
-        initializePin(8, animationPosition, &G::onAnimationPosition);
-        initializePin(9, menuItems, &G::onMenuItems);
-        initializePin(10, menuSelection, &G::onMenuSelection);
-        initializePin(11, mouseDown, &G::onMouseDown);
+        initializePin(6, nameOut, &G::onName);
+        initializePin(7, valueOut, &G::onValue);
+        initializePin(8, animationPositionOut, &G::onAnimationPosition);
+        initializePin(9, menuItemsOut, &G::onMenuItems);
+        initializePin(10, menuSelectionOut, &G::onMenuSelection);
+        initializePin(11, mouseDownOut, &G::onMouseDown);
     }
 
   private:
-    void onValueIn() { relay(valueIn, value); }
-    void onNameIn() { relay(nameIn, name); }
-    void onMenuItemsIn() { relay(menuItemsIn, menuItems); }
-    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelection); }
-    void onMouseDownIn() { relay(mouseDownIn, mouseDown); }
-    void onAnimationIn() { relay(animationIn, animationPosition); }
-    void onName() { relay(name, nameIn); }
-    void onValue() { relay(value, valueIn); }
-    void onAnimationPosition() { relay(animationPosition, animationIn); }
-    void onMenuItems() { relay(menuItems, menuItemsIn); }
-    void onMenuSelection() { relay(menuSelection, menuSelectionIn); }
-    void onMouseDown() { relay(mouseDown, mouseDownIn); }
+    void onValueIn() { relay(valueIn, valueOut); }
+    void onNameIn() { relay(nameIn, nameOut); }
+    void onMenuItemsIn() { relay(menuItemsIn, menuItemsOut); }
+    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelectionOut); }
+    void onMouseDownIn() { relay(mouseDownIn, mouseDownOut); }
+    void onAnimationIn() { relay(animationIn, animationPositionOut); }
+    void onName() { relay(nameOut, nameIn); }
+    void onValue() { relay(valueOut, valueIn); }
+    void onAnimationPosition() { relay(animationPositionOut, animationIn); }
+    void onMenuItems() { relay(menuItemsOut, menuItemsIn); }
+    void onMenuSelection() { relay(menuSelectionOut, menuSelectionIn); }
+    void onMouseDown() { relay(mouseDownOut, mouseDownIn); }
 
     gmpi::MpGuiPin<T> valueIn{"Value In"};
     gmpi::GuiTextPin nameIn{"Name In"};
@@ -83,12 +83,12 @@ class PatchMemoryValueGui : public gmpi::MpGuiBase {
     gmpi::GuiIntPin menuSelectionIn{"Menu Selection"};
     gmpi::GuiBoolPin mouseDownIn{"Mouse Down"};
     gmpi::GuiFloatPin animationIn{"AnimationIn"};
-    gmpi::GuiTextPin name{"Name", gmpi::DirectionOut};
-    gmpi::MpGuiPin<T> value{"Value", gmpi::DirectionOut};
-    gmpi::GuiFloatPin animationPosition{"Animation Position", gmpi::DirectionOut};
-    gmpi::GuiTextPin menuItems{"Menu Items", gmpi::DirectionOut};
-    gmpi::GuiIntPin menuSelection{"Menu Selection", gmpi::DirectionOut};
-    gmpi::GuiBoolPin mouseDown{"Mouse Down", gmpi::DirectionOut};
+    gmpi::GuiTextPin nameOut{"Name", gmpi::DirectionOut};
+    gmpi::MpGuiPin<T> valueOut{"Value", gmpi::DirectionOut};
+    gmpi::GuiFloatPin animationPositionOut{"Animation Position", gmpi::DirectionOut};
+    gmpi::GuiTextPin menuItemsOut{"Menu Items", gmpi::DirectionOut};
+    gmpi::GuiIntPin menuSelectionOut{"Menu Selection", gmpi::DirectionOut};
+    gmpi::GuiBoolPin mouseDownOut{"Mouse Down", gmpi::DirectionOut};
 };
 
 // Layout of a text-like value (text or blob parameter): five host-side fields (pins 0-4) each
@@ -103,40 +103,40 @@ class PatchMemoryTextLikeGui : public gmpi::MpGuiBase {
         initializePin(2, fileExtensionIn, &G::onFileExtensionIn);
         initializePin(3, menuItemsIn, &G::onMenuItemsIn);
         initializePin(4, menuSelectionIn, &G::onMenuSelectionIn);
-        initializePin(5, name, &G::onName);
-        initializePin(6, value, &G::onValue);
-        initializePin(7, fileExtension, &G::onFileExtension);
-        initializePin(8, menuItems, &G::onMenuItems);
-        initializePin(9, menuSelection, &G::onMenuSelection);
+        initializePin(5, nameOut, &G::onName);
+        initializePin(6, valueOut, &G::onValue);
+        initializePin(7, fileExtensionOut, &G::onFileExtension);
+        initializePin(8, menuItemsOut, &G::onMenuItems);
+        initializePin(9, menuSelectionOut, &G::onMenuSelection);
     }
 
   private:
     // The value is relayed out and straight back; the way back finds the values equal and
     // sends nothing.
     void onValueIn() {
-        relay(valueIn, value);
-        relay(value, valueIn);
+        relay(valueIn, valueOut);
+        relay(valueOut, valueIn);
     }
-    void onNameIn() { relay(nameIn, name); }
-    void onFileExtensionIn() { relay(fileExtensionIn, fileExtension); }
-    void onMenuItemsIn() { relay(menuItemsIn, menuItems); }
-    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelection); }
-    void onName() { relay(name, nameIn); }
-    void onValue() { relay(value, valueIn); }
-    void onFileExtension() { relay(fileExtension, fileExtensionIn); }
-    void onMenuItems() { relay(menuItems, menuItemsIn); }
-    void onMenuSelection() { relay(menuSelection, menuSelectionIn); }
+    void onNameIn() { relay(nameIn, nameOut); }
+    void onFileExtensionIn() { relay(fileExtensionIn, fileExtensionOut); }
+    void onMenuItemsIn() { relay(menuItemsIn, menuItemsOut); }
+    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelectionOut); }
+    void onName() { relay(nameOut, nameIn); }
+    void onValue() { relay(valueOut, valueIn); }
+    void onFileExtension() { relay(fileExtensionOut, fileExtensionIn); }
+    void onMenuItems() { relay(menuItemsOut, menuItemsIn); }
+    void onMenuSelection() { relay(menuSelectionOut, menuSelectionIn); }
 
     gmpi::MpGuiPin<T> valueIn{"Value In"};
     gmpi::GuiTextPin nameIn{"Name In"};
     gmpi::GuiTextPin fileExtensionIn{"File Extension"};
     gmpi::GuiTextPin menuItemsIn{"Menu Items"};
     gmpi::GuiIntPin menuSelectionIn{"Menu Selection"};
-    gmpi::GuiTextPin name{"Name", gmpi::DirectionOut};
-    gmpi::MpGuiPin<T> value{"Value", gmpi::DirectionOut};
-    gmpi::GuiTextPin fileExtension{"File Extension", gmpi::DirectionOut};
-    gmpi::GuiTextPin menuItems{"Menu Items", gmpi::DirectionOut};
-    gmpi::GuiIntPin menuSelection{"Menu Selection", gmpi::DirectionOut};
+    gmpi::GuiTextPin nameOut{"Name", gmpi::DirectionOut};
+    gmpi::MpGuiPin<T> valueOut{"Value", gmpi::DirectionOut};
+    gmpi::GuiTextPin fileExtensionOut{"File Extension", gmpi::DirectionOut};
+    gmpi::GuiTextPin menuItemsOut{"Menu Items", gmpi::DirectionOut};
+    gmpi::GuiIntPin menuSelectionOut{"Menu Selection", gmpi::DirectionOut};
 };
 
 // Layout of the "Out" modules, where the audio graph writes the parameter and the panel shows
@@ -159,27 +159,27 @@ class PatchMemoryOutGui : public gmpi::MpGuiBase {
         initializePin(2, menuItemsIn, &G::onMenuItemsIn);
         initializePin(3, menuSelectionIn, &G::onMenuSelectionIn);
         if constexpr (kAnimation) initializePin(4, animationIn, &G::onAnimationIn);
-        initializePin(5, name, &G::onName);
-        initializePin(6, value, &G::onValue);
+        initializePin(5, nameOut, &G::onName);
+        initializePin(6, valueOut, &G::onValue);
         if constexpr (kLegacyValueOut) initializePin(7, legacyValueOut, &G::onNothing);
-        if constexpr (kAnimation) initializePin(8, animationPosition, &G::onNothing);
-        initializePin(9, menuItems, &G::onMenuItems);
-        initializePin(10, menuSelection, &G::onMenuSelection);
+        if constexpr (kAnimation) initializePin(8, animationPositionOut, &G::onNothing);
+        initializePin(9, menuItemsOut, &G::onMenuItems);
+        initializePin(10, menuSelectionOut, &G::onMenuSelection);
     }
 
   private:
     void onValueIn() {
-        relay(valueIn, value);
+        relay(valueIn, valueOut);
         if constexpr (kLegacyValueOut) relay(valueIn, legacyValueOut);
     }
-    void onNameIn() { relay(nameIn, name); }
-    void onMenuItemsIn() { relay(menuItemsIn, menuItems); }
-    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelection); }
-    void onAnimationIn() { relay(animationIn, animationPosition); }
-    void onName() { relay(name, nameIn); }
-    void onValue() { relay(value, valueIn); }
-    void onMenuItems() { relay(menuItems, menuItemsIn); }
-    void onMenuSelection() { relay(menuSelection, menuSelectionIn); }
+    void onNameIn() { relay(nameIn, nameOut); }
+    void onMenuItemsIn() { relay(menuItemsIn, menuItemsOut); }
+    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelectionOut); }
+    void onAnimationIn() { relay(animationIn, animationPositionOut); }
+    void onName() { relay(nameOut, nameIn); }
+    void onValue() { relay(valueOut, valueIn); }
+    void onMenuItems() { relay(menuItemsOut, menuItemsIn); }
+    void onMenuSelection() { relay(menuSelectionOut, menuSelectionIn); }
     void onNothing() {}
 
     gmpi::MpGuiPin<T> valueIn{"PM Value In"};
@@ -187,12 +187,12 @@ class PatchMemoryOutGui : public gmpi::MpGuiBase {
     gmpi::GuiTextPin menuItemsIn{"PM Menu Items"};
     gmpi::GuiIntPin menuSelectionIn{"PM Menu Selection"};
     gmpi::GuiFloatPin animationIn{"AnimationIn"};
-    gmpi::GuiTextPin name{"Name", gmpi::DirectionOut};
-    gmpi::MpGuiPin<T> value{"Value", gmpi::DirectionOut};
+    gmpi::GuiTextPin nameOut{"Name", gmpi::DirectionOut};
+    gmpi::MpGuiPin<T> valueOut{"Value", gmpi::DirectionOut};
     gmpi::GuiFloatPin legacyValueOut{"Value Out"};
-    gmpi::GuiFloatPin animationPosition{"Animation Position", gmpi::DirectionOut};
-    gmpi::GuiTextPin menuItems{"Menu Items", gmpi::DirectionOut};
-    gmpi::GuiIntPin menuSelection{"Menu Selection", gmpi::DirectionOut};
+    gmpi::GuiFloatPin animationPositionOut{"Animation Position", gmpi::DirectionOut};
+    gmpi::GuiTextPin menuItemsOut{"Menu Items", gmpi::DirectionOut};
+    gmpi::GuiIntPin menuSelectionOut{"Menu Selection", gmpi::DirectionOut};
 };
 
 } // namespace zr

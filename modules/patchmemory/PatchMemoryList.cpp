@@ -1,4 +1,5 @@
-// List patch memory: the GUI layout and the registrations (no embedded description: the host
+// "VL PatchMemory List3" keeps a list choice with the patch and relays it to the panel.
+// The GUI layout and the registrations (no embedded description: the host
 // supplies it).
 #include "modules/patchmemory/PatchMemoryList.h"
 
@@ -14,12 +15,12 @@ PatchMemoryListGui::PatchMemoryListGui(gmpi::IMpUnknown* host) : MpGuiBase(host)
     initializePin(3, fileExtensionIn, &G::onFileExtensionIn);
     initializePin(4, menuSelectionIn, &G::onMenuSelectionIn);
     initializePin(5, mouseDownIn, &G::onMouseDownIn);
-    initializePin(6, name, &G::onName);
-    initializePin(7, value, &G::onValue);
-    initializePin(8, menuItems, &G::onMenuItems);
-    initializePin(9, fileExtension, &G::onFileExtension);
-    initializePin(10, menuSelection, &G::onMenuSelection);
-    initializePin(11, mouseDown, &G::onMouseDown);
+    initializePin(6, nameOut, &G::onName);
+    initializePin(7, valueOut, &G::onValue);
+    initializePin(8, menuItemsOut, &G::onMenuItems);
+    initializePin(9, fileExtensionOut, &G::onFileExtension);
+    initializePin(10, menuSelectionOut, &G::onMenuSelection);
+    initializePin(11, mouseDownOut, &G::onMouseDown);
 }
 
 } // namespace zr

@@ -22,20 +22,20 @@ class PatchMemoryListGui final : public gmpi::MpGuiBase {
   private:
     // Out and straight back, like the text-like layout; the way back sends nothing.
     void onValueIn() {
-        relay(valueIn, value);
-        relay(value, valueIn);
+        relay(valueIn, valueOut);
+        relay(valueOut, valueIn);
     }
-    void onNameIn() { relay(nameIn, name); }
-    void onMenuItemsIn() { relay(menuItemsIn, menuItems); }
-    void onFileExtensionIn() { relay(fileExtensionIn, fileExtension); }
-    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelection); }
-    void onMouseDownIn() { relay(mouseDownIn, mouseDown); }
-    void onName() { relay(name, nameIn); }
-    void onValue() { relay(value, valueIn); }
-    void onMenuItems() { relay(menuItems, menuItemsIn); }
-    void onFileExtension() { relay(fileExtension, fileExtensionIn); }
-    void onMenuSelection() { relay(menuSelection, menuSelectionIn); }
-    void onMouseDown() { relay(mouseDown, mouseDownIn); }
+    void onNameIn() { relay(nameIn, nameOut); }
+    void onMenuItemsIn() { relay(menuItemsIn, menuItemsOut); }
+    void onFileExtensionIn() { relay(fileExtensionIn, fileExtensionOut); }
+    void onMenuSelectionIn() { relay(menuSelectionIn, menuSelectionOut); }
+    void onMouseDownIn() { relay(mouseDownIn, mouseDownOut); }
+    void onName() { relay(nameOut, nameIn); }
+    void onValue() { relay(valueOut, valueIn); }
+    void onMenuItems() { relay(menuItemsOut, menuItemsIn); }
+    void onFileExtension() { relay(fileExtensionOut, fileExtensionIn); }
+    void onMenuSelection() { relay(menuSelectionOut, menuSelectionIn); }
+    void onMouseDown() { relay(mouseDownOut, mouseDownIn); }
 
     gmpi::GuiIntPin valueIn{"Value In"};
     gmpi::GuiTextPin nameIn{"Name In"};
@@ -43,12 +43,12 @@ class PatchMemoryListGui final : public gmpi::MpGuiBase {
     gmpi::GuiTextPin fileExtensionIn{"File Extension"};
     gmpi::GuiIntPin menuSelectionIn{"Menu Selection"};
     gmpi::GuiBoolPin mouseDownIn{"Mouse Down"};
-    gmpi::GuiTextPin name{"Name", gmpi::DirectionOut};
-    gmpi::GuiIntPin value{"Value", gmpi::DirectionOut};
-    gmpi::GuiTextPin menuItems{"Menu Items", gmpi::DirectionOut};
-    gmpi::GuiTextPin fileExtension{"File Extension", gmpi::DirectionOut};
-    gmpi::GuiIntPin menuSelection{"Menu Selection", gmpi::DirectionOut};
-    gmpi::GuiBoolPin mouseDown{"Mouse Down", gmpi::DirectionOut};
+    gmpi::GuiTextPin nameOut{"Name", gmpi::DirectionOut};
+    gmpi::GuiIntPin valueOut{"Value", gmpi::DirectionOut};
+    gmpi::GuiTextPin menuItemsOut{"Menu Items", gmpi::DirectionOut};
+    gmpi::GuiTextPin fileExtensionOut{"File Extension", gmpi::DirectionOut};
+    gmpi::GuiIntPin menuSelectionOut{"Menu Selection", gmpi::DirectionOut};
+    gmpi::GuiBoolPin mouseDownOut{"Mouse Down", gmpi::DirectionOut};
 };
 
 } // namespace zr

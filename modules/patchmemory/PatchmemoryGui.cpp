@@ -13,12 +13,12 @@ PatchmemoryGui::PatchmemoryGui(gmpi::IMpUnknown* host) : MpGuiBase(host) {
     initializePin(3, menuSelectionIn, &G::onNothing);
     initializePin(4, mouseDownIn, &G::onNothing);
     initializePin(5, animationIn, &G::onNothing);
-    initializePin(6, name, &G::onNothing);
-    initializePin(7, value, &G::onNothing);
-    initializePin(8, animationPosition, &G::onNothing);
-    initializePin(9, menuItems, &G::onNothing);
-    initializePin(10, menuSelection, &G::onNothing);
-    initializePin(11, mouseDown, &G::onNothing);
+    initializePin(6, nameOut, &G::onNothing);
+    initializePin(7, valueOut, &G::onNothing);
+    initializePin(8, animationPositionOut, &G::onNothing);
+    initializePin(9, menuItemsOut, &G::onNothing);
+    initializePin(10, menuSelectionOut, &G::onNothing);
+    initializePin(11, mouseDownOut, &G::onNothing);
 }
 
 } // namespace zr

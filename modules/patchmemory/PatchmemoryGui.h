@@ -20,12 +20,12 @@ class PatchmemoryGui final : public gmpi::MpGuiBase {
     gmpi::GuiIntPin menuSelectionIn{"Menu Selection"};
     gmpi::GuiBoolPin mouseDownIn{"Mouse Down"};
     gmpi::GuiFloatPin animationIn{"AnimationIn"};
-    gmpi::GuiTextPin name{"Name", gmpi::DirectionOut};
-    gmpi::GuiFloatPin value{"Value", gmpi::DirectionOut};
-    gmpi::GuiFloatPin animationPosition{"Animation Position", gmpi::DirectionOut};
-    gmpi::GuiTextPin menuItems{"Menu Items", gmpi::DirectionOut};
-    gmpi::GuiIntPin menuSelection{"Menu Selection", gmpi::DirectionOut};
-    gmpi::GuiBoolPin mouseDown{"Mouse Down", gmpi::DirectionOut};
+    gmpi::GuiTextPin nameOut{"Name", gmpi::DirectionOut};
+    gmpi::GuiFloatPin valueOut{"Value", gmpi::DirectionOut};
+    gmpi::GuiFloatPin animationPositionOut{"Animation Position", gmpi::DirectionOut};
+    gmpi::GuiTextPin menuItemsOut{"Menu Items", gmpi::DirectionOut};
+    gmpi::GuiIntPin menuSelectionOut{"Menu Selection", gmpi::DirectionOut};
+    gmpi::GuiBoolPin mouseDownOut{"Mouse Down", gmpi::DirectionOut};
 };
 
 } // namespace zr

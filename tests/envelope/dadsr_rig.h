@@ -3,10 +3,7 @@
 // block's output (the held output while the module sleeps) appended to `out`.
 #pragma once
 
-#include "host/audio_module.h"
-#include "host/event_list.h"
-#include "host/host_context.h"
-#include "host/module_library.h"
+#include "tests/rig/module_rig.h"
 
 #include <array>
 #include <cmath>
@@ -30,25 +27,21 @@ enum Pin : int32 {
 constexpr std::array<int32, 7> kAudioInputs = {Enable,  Attack, Decay, Sustain,
                                                Release, Level,  Delay};
 
-inline zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
-}
-
 class DadsrRig {
   public:
     explicit DadsrRig(float sampleRate = 44100.0f, int32 blockSize = 64,
                       zrhost::HostContext* shared = nullptr)
-        : module_(library(), u"QORVALIS ZR-ADSR D", shared ? *shared : own_,
-                  {blockSize, sampleRate}) {
+        : rig_(u"QORVALIS ZR-ADSR D", {blockSize, sampleRate}, shared) {
         for (int32 pin : kAudioInputs)
-            module_.attachOwnBuffer(pin);
-        module_.attachOwnBuffer(Envelope);
+            rig_.feed(pin, [this, pin](std::int64_t t) {
+                auto src = source.find(pin);
+                return src != source.end() ? src->second(t) : audio[static_cast<std::size_t>(pin)];
+            });
+        rig_.collect(Envelope);
     }
 
-    zrhost::AudioModule& module() { return module_; }
-    float rate() const { return module_.settings().sampleRate; }
+    zrhost::AudioModule& module() { return rig_.module(); }
+    float rate() const { return rig_.sampleRate(); }
 
     // Audio input values for every sample of the coming blocks, unless `source` has a
     // function of the absolute sample index for the pin.
@@ -62,11 +55,11 @@ class DadsrRig {
 
     // Control events for the next block, at `time` within it.
     DadsrRig& sendInt(int32 time, int32 pin, int32 v) {
-        queue_.push_back([=](zrhost::EventList& e) { e.addInt(time, pin, v); });
+        rig_.queue([=](zrhost::EventList& e) { e.addInt(time, pin, v); });
         return *this;
     }
     DadsrRig& sendFloat(int32 time, int32 pin, float v) {
-        queue_.push_back([=](zrhost::EventList& e) { e.addFloat(time, pin, v); });
+        rig_.queue([=](zrhost::EventList& e) { e.addFloat(time, pin, v); });
         return *this;
     }
 
@@ -75,27 +68,13 @@ class DadsrRig {
 
     void block() {
         zrhost::EventList events;
-        if (!started_) {
+        if (rig_.now() == 0) {
             events.addGraphStart(0);
             for (const auto& [pin, v] : initial)
                 events.addInt(0, pin, v);
-            started_ = true;
-            module_.open();
         }
-        for (auto& add : queue_)
-            add(events);
-        queue_.clear();
-        const std::int64_t base = now();
-        for (int32 pin : kAudioInputs) {
-            auto buffer = module_.buffer(pin);
-            auto src = source.find(pin);
-            for (std::size_t i = 0; i < buffer.size(); ++i)
-                buffer[i] = src != source.end() ? src->second(base + static_cast<std::int64_t>(i))
-                                                : audio[static_cast<std::size_t>(pin)];
-        }
-        module_.processBlock(events);
-        auto o = module_.buffer(Envelope);
-        out.insert(out.end(), o.begin(), o.end());
+        rig_.addQueued(events);
+        rig_.block(events);
     }
     void run(std::int64_t samples) {
         for (const std::int64_t end = now() + samples; now() < end;)
@@ -125,18 +104,17 @@ class DadsrRig {
     // Streaming states declared for the output, with their block numbers.
     std::vector<std::pair<std::int64_t, int32>> streaming() const {
         std::vector<std::pair<std::int64_t, int32>> s;
-        for (const auto& c : module_.callsOf(zrhost::AudioCallKind::SetPinStreaming))
+        for (const auto& c : rig_.module().callsOf(zrhost::AudioCallKind::SetPinStreaming))
             if (c.pinId == Envelope) s.emplace_back(c.block, c.streaming);
         return s;
     }
 
-    std::vector<float> out;
-
   private:
-    zrhost::HostContext own_;
-    zrhost::AudioModule module_;
-    std::vector<std::function<void(zrhost::EventList&)>> queue_;
-    bool started_ = false;
+    rig::ModuleRig rig_;
+
+  public:
+    // Every output sample so far (the held output while the module sleeps).
+    std::vector<float>& out = rig_.output(Envelope);
 };
 
 // The curve shapes in double precision from their closed forms, independent of the module's

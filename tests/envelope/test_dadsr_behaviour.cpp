@@ -140,24 +140,30 @@ TEST(EnvelopeLevel, OutputIsTheEnvelopeTimesLevelSampleBySample) {
 }
 
 TEST(EnvelopeSleep, StaticOnceAWholeStretchIsSilentThenOneBlockMoreThenSleep) {
-    DadsrRig rig(44100.0f, 64);
-    rig.settle(1.0f);
-    rig.audio[Release] = 0.0f; // 1 ms: ends on the 45th sample of the gate's block
-    const auto b = rig.module().blocksRun();
-    rig.module().clearCalls();
-    const auto g = rig.gate(0);
-    EXPECT_EQ(rig.until(g, [](float v) { return v == 0.0f; }), 45);
-    rig.block();
-    // Static only in the next block, stamped at its last sample, when the zero samples since
-    // the release ended cover a whole stretch.
-    using Calls = std::vector<std::pair<std::int64_t, int32>>;
-    EXPECT_EQ(rig.streaming(), (Calls{{b, 1}, {b + 1, 0}}));
-    EXPECT_EQ(rig.module().callsOf(zrhost::AudioCallKind::SetPinStreaming).back().time, 63);
-    EXPECT_EQ(rig.module().sleepCount(), 0);
-    rig.block();
-    EXPECT_EQ(rig.module().sleepCount(), 1);
-    const int processed = rig.module().processCount();
-    rig.run(64 * 20);
-    EXPECT_EQ(rig.module().processCount(), processed);
-    EXPECT_TRUE(allEqual(rig, g + 45, 0.0f));
+    // A 1 ms release ends on the 45th sample after the gate: within the gate's block, or
+    // (gate at 20) on the first sample of the next, whose silent stretch is then exactly one
+    // block long.
+    for (const int32 offset : {0, 20}) {
+        SCOPED_TRACE(offset);
+        DadsrRig rig(44100.0f, 64);
+        rig.settle(1.0f);
+        rig.audio[Release] = 0.0f;
+        const auto b = rig.module().blocksRun();
+        rig.module().clearCalls();
+        const auto g = rig.gate(0, offset);
+        rig.block();
+        EXPECT_EQ(rig.until(g, [](float v) { return v == 0.0f; }), 45);
+        // Static only in the block after the gate's, stamped at its last sample, when the
+        // zero samples since the release ended cover a whole stretch.
+        using Calls = std::vector<std::pair<std::int64_t, int32>>;
+        EXPECT_EQ(rig.streaming(), (Calls{{b, 1}, {b + 1, 0}}));
+        EXPECT_EQ(rig.module().callsOf(zrhost::AudioCallKind::SetPinStreaming).back().time, 63);
+        EXPECT_EQ(rig.module().sleepCount(), 0);
+        rig.block();
+        EXPECT_EQ(rig.module().sleepCount(), 1);
+        const int processed = rig.module().processCount();
+        rig.run(64 * 20);
+        EXPECT_EQ(rig.module().processCount(), processed);
+        EXPECT_TRUE(allEqual(rig, g + 45, 0.0f));
+    }
 }

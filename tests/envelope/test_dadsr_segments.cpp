@@ -11,6 +11,14 @@ constexpr double kLong = 20.0 / 3.0; // long range: control 1 gives 2^(10/3), ab
 auto reaches(float level) {
     return [level](float v) { return v == level; };
 }
+// Settles a level-scaled envelope at `level` and gates a release of `release` off; returns the
+// sample of the gate.
+std::int64_t levelScaledRelease(DadsrRig& rig, float level, float release) {
+    rig.initial[FixedTime] = 0;
+    rig.settle(level);
+    rig.audio[Release] = release;
+    return rig.gate(0);
+}
 } // namespace
 
 struct TimeCase {
@@ -23,7 +31,8 @@ class SegmentTimes : public ::testing::TestWithParam<TimeCase> {
   protected:
     double samples() const {
         const auto& p = GetParam();
-        return segmentSamples(p.control, p.range ? kLong : 10.0, p.rate);
+        // Only the value 1 selects the long range.
+        return segmentSamples(p.control, p.range == 1 ? kLong : 10.0, p.rate);
     }
 };
 
@@ -60,14 +69,17 @@ TEST_P(SegmentTimes, AttackDecayAndReleaseLastTheirTimes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Envelope, SegmentTimes,
-                         ::testing::Values(TimeCase{44100.0f, 1.0f, 0},    // 1 s
-                                           TimeCase{48000.0f, 0.8f, 0},    // 1/4 s
-                                           TimeCase{96000.0f, 1.0f, 0},    // 1 s
-                                           TimeCase{44100.0f, 1.0f, 1},    // 10.08 s
-                                           TimeCase{22050.0f, 0.7f, 1},    // 2^(1/3) s
-                                           TimeCase{44100.0f, 0.05f, 0},   // just over 1 ms
-                                           TimeCase{44100.0f, 0.0f, 0},    // under 1 ms: 1 ms
-                                           TimeCase{44100.0f, -3.0f, 0})); // negative: as 0
+                         ::testing::Values(TimeCase{44100.0f, 1.0f, 0},     // 1 s
+                                           TimeCase{48000.0f, 0.8f, 0},     // 1/4 s
+                                           TimeCase{96000.0f, 1.0f, 0},     // 1 s
+                                           TimeCase{44100.0f, 1.0f, 1},     // 10.08 s
+                                           TimeCase{22050.0f, 0.7f, 1},     // 2^(1/3) s
+                                           TimeCase{44100.0f, 0.05f, 0},    // just over 1 ms
+                                           TimeCase{44100.0f, 0.0f, 0},     // under 1 ms: 1 ms
+                                           TimeCase{44100.0f, -3.0f, 0},    // negative: as 0
+                                           TimeCase{44100.0f, 0.5f, 2},     // 1/32 s: short
+                                           TimeCase{44100.0f, 0.5f, -1},    // short
+                                           TimeCase{44100.0f, 0.5f, 255})); // short
 
 class CurveShapes : public ::testing::TestWithParam<int> {};
 
@@ -136,10 +148,7 @@ TEST(EnvelopeScaling, FromHalfLevelFixedTimeKeepsTheTimeAndLevelScaledHalvesTheP
     // Level-scaled release from 0.5 also moves its phase at half pace (2^-1 s becomes 1 s);
     // the routine sees the end one step after its phase has run out.
     DadsrRig rig(44100.0f);
-    rig.initial[FixedTime] = 0;
-    rig.settle(0.5f);
-    rig.audio[Release] = 0.9f;
-    const auto r = rig.gate(0);
+    const auto r = levelScaledRelease(rig, 0.5f, 0.9f);
     rig.run(44300);
     EXPECT_NEAR(rig.at(r + 22050), 0.25, 1e-5);
     EXPECT_NEAR(rig.until(r, reaches(0.0f)), 44100.0, 2.0);
@@ -173,10 +182,7 @@ TEST(EnvelopeDelay, AttackBeginsInTheSampleThatLeavesTheDelay) {
 // just under 1. The phase must still advance, so the level falls by 0.1 % per second.
 TEST(EnvelopeScaling, LevelScaledReleaseFromALowLevelStillFalls) {
     DadsrRig rig(44100.0f);
-    rig.initial[FixedTime] = 0;
-    rig.settle(0.001f);
-    rig.audio[Release] = 1.0f;
-    const auto r = rig.gate(0);
+    const auto r = levelScaledRelease(rig, 0.001f, 1.0f);
     rig.run(44200);
     const double start = 0.001f;
     EXPECT_EQ(rig.at(r), 0.001f);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -99,9 +100,24 @@ float pitchLimit(int mode) {
     return 1.054f;
 }
 
-TEST(FilterModes, PitchOutsideTheRangeSoundsLikeItsLimit) {
+// Level each mode holds its input to at zero resonance (0: no limit on the input itself).
+float inputLimit(int mode) {
+    if (mode == 2) return 15.0f;
+    if (mode == 3) return 1.5f;
+    if (mode == 4 || (mode >= 9 && mode <= 18)) return 2.0f;
+    return 0.0f;
+}
+
+TEST(FilterModes, PitchAndInputBeyondTheirLimitsSoundLikeTheLimits) {
     for (int mode = 1; mode < 32; ++mode) {
         SCOPED_TRACE(mode);
+        // Loud input: the same as the input clipped to the mode's limit beforehand.
+        if (const float clip = inputLimit(mode); clip > 0.0f) {
+            const auto loud = noise(5.0f);
+            const auto clipped = [&](long t) { return std::clamp(loud(t), -clip, clip); };
+            EXPECT_TRUE(sameSamples(fresh(mode, {0.4f, 0.0f, 0.3f}, loud, 2048),
+                                    fresh(mode, {0.4f, 0.0f, 0.3f}, clipped, 2048)));
+        }
         const float limit = pitchLimit(mode);
         // Modes 5 and 6 lower Pitch by a small offset before the limit: compare two values
         // that both lie beyond it.

@@ -3,10 +3,7 @@
 // frequency, power on frequency bins.
 #pragma once
 
-#include "host/audio_module.h"
-#include "host/event_list.h"
-#include "host/host_context.h"
-#include "host/module_library.h"
+#include "tests/rig/module_rig.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,12 +18,6 @@ namespace filtertest {
 inline constexpr char16_t kFilter[] = u"ZR-LPF over CS";
 inline constexpr gmpi::int32 kInputPin = 0, kPitchPin = 1, kResPin = 2, kOutputPin = 3,
                              kModePin = 4, kAuxPin = 5, kBlendPin = 6, kClearPin = 7;
-
-inline zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
-}
 
 // Frequency of a pitch value: 1 V per octave, 0.5 (5 V) at 440 Hz.
 inline double pitchHz(double pitch) {
@@ -44,19 +35,23 @@ struct Controls {
 
 class FilterRig {
   public:
-    using Signal = std::function<float(long)>;
+    using Signal = rig::Signal;
 
     explicit FilterRig(int mode, float sampleRate = 44100.0f, gmpi::int32 blockSize = 64,
                        zrhost::HostContext* shared = nullptr)
-        : context_(shared ? shared : &own_),
-          module_(library(), kFilter, *context_, {blockSize, sampleRate}) {
-        for (gmpi::int32 pin : {kInputPin, kPitchPin, kResPin, kOutputPin, kAuxPin, kBlendPin})
-            module_.attachOwnBuffer(pin);
-        module_.open();
-        mode_ = mode;
+        : rig_(kFilter, {blockSize, sampleRate}, shared), mode_(mode) {
+        rig_.feed(kInputPin, [this](long t) { return input_(t); });
+        rig_.feed(kPitchPin,
+                  [this](long t) { return pitchSignal ? pitchSignal(t) : controls.pitch; });
+        rig_.feed(kResPin, [this](long t) { return resSignal ? resSignal(t) : controls.res; });
+        rig_.feed(kBlendPin,
+                  [this](long t) { return blendSignal ? blendSignal(t) : controls.blend; });
+        rig_.collect(kOutputPin);
+        rig_.attach(kAuxPin);
+        rig_.open();
     }
 
-    zrhost::AudioModule& module() { return module_; }
+    zrhost::AudioModule& module() { return rig_.module(); }
 
     Controls controls;
     // Whether the first block declares `Input` streaming (else it is a static value).
@@ -67,64 +62,42 @@ class FilterRig {
     // Events for the next block: a Mode or Clear value, `Input` going static (the signal must
     // then be that constant) or streaming again.
     void setMode(int mode) {
-        pending_.push_back([=](auto& e) { e.addInt(0, kModePin, mode); });
+        rig_.queue([=](auto& e) { e.addInt(0, kModePin, mode); });
     }
     void clear(float v) {
-        pending_.push_back([=](auto& e) { e.addFloat(0, kClearPin, v); });
+        rig_.queue([=](auto& e) { e.addFloat(0, kClearPin, v); });
     }
     void stopInputStreaming() {
-        pending_.push_back([](auto& e) { e.addStreamingStop(0, kInputPin); });
+        rig_.queue([](auto& e) { e.addStreamingStop(0, kInputPin); });
     }
     void startInputStreaming() {
-        pending_.push_back([](auto& e) { e.addStreamingStart(0, kInputPin); });
+        rig_.queue([](auto& e) { e.addStreamingStart(0, kInputPin); });
     }
 
     // Renders `count` samples of `input` (absolute sample index) and returns the output.
     std::vector<float> run(const Signal& input, long count) {
-        std::vector<float> out;
-        out.reserve(static_cast<std::size_t>(count));
-        const gmpi::int32 n = module_.settings().blockSize;
-        while (static_cast<long>(out.size()) < count) {
+        input_ = input;
+        std::vector<float>& all = rig_.output(kOutputPin);
+        const std::size_t from = all.size();
+        while (static_cast<long>(all.size() - from) < count) {
             zrhost::EventList events;
-            if (first_) {
+            if (rig_.now() == 0) {
                 events.addGraphStart(0);
                 if (streamInput) events.addStreamingStart(0, kInputPin);
                 events.addStreamingStop(0, kPitchPin).addStreamingStop(0, kResPin);
                 events.addStreamingStop(0, kBlendPin).addInt(0, kModePin, mode_);
-                first_ = false;
             }
-            for (auto& add : pending_)
-                add(events);
-            pending_.clear();
-
-            auto in = module_.buffer(kInputPin);
-            auto pitch = module_.buffer(kPitchPin);
-            auto res = module_.buffer(kResPin);
-            auto blend = module_.buffer(kBlendPin);
-            for (gmpi::int32 i = 0; i < n; ++i) {
-                const long t = now_ + i;
-                in[i] = input(t);
-                pitch[i] = pitchSignal ? pitchSignal(t) : controls.pitch;
-                res[i] = resSignal ? resSignal(t) : controls.res;
-                blend[i] = blendSignal ? blendSignal(t) : controls.blend;
-            }
-            module_.processBlock(events);
-            auto o = module_.buffer(kOutputPin);
-            for (gmpi::int32 i = 0; i < n && static_cast<long>(out.size()) < count; ++i)
-                out.push_back(o[i]);
-            now_ += n;
+            rig_.addQueued(events);
+            rig_.block(events);
         }
-        return out;
+        return {all.begin() + static_cast<long>(from),
+                all.begin() + static_cast<long>(from) + count};
     }
 
   private:
-    zrhost::HostContext own_;
-    zrhost::HostContext* context_;
-    zrhost::AudioModule module_;
+    rig::ModuleRig rig_;
     int mode_ = 0;
-    std::vector<std::function<void(zrhost::EventList&)>> pending_;
-    bool first_ = true;
-    long now_ = 0;
+    Signal input_;
 };
 
 inline FilterRig::Signal sine(double hz, double sampleRate, double amplitude) {

@@ -13,40 +13,34 @@ using zrhost::EventList;
 class Loader {
   public:
     Loader(Rig& rig, const fs::path& folder)
-        : rig_(rig), module_(rig.library(), u"INIT Osc ZRPM", rig.context()) {
+        : rig_(rig), loader_(u"INIT Osc ZRPM", {}, &rig.context(), &rig.library()) {
         rig.context().setFileFolder(zrhost::toUtf16(folder.string()));
-        module_.attachOwnBuffer(11);
-        module_.open();
+        loader_.attach(11);
+        loader_.open();
     }
-    AudioModule& module() { return module_; }
+    AudioModule& module() { return loader_.module(); }
     // Runs one block with the given events; graph start is added to the first.
     void run(const std::function<void(EventList&)>& add) {
         EventList ev;
-        if (first_) ev.addGraphStart(0);
-        first_ = false;
+        if (loader_.now() == 0) ev.addGraphStart(0);
         add(ev);
-        module_.processBlock(ev);
+        loader_.block(ev);
     }
     void configure(std::u16string file, int sineType, int sineNumber, int sawType = 0,
                    int sawNumber = 1, int triType = 0, int triNumber = 1) {
         run([&](EventList& ev) {
-            ev.addText(0, File, file)
-                .addInt(0, SineType, sineType)
-                .addInt(0, SineNumber, sineNumber)
-                .addInt(0, SawType, sawType)
-                .addInt(0, SawNumber, sawNumber)
-                .addInt(0, TriType, triType)
-                .addInt(0, TriNumber, triNumber);
+            addLoaderSettings(ev, file, sineType, sineNumber, sawType, sawNumber, triType,
+                              triNumber);
         });
     }
     float status(int pin) const {
-        const auto sent = module_.floatsSent(pin);
+        const auto sent = loader_.module().floatsSent(pin);
         return sent.empty() ? -1.0f : sent.back();
     }
     std::vector<float> sent(int pin) const {
-        auto v = module_.floatsSent(pin);
+        auto v = loader_.module().floatsSent(pin);
         // Drop the initial value every output sends at graph start.
-        if (!v.empty() && module_.valuesSent(pin).front().block == 0 && v.front() == 0.0f)
+        if (!v.empty() && loader_.module().valuesSent(pin).front().block == 0 && v.front() == 0.0f)
             v.erase(v.begin());
         return v;
     }
@@ -54,8 +48,7 @@ class Loader {
 
   private:
     Rig& rig_;
-    AudioModule module_;
-    bool first_ = true;
+    rig::ModuleRig loader_;
 };
 
 // Zone values that identify a file: `tag` + zone / 100.

@@ -4,12 +4,9 @@
 // crossings, windowed spectra) used by the sound tests.
 #pragma once
 
-#include "host/audio_module.h"
-#include "host/event_list.h"
-#include "host/host_context.h"
-#include "host/module_library.h"
 #include "host/text.h"
 #include "modules/oscillators/Wavetables.h"
+#include "tests/rig/module_rig.h"
 #include "tools/zrwgen/zrw.h"
 
 #include <gtest/gtest.h>
@@ -103,9 +100,22 @@ inline std::vector<float> tableOf(const std::function<float(int zone, int n)>& f
     return t;
 }
 
+// The loader's File and slot choices, as events at time 0.
+inline void addLoaderSettings(zrhost::EventList& ev, const std::u16string& file, int sineType,
+                              int sineNumber, int sawType, int sawNumber, int triType,
+                              int triNumber) {
+    ev.addText(0, File, file)
+        .addInt(0, SineType, sineType)
+        .addInt(0, SineNumber, sineNumber)
+        .addInt(0, SawType, sawType)
+        .addInt(0, SawNumber, sawNumber)
+        .addInt(0, TriType, triType)
+        .addInt(0, TriNumber, triNumber);
+}
+
 class Rig {
   public:
-    Rig() : library_(zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH)) {}
+    Rig() : library_(rig::loadLibrary()) {}
 
     zrhost::ModuleLibrary& library() { return *library_; }
     zrhost::HostContext& context() { return context_; }
@@ -129,19 +139,13 @@ class Rig {
     std::vector<float> load(const std::filesystem::path& folder, int sineType, int sawType,
                             int triType, int number = 1, std::u16string file = u"base.zrw") {
         context_.setFileFolder(zrhost::toUtf16(folder.string()));
-        zrhost::AudioModule loader(*library_, u"INIT Osc ZRPM", context_);
-        loader.attachOwnBuffer(11);
-        loader.open();
+        rig::ModuleRig r(u"INIT Osc ZRPM", {}, &context_, library_.get());
+        r.attach(11);
         zrhost::EventList ev;
-        ev.addGraphStart(0)
-            .addText(0, File, file)
-            .addInt(0, SineType, sineType)
-            .addInt(0, SineNumber, number)
-            .addInt(0, SawType, sawType)
-            .addInt(0, SawNumber, number)
-            .addInt(0, TriType, triType)
-            .addInt(0, TriNumber, number);
-        loader.processBlock(ev);
+        ev.addGraphStart(0);
+        addLoaderSettings(ev, file, sineType, number, sawType, number, triType, number);
+        r.block(ev);
+        const zrhost::AudioModule& loader = r.module();
         return {loader.floatsSent(SineStatus).back(), loader.floatsSent(SawStatus).back(),
                 loader.floatsSent(TriStatus).back()};
     }
@@ -180,22 +184,23 @@ struct Output {
 // control values and other events are added per block through a callback.
 class Osc {
   public:
-    using Signal = std::function<float(std::int64_t n)>;
+    using Signal = rig::Signal;
     using Events = std::function<void(zrhost::EventList&, std::int64_t blockStart)>;
 
     Osc(Rig& rig, float sampleRate, int blockSize = 64)
-        : module_(rig.library(), u"Osc ZRPM", rig.context(), {blockSize, sampleRate}),
-          blockSize_(blockSize) {
-        for (int pin : {Pitch, PhaseMod, Shape, Gate, Sync, AudioOut, WrapOut, IncrementOut,
-                        ZoneFadeOut, ZoneBaseOut, SpareAudio})
-            module_.attachOwnBuffer(pin);
-        module_.open();
+        : rig_(u"Osc ZRPM", {blockSize, sampleRate}, &rig.context(), &rig.library()) {
+        for (int pin : {Pitch, PhaseMod, Shape, Gate, Sync})
+            rig_.feed(pin, [this, pin](std::int64_t n) { return signals_[pin](n); });
+        for (int pin : {AudioOut, WrapOut, IncrementOut, ZoneFadeOut, ZoneBaseOut})
+            rig_.collect(pin);
+        rig_.attach(SpareAudio);
+        rig_.open();
         for (int pin : {Pitch, PhaseMod, Shape, Gate, Sync})
             signals_[pin] = [](std::int64_t) { return 0.0f; };
     }
 
-    zrhost::AudioModule& module() { return module_; }
-    float sampleRate() const { return module_.settings().sampleRate; }
+    zrhost::AudioModule& module() { return rig_.module(); }
+    float sampleRate() const { return rig_.sampleRate(); }
 
     void signal(int pin, Signal s) { signals_[pin] = std::move(s); }
     void constant(int pin, float v) {
@@ -205,7 +210,7 @@ class Osc {
     // First block's events: graph start, wave, reset mode, levels, and a static gate at 1.
     void start(int wave, int resetMode = 0, float sine = 1.0f, float saw = 1.0f, float tri = 1.0f) {
         constant(Gate, 1.0f);
-        pending_ = [=](zrhost::EventList& ev, std::int64_t) {
+        rig_.queue([=](zrhost::EventList& ev) {
             ev.addGraphStart(0)
                 .addInt(0, WavePin, wave)
                 .addInt(0, ResetMode, resetMode)
@@ -213,50 +218,35 @@ class Osc {
                 .addFloat(0, SawLevel, saw)
                 .addFloat(0, TriLevel, tri)
                 .addStreamingStop(0, Gate);
-        };
+        });
     }
 
     // Renders `count` samples. `events` is asked for each block's events (besides the ones
     // `start` queued for the first block).
     Output render(std::int64_t count, const Events& events = {}) {
-        Output out;
+        const std::int64_t from = rig_.now();
         for (std::int64_t done = 0; done < count;) {
-            const int n = static_cast<int>(std::min<std::int64_t>(blockSize_, count - done));
-            for (auto& [pin, s] : signals_) {
-                auto buf = module_.buffer(pin);
-                for (int i = 0; i < n; ++i)
-                    buf[i] = s(position_ + i);
-            }
+            const int n = static_cast<int>(std::min<std::int64_t>(rig_.blockSize(), count - done));
             zrhost::EventList ev;
-            if (pending_) {
-                pending_(ev, position_);
-                pending_ = nullptr;
-            }
-            if (events) events(ev, position_);
-            module_.processBlock(ev, n);
-            append(out.audio, AudioOut, n);
-            append(out.wrap, WrapOut, n);
-            append(out.increment, IncrementOut, n);
-            append(out.zoneFade, ZoneFadeOut, n);
-            append(out.zoneBase, ZoneBaseOut, n);
-            position_ += n;
+            rig_.addQueued(ev);
+            if (events) events(ev, rig_.now());
+            rig_.block(ev, n);
             done += n;
         }
-        return out;
+        return {slice(AudioOut, from), slice(WrapOut, from), slice(IncrementOut, from),
+                slice(ZoneFadeOut, from), slice(ZoneBaseOut, from)};
     }
-    std::int64_t position() const { return position_; }
+    std::int64_t position() const { return rig_.now(); }
 
   private:
-    void append(std::vector<float>& to, int pin, int n) {
-        auto buf = module_.buffer(pin);
-        to.insert(to.end(), buf.begin(), buf.begin() + n);
+    // The samples of an output from absolute index `from` on.
+    std::vector<float> slice(int pin, std::int64_t from) {
+        const std::vector<float>& all = rig_.output(pin);
+        return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
     }
 
-    zrhost::AudioModule module_;
-    int blockSize_;
+    rig::ModuleRig rig_;
     std::map<int, Signal> signals_;
-    Events pending_;
-    std::int64_t position_ = 0;
 };
 
 // Frequency from rising zero crossings (linear interpolation between samples), skipping the

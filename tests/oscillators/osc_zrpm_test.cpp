@@ -46,18 +46,27 @@ TEST_F(OscZrpmSound, OneVoltIsOneOctaveAcrossTheRange) {
 }
 
 TEST_F(OscZrpmSound, PitchOutsideTheRangeIsClampedOrIgnored) {
-    Osc osc(rig, 44100.0f);
-    osc.signal(Pitch, [](std::int64_t n) { return n < 256 ? 0.5f : n < 512 ? -2.0f : 1.5f; });
-    osc.start(0);
-    const Output out = osc.render(768);
-    const double incAt = [](double volts) { return 2048.0 * hertz(volts) / 44100.0; }(5.0);
-    EXPECT_NEAR(out.increment[100], incAt, incAt * 1e-5);
-    // Below -10 V the previous pitch stays in effect.
-    EXPECT_EQ(out.increment[300], out.increment[100]);
-    // Above 10.333 V the pitch is held there (about 17.7 kHz).
-    const double top = 2048.0 * hertz(10.333333) / 44100.0;
-    EXPECT_NEAR(out.increment[600], top, top * 1e-5);
-    EXPECT_NEAR(out.increment[600] * 44100.0 / 2048.0, 17740.0, 2.0);
+    const auto incAt = [](double volts) { return 2048.0 * hertz(volts) / 44100.0; };
+    // -10 V (a Pitch of -1) is the lowest pitch taken; below it the previous pitch stays in
+    // effect (NaN: the previous one).
+    const std::pair<float, double> rows[] = {
+        {-2.0f, std::nan("")}, {std::nextafter(-1.0f, -2.0f), std::nan("")}, {-1.0f, -10.0}};
+    for (const auto& [low, volts] : rows) {
+        SCOPED_TRACE(low);
+        Osc osc(rig, 44100.0f);
+        osc.signal(Pitch, [low](std::int64_t n) { return n < 256 ? 0.5f : n < 512 ? low : 1.5f; });
+        osc.start(0);
+        const Output out = osc.render(768);
+        EXPECT_NEAR(out.increment[100], incAt(5.0), incAt(5.0) * 1e-5);
+        if (std::isnan(volts))
+            EXPECT_EQ(out.increment[300], out.increment[100]);
+        else
+            EXPECT_NEAR(out.increment[300], incAt(volts), incAt(volts) * 1e-5);
+        // Above 10.333 V the pitch is held there (about 17.7 kHz).
+        const double top = incAt(10.333333);
+        EXPECT_NEAR(out.increment[600], top, top * 1e-5);
+        EXPECT_NEAR(out.increment[600] * 44100.0 / 2048.0, 17740.0, 2.0);
+    }
 }
 
 // Harmonic amplitudes relative to the fundamental, measured on the output.
@@ -347,6 +356,21 @@ TEST_F(OscZrpmSound, RestartsFromPhaseZeroAfterAStopButNotOnAWaveChange) {
         if (start == 1064) ev.addStreamingStop(0, Gate);
     });
     EXPECT_EQ(again.audio, fresh);
+
+    // A pitch set while stopped takes effect at the restart, also at a pin value of 40, where
+    // adding a small offset to a float changes nothing.
+    Osc far(rig, static_cast<float>(rate));
+    far.constant(Pitch, 0.43f);
+    far.start(2);
+    far.render(256);
+    far.constant(Gate, 0.0f);
+    far.render(64, [](EventList& ev, std::int64_t) { ev.addStreamingStop(0, Gate); });
+    far.constant(Pitch, 40.0f);
+    far.constant(Gate, 1.0f);
+    const Output restarted =
+        far.render(64, [](EventList& ev, std::int64_t) { ev.addStreamingStop(0, Gate); });
+    const double top = 2048.0 * hertz(10.333333) / rate;
+    EXPECT_NEAR(restarted.increment[10], top, top * 1e-5);
 
     // A wave change while running keeps the phase: the wraps fall where they did.
     Osc a(rig, static_cast<float>(rate)), b(rig, static_cast<float>(rate));

@@ -89,21 +89,26 @@ TEST(ScopeAudio, LaterWindowsStartOnAnUpwardZeroCrossing) {
             EXPECT_LE(std::abs(windows[k].data[i] - 127.0 * 0.9 * sine(100, 48000, i)), 3.0)
                 << "window " << k << " sample " << i;
 
-    // A positive signal opens no window until it dips below zero; then the first positive
-    // sample after the dip opens one.
-    ScopeRig pulse(48000.0f, 64);
-    pulse.time = [](std::int64_t) { return 0.1f; }; // 48 samples
-    pulse.signal = [](std::int64_t t) {
-        if (t < 10000) return 0.5f;
-        if (t < 10005) return -0.5f;
-        return static_cast<float>(t - 10005 + 1) / 128.0f; // stored as t - 10005
-    };
-    pulse.setRun(1);
-    pulse.runTo(12000);
-    const auto both = pulse.windows();
-    ASSERT_EQ(both.size(), 2u);
-    for (int i = 0; i < 48; ++i)
-        EXPECT_EQ(both[1].data[i], i);
+    // A positive signal opens no window until it dips below zero; then the first strictly
+    // positive sample after the dip opens one, also when the signal rests at exactly 0 first.
+    for (const std::int64_t rest : {0, 5}) {
+        SCOPED_TRACE("samples at 0: " + std::to_string(rest));
+        const std::int64_t rise = 10005 + rest;
+        ScopeRig pulse(48000.0f, 64);
+        pulse.time = [](std::int64_t) { return 0.1f; }; // 48 samples
+        pulse.signal = [rise](std::int64_t t) {
+            if (t < 10000) return 0.5f;
+            if (t < 10005) return -0.5f;
+            if (t < rise) return 0.0f;
+            return static_cast<float>(t - rise + 1) / 128.0f; // stored as t - rise
+        };
+        pulse.setRun(1);
+        pulse.runTo(12000);
+        const auto both = pulse.windows();
+        ASSERT_EQ(both.size(), 2u);
+        for (int i = 0; i < 48; ++i)
+            EXPECT_EQ(both[1].data[i], i);
+    }
 }
 
 // Hold-off: after a window, max(window, a fifteenth of a second) samples pass, and only then
@@ -177,9 +182,9 @@ TEST(ScopeAudio, RunOtherThanOneEmptiesTheDisplayAndSleeps) {
         EXPECT_EQ(rig.module.processBlocks(100), 0);
 
         // Run = 1 again records at once from the event, at a sine trough: no trigger waited.
-        rig.now += 100 * 64;
+        rig.advance(100 * 64);
         rig.setRun(1, 36); // absolute sample 1088 + 6400 + 36 = 156 × 48 + 36: sine at -1
-        rig.runTo(rig.now + 1024);
+        rig.runTo(rig.now() + 1024);
         const auto windows = rig.windows();
         ASSERT_EQ(windows.size(), 1u) << "Run " << stop;
         EXPECT_EQ(windows[0].data[0], -127);

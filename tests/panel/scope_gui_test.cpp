@@ -36,7 +36,7 @@ struct Scope {
     explicit Scope(std::optional<gmpi::int32> background = kBackground) {
         zrhost::GuiHostOptions options;
         options.styleBackground = background;
-        gui = std::make_unique<zrhost::GuiModule>(library(), kScope, context, options);
+        gui = std::make_unique<zrhost::GuiModule>(rig::library(), kScope, context, options);
     }
     zrhost::HostContext context;
     std::unique_ptr<zrhost::GuiModule> gui;

@@ -2,9 +2,7 @@
 // windows it publishes with their absolute sample time stamps.
 #pragma once
 
-#include "host/audio_module.h"
-#include "host/event_list.h"
-#include "host/module_library.h"
+#include "tests/rig/module_rig.h"
 
 #include <cstdint>
 #include <cstring>
@@ -18,12 +16,6 @@ inline constexpr char16_t kScope[] = u"ZR SCOPE V4";
 inline constexpr gmpi::int32 kCapturePin = 0, kSignalPin = 1, kTimePin = 2, kInfoPin = 3,
                              kRunPin = 4;
 
-inline zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
-}
-
 struct Window {
     std::int64_t at;               // absolute sample of the Capture value's time stamp
     std::vector<std::int8_t> data; // the 4800 bytes
@@ -33,34 +25,23 @@ struct Window {
 
 class ScopeRig {
   public:
-    using Signal = std::function<float(std::int64_t)>;
+    using Signal = rig::Signal;
 
-    ScopeRig(float sampleRate, gmpi::int32 blockSize)
-        : module(library(), kScope, context, {blockSize, sampleRate}) {
-        module.attachOwnBuffer(kSignalPin);
-        module.attachOwnBuffer(kTimePin);
-        module.open();
+    ScopeRig(float sampleRate, gmpi::int32 blockSize) : rig_(kScope, {blockSize, sampleRate}) {
+        rig_.feed(kSignalPin, [this](std::int64_t t) { return signal(t); });
+        rig_.feed(kTimePin, [this](std::int64_t t) { return time(t); });
+        rig_.open();
     }
 
     // Runs one block with `events`; the first block also carries graph start and the start
     // of streaming on both inputs.
     void block(zrhost::EventList& events) {
-        const gmpi::int32 n = module.settings().blockSize;
-        if (first) {
+        if (rig_.now() == 0)
             events.addGraphStart(0).addStreamingStart(0, kSignalPin).addStreamingStart(0, kTimePin);
-            first = false;
-        }
-        auto signalBuffer = module.buffer(kSignalPin);
-        auto timeBuffer = module.buffer(kTimePin);
-        for (gmpi::int32 i = 0; i < n; ++i) {
-            signalBuffer[i] = signal(now + i);
-            timeBuffer[i] = time(now + i);
-        }
-        module.processBlock(events);
-        now += n;
+        rig_.block(events);
     }
     void runTo(std::int64_t sample) {
-        while (now < sample) {
+        while (now() < sample) {
             zrhost::EventList none;
             block(none);
         }
@@ -70,6 +51,9 @@ class ScopeRig {
         events.addInt(at, kRunPin, value);
         block(events);
     }
+    std::int64_t now() const { return rig_.now(); }
+    // Blocks the test ran on `module` directly.
+    void advance(std::int64_t samples) { rig_.advance(samples); }
 
     // Windows published so far (Capture values of 4800 bytes with the Info that follows).
     std::vector<Window> windows() const {
@@ -89,14 +73,13 @@ class ScopeRig {
         return out;
     }
 
-    zrhost::HostContext context;
-    zrhost::AudioModule module;
+  private:
+    rig::ModuleRig rig_;
+
+  public:
+    zrhost::AudioModule& module = rig_.module();
     Signal signal = [](std::int64_t) { return 0.0f; };
     Signal time = [](std::int64_t) { return 1.0f; };
-    std::int64_t now = 0;
-
-  private:
-    bool first = true;
 };
 
 } // namespace scopetest

@@ -3,8 +3,8 @@
 // to, in transmission order. Pins not listed must not exist.
 #pragma once
 
-#include "host/module_library.h"
 #include "host/text.h"
+#include "tests/rig/module_rig.h"
 
 #include <cstdint>
 #include <cstring>
@@ -134,8 +134,6 @@ inline std::vector<Layout> allLayouts() {
             info};
 }
 
-inline std::unique_ptr<zrhost::ModuleLibrary> loadLibrary() {
-    return zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-}
+using rig::loadLibrary;
 
 } // namespace pmtest

@@ -31,17 +31,17 @@ class PatchMemoryAudio : public ::testing::Test {
     // and returns what the module sent on its output, block and time stamped.
     template <class Script>
     std::vector<Sent> run(const std::u16string& id, int blocks, Script script) {
-        AudioModule m(*lib, id, context);
+        rig::ModuleRig r(id, {}, &context, lib.get());
+        AudioModule& m = r.module();
         EXPECT_EQ(m.createResult(), gmpi::ResultOk) << toUtf8(id);
         EXPECT_EQ(m.attachOwnBuffer(kIn), gmpi::ResultOk);
         EXPECT_EQ(m.attachOwnBuffer(kOut), gmpi::ResultOk);
         EXPECT_EQ(m.attachOwnBuffer(2), gmpi::ResultFail); // two pins only
-        m.open();
         for (int b = 0; b < blocks; ++b) {
             EventList events;
             if (b == 0) events.addGraphStart(0);
             script(b, events);
-            m.processBlock(events);
+            r.block(events);
         }
         std::vector<Sent> out;
         for (const auto& c : m.valuesSent(kOut))

@@ -139,6 +139,47 @@ TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsMatchTheTablesAndTheModules) {
     }
 }
 
+// Each embedded description against the pins its classes bind, as listed by the catalog of a
+// library that registers the same classes without descriptions: every bound pin described with
+// its index, name, direction and type; a described pin that no class binds must be private.
+// One difference is by design: the plain and "Out" identifiers share their audio class, whose
+// pin 1 the "Out" descriptions call "PM Value Out".
+TEST_F(PatchMemoryCatalog, EmbeddedDescriptionsAgreeWithTheBoundPins) {
+    auto pinLibrary = zrhost::ModuleLibrary::load(ZR_PM_PIN_LIBRARY_PATH);
+    ASSERT_TRUE(pinLibrary);
+    pugi::xml_document bound;
+    ASSERT_TRUE(bound.load_string(pinLibrary->moduleDescriptions()));
+    const auto pinText = [](const pugi::xml_node& pin) {
+        return attr(pin, "name") + "|" + attr(pin, "direction") + "|" + attr(pin, "datatype");
+    };
+    for (const Described& d : kDescribed) {
+        const auto binds = bound.child("PluginList").find_child_by_attribute("Plugin", "id", d.id);
+        ASSERT_TRUE(binds) << d.id;
+        for (const char* half : {"Audio", "GUI"}) {
+            SCOPED_TRACE(std::string(d.id) + " " + half);
+            std::map<std::string, std::string> bound;
+            for (const auto& pin : binds.child(half).children("Pin"))
+                bound[attr(pin, "id")] = pinText(pin);
+            for (const auto& pin : plugins[d.id][0].child(half).children("Pin")) {
+                const auto b = bound.find(attr(pin, "id"));
+                if (b == bound.end()) {
+                    EXPECT_EQ(attr(pin, "private"), "true") << "pin " << attr(pin, "id");
+                    continue;
+                }
+                std::string described = pinText(pin);
+                if (d.outVariant && half == std::string("Audio") && b->first == "1") {
+                    EXPECT_EQ(described.rfind("PM ", 0), 0u); // "PM " + the class's name
+                    described.erase(0, 3);
+                }
+                EXPECT_EQ(described, b->second) << "pin " << b->first;
+                bound.erase(b);
+            }
+            for (const auto& [id, text] : bound)
+                ADD_FAILURE() << "bound pin " << id << " (" << text << ") undescribed";
+        }
+    }
+}
+
 // Identifiers without an embedded description are described from the pins their halves bind:
 // the types there must be the layout's.
 TEST_F(PatchMemoryCatalog, OtherIdentifiersAppearWithTheirBoundPins) {

@@ -1,0 +1,99 @@
+// The building blocks of dsp/ against their definitions: values that must differ, clamps that
+// must hold NaN, interpolation exact on low-order polynomials, pan laws by their sums, and
+// the oversampler's sub-sample positions.
+#include "dsp/cache_forcing.h"
+#include "dsp/clamp.h"
+#include "dsp/interpolation.h"
+#include "dsp/one_pole.h"
+#include "dsp/oversampler.h"
+#include "dsp/pan.h"
+#include "dsp/sample_rate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+TEST(DspControls, ForcedCacheDiffersClampHoldsNanAndRatesFallBack) {
+    // Where adding the offset changes the value the result is that sum (the modules' history
+    // depends on it); from 32 on, + 0.000001 changes nothing and the result must still differ.
+    for (float v : {0.0f, 0.001f, 1.0f, 31.9f, 32.0f, 40.0f, -40.0f, 1e6f, 1e30f, kInf, kNaN}) {
+        SCOPED_TRACE(v);
+        const float c = zr::dsp::forcedCacheValue(v, 0.000001f);
+        EXPECT_TRUE(c != v);
+        if (v + 0.000001f != v && v == v) {
+            EXPECT_EQ(c, v + 0.000001f);
+        }
+    }
+    struct Row {
+        float v, expected;
+    };
+    for (const Row& r :
+         {Row{kNaN, -1.0f}, {-kInf, -1.0f}, {kInf, 2.0f}, {0.5f, 0.5f}, {3.0f, 2.0f}})
+        EXPECT_EQ(zr::dsp::clampNanToLow(r.v, -1.0f, 2.0f), r.expected) << r.v;
+    for (const Row& r : {Row{48000.0f, 48000.0f},
+                         {0.0f, 44100.0f},
+                         {-1.0f, 44100.0f},
+                         {kNaN, 44100.0f},
+                         {kInf, 44100.0f}})
+        EXPECT_EQ(zr::dsp::usableSampleRate(r.v), r.expected) << r.v;
+}
+
+TEST(DspInterpolation, CubicIsExactOnQuadraticsAndHitsTheSamples) {
+    const auto quadratic = [](float x) { return 0.5f * x * x - 2.0f * x + 3.0f; };
+    std::vector<float> table;
+    for (int i = 0; i < 8; ++i)
+        table.push_back(quadratic(static_cast<float>(i)));
+    for (float x : {1.0f, 1.25f, 2.5f, 3.75f, 5.0f})
+        EXPECT_NEAR(zr::dsp::readCubic(table.data(), x), quadratic(x), 1e-5f) << x;
+    EXPECT_EQ(zr::dsp::cubicInterpolate(4.0f, 1.0f, 7.0f, 2.0f, 0.0f), 1.0f);
+    EXPECT_NEAR(zr::dsp::cubicInterpolate(4.0f, 1.0f, 7.0f, 2.0f, 1.0f), 7.0f, 1e-6f);
+}
+
+TEST(DspPan, LawsKeepTheirSumsAndNanPlaysInTheCentre) {
+    for (float p : {-1.0f, -0.5f, 0.0f, 0.3f, 1.0f, 5.0f, kNaN}) {
+        SCOPED_TRACE(p);
+        const auto lin = zr::dsp::panLinear(p);
+        const auto pow = zr::dsp::panEqualPower(p);
+        const auto bal = zr::dsp::panBalance(p);
+        EXPECT_NEAR(lin.left + lin.right, 1.0f, 1e-6f);
+        EXPECT_NEAR(pow.left * pow.left + pow.right * pow.right, 1.0f, 1e-6f);
+        EXPECT_EQ(std::fmax(bal.left, bal.right), 1.0f);
+    }
+    EXPECT_NEAR(zr::dsp::panEqualPower(kNaN).left, std::sqrt(0.5f), 1e-6f);
+    EXPECT_NEAR(zr::dsp::panEqualPower(-1.0f).right, 0.0f, 1e-6f);
+    EXPECT_EQ(zr::dsp::panLinear(1.0f).left, 0.0f);
+}
+
+TEST(DspFilters, OversamplerSpreadsInputsAndOnePoleLaddersPassOrBlockDc) {
+    for (const int factor : {2, 4}) {
+        std::vector<float> seen;
+        const auto record = [&](float u) {
+            seen.push_back(u);
+            return u * 10.0f;
+        };
+        float first = 0.0f;
+        if (factor == 2) first = zr::dsp::Oversampler<2>{}.run(1.0f, record);
+        if (factor == 4) first = zr::dsp::Oversampler<4>{}.run(1.0f, record);
+        EXPECT_EQ(first, 10.0f / static_cast<float>(factor));
+        for (int i = 0; i < factor; ++i)
+            EXPECT_EQ(seen[static_cast<std::size_t>(i)], static_cast<float>(i + 1) / factor);
+    }
+    // DC through four low-pass stages comes out whole, through two high-pass stages not at all.
+    float lpIn[4] = {}, lpOut[4] = {}, hpIn[2] = {}, hpOut[2] = {};
+    float low = 0.0f, high = 1.0f;
+    for (int n = 0; n < 2000; ++n) {
+        low = zr::dsp::lowPassLadder<4>(lpIn, lpOut, 1.0f, -0.9f, zr::dsp::onePoleGain(-0.9f));
+        high = zr::dsp::highPassLadder<2>(hpIn, hpOut, 1.0f, 0.9f, zr::dsp::onePoleGain(0.9f));
+    }
+    EXPECT_NEAR(low, 1.0f, 1e-4f);
+    EXPECT_NEAR(high, 0.0f, 1e-4f);
+}
+
+} // namespace
