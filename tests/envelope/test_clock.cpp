@@ -25,7 +25,7 @@ struct Edge {
 class ClockRig {
   public:
     ClockRig(float rate, int32 block, float tempo, int32 division)
-        : module_(library(), u"ZR BPM Clock3", context_, {block, rate}), block_(block) {
+        : module_(rig::library(), u"ZR BPM Clock3", context_, {block, rate}), block_(block) {
         module_.attachOwnBuffer(PClock);
         module_.open();
         first_ = [=](zrhost::EventList& e) {
@@ -229,7 +229,7 @@ TEST(BpmClock, HostileTemposAndDivisions) {
 
 TEST(BpmTempo, TempoAndPlayingAsSignals) {
     zrhost::HostContext context;
-    zrhost::AudioModule m(library(), u"ZR BPM Tempo", context, {64, 44100.0f});
+    zrhost::AudioModule m(rig::library(), u"ZR BPM Tempo", context, {64, 44100.0f});
     m.attachOwnBuffer(2);
     m.attachOwnBuffer(3);
     m.open();

@@ -15,7 +15,7 @@ namespace effectstest {
 
 using filtertest::constant;
 using filtertest::dB;
-using filtertest::library;
+using rig::library;
 using filtertest::sine;
 using Signal = filtertest::FilterRig::Signal;
 
