@@ -12,6 +12,7 @@
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
 
+#include "framework/mp_text.h"
 #include "host/engine.h"
 #include "host/module_catalog.h"
 #include "host/module_library.h"
@@ -188,7 +189,7 @@ void describePins(const char* title, const std::vector<PinInfo>& pins) {
     for (const auto& p : pins)
         std::printf("  %5d  %-*s  %-9s  %-8s  %s\n", p.id, static_cast<int>(nameWidth),
                     p.name.c_str(), p.direction == gmpi::DirectionOut ? "out" : "in",
-                    datatypeName(p.datatype), p.defaultValue ? p.defaultValue->c_str() : "-");
+                    gmpi::datatypeName(p.datatype), p.defaultValue ? p.defaultValue->c_str() : "-");
 }
 
 void describeModule(const ModuleCatalog& catalog, const std::string& id) {

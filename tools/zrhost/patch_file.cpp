@@ -1,5 +1,6 @@
 #include "tools/zrhost/patch_file.h"
 
+#include "framework/mp_text.h"
 #include "host/text.h"
 
 #include <algorithm>
@@ -12,28 +13,6 @@
 #include <sstream>
 
 namespace zrhost {
-
-const char* datatypeName(gmpi::PinDatatype datatype) {
-    switch (datatype) {
-    case gmpi::DatatypeList:
-        return "enum";
-    case gmpi::DatatypeText:
-        return "string";
-    case gmpi::DatatypeMidi:
-        return "midi";
-    case gmpi::DatatypeBool:
-        return "bool";
-    case gmpi::DatatypeAudio:
-        return "audio";
-    case gmpi::DatatypeFloat:
-        return "float";
-    case gmpi::DatatypeInt:
-        return "int";
-    case gmpi::DatatypeBlob:
-        return "blob";
-    }
-    return "unknown";
-}
 
 namespace {
 
@@ -333,8 +312,8 @@ class Resolver {
     PinValue value(const PatchJson& v, const PinAddress& target, const std::string& place) const {
         PinValue out;
         out.datatype = target.datatype;
-        const std::string expects =
-            "pin " + inQuotes(target.text) + " (" + datatypeName(target.datatype) + ") expects ";
+        const std::string expects = "pin " + inQuotes(target.text) + " (" +
+                                    gmpi::datatypeName(target.datatype) + ") expects ";
         switch (target.datatype) {
         case gmpi::DatatypeAudio:
         case gmpi::DatatypeFloat: {
@@ -436,9 +415,9 @@ class Resolver {
             if (!datatypesConnect(conn.from.datatype, conn.to.datatype) ||
                 ((toGui || fromGui) && conn.from.datatype == gmpi::DatatypeAudio))
                 fail(place, "cannot connect " + inQuotes(conn.from.text) + " (" +
-                                datatypeName(conn.from.datatype) + ") to " +
-                                inQuotes(conn.to.text) + " (" + datatypeName(conn.to.datatype) +
-                                ")");
+                                gmpi::datatypeName(conn.from.datatype) + ") to " +
+                                inQuotes(conn.to.text) + " (" +
+                                gmpi::datatypeName(conn.to.datatype) + ")");
             if (conn.delayed && (toGui || fromGui))
                 fail(place + ".delayed", "only connections between audio halves can be delayed");
             patch_.connections.push_back(std::move(conn));
@@ -471,7 +450,7 @@ class Resolver {
                 if (change.rampSeconds < 0) fail(place + ".ramp", "a ramp cannot be negative");
                 if (change.pin.datatype != gmpi::DatatypeAudio)
                     fail(place + ".ramp", "only audio inputs glide; " + inQuotes(change.pin.text) +
-                                              " is " + datatypeName(change.pin.datatype));
+                                              " is " + gmpi::datatypeName(change.pin.datatype));
             }
             patch_.changes.push_back(std::move(change));
         }
