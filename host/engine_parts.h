@@ -1,0 +1,112 @@
+// The engine's own parts, shared by its two sources (engine_build.cpp wires a patch,
+// engine.cpp runs it): per-module nodes with their audio inputs and outputs, the routes from
+// outputs to inputs, and the sinks through which module halves call back into the engine.
+// Private to the host library.
+#pragma once
+
+#include "host/engine.h"
+
+#include <memory>
+#include <vector>
+
+namespace zrhost {
+
+// Where an output's values and streaming changes go.
+struct Engine::Route {
+    enum Kind { Stream, Value, Midi, GuiValue };
+    Kind kind = Value;
+    Node* to = nullptr;
+    int input = -1;  // Stream: index into to->inputs
+    int source = -1; // Stream: index of this source in that input
+    gmpi::int32 pin = 0;
+    bool delayed = false;
+};
+
+// An audio input of a module: the buffer it reads and what fills it.
+struct Engine::Input {
+    gmpi::int32 pin = 0;
+    float* buffer = nullptr;
+    std::vector<float> own;
+    bool shared = false; // reads its single source's buffer directly
+    std::vector<const float*> sources;
+    std::vector<char> sourceStreaming;
+    int streamingSources = 0;
+    bool sentStreaming = false; // the state the module was last told
+    bool stopAtStart = false;   // a ramp ended exactly at the end of the last block
+
+    // The constant part (set by values and automation), possibly gliding.
+    float level = 0.0f;
+    float rampFrom = 0.0f, rampTo = 0.0f;
+    std::int64_t rampTotal = 0, rampDone = 0;
+    bool dirty = true; // the buffer does not hold `level` throughout
+    bool automated = false;
+
+    struct Change {
+        int offset;
+        float value;
+        std::int64_t rampSamples;
+    };
+    std::vector<Change> changes; // of the block being rendered
+};
+
+struct Engine::Node {
+    int index = -1;
+    std::string name;
+    // Declared before the module halves, so that everything a module points into (its host
+    // sink, its buffers) outlives it when a node is destroyed.
+    std::unique_ptr<AudioSink> audioSink;
+    std::unique_ptr<GuiSink> guiSink;
+    int rank = -1;                                                      // position in the run order
+    std::unique_ptr<EventList> events = std::make_unique<EventList>();  // this block
+    std::unique_ptr<EventList> pending = std::make_unique<EventList>(); // the next block
+    std::vector<Input> inputs;
+    std::vector<int> inputOfPin;
+    std::vector<std::vector<float>> outputs;
+    std::vector<int> outputOfPin;
+    std::vector<std::vector<Route>> routes;    // by audio-half output pin
+    std::vector<std::vector<Route>> guiRoutes; // by GUI-half output pin
+    struct Delay {
+        const float* from;
+        std::vector<float> copy;
+    };
+    std::vector<std::unique_ptr<Delay>> delays;
+    std::unique_ptr<AudioModule> audio;
+    std::unique_ptr<GuiModule> gui;
+
+    const float* outputBuffer(gmpi::int32 pin) const {
+        if (pin < 0 || pin >= static_cast<gmpi::int32>(outputOfPin.size())) return nullptr;
+        const int o = outputOfPin[static_cast<std::size_t>(pin)];
+        return o < 0 ? nullptr : outputs[static_cast<std::size_t>(o)].data();
+    }
+};
+
+class Engine::AudioSink final : public AudioCallSink {
+  public:
+    AudioSink(Engine& engine, Node& node) : engine_(engine), node_(node) {}
+    void pinValue(AudioModule&, gmpi::int32 time, gmpi::int32 pinId, gmpi::int32 size,
+                  const void* data) override {
+        engine_.relayValue(node_, time, pinId, size, data);
+    }
+    void pinStreaming(AudioModule&, gmpi::int32 time, gmpi::int32 pinId, bool streaming) override {
+        engine_.relayStreaming(node_, time, pinId, streaming);
+    }
+
+  private:
+    Engine& engine_;
+    Node& node_;
+};
+
+class Engine::GuiSink final : public GuiCallSink {
+  public:
+    GuiSink(Engine& engine, Node& node) : engine_(engine), node_(node) {}
+    void transmit(GuiModule&, gmpi::int32 pinId, gmpi::int32 size, const void* data,
+                  gmpi::int32) override {
+        engine_.relayGui(node_, pinId, size, data);
+    }
+
+  private:
+    Engine& engine_;
+    Node& node_;
+};
+
+} // namespace zrhost
