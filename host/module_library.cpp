@@ -2,10 +2,9 @@
 
 #include "host/text.h"
 
+#include <map>
+
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
