@@ -145,7 +145,10 @@ class ProbeHost final : public AudioHost, public GuiHost, public CompositedGfxHo
     int32 MP_STDCALL getStyle(const char16_t*, void*, void**) override { return ResultFail; }
 };
 
-void describeAudioHalf(std::string& out, MpCreateFunction create, ProbeHost& host) {
+// Builds one half around the probe host and writes its pins inside <element>; nothing when the
+// half cannot be built. `Interface` is the half's interface, `Base` the framework base behind it.
+template <class Interface, class Base>
+void describeHalf(std::string& out, const char* element, MpCreateFunction create, ProbeHost& host) {
     IMpUnknown* object = nullptr;
     try {
         object = create(static_cast<AudioHost*>(&host));
@@ -154,30 +157,12 @@ void describeAudioHalf(std::string& out, MpCreateFunction create, ProbeHost& hos
     }
     if (!object) return;
     object->addRef();
-    out += "    <Audio>\n";
-    auto* module = static_cast<MpPluginBase*>(static_cast<IMpPlugin*>(object));
-    module->forEachPin([&](int32 id, MpPinBase& pin) {
+    out += std::string("    <") + element + ">\n";
+    auto* half = static_cast<Base*>(static_cast<Interface*>(object));
+    half->forEachPin([&](int32 id, auto& pin) {
         writePin(out, id, pin.name(), pin.direction(), pin.datatype());
     });
-    out += "    </Audio>\n";
-    object->release();
-}
-
-void describeGuiHalf(std::string& out, MpCreateFunction create, ProbeHost& host) {
-    IMpUnknown* object = nullptr;
-    try {
-        object = create(static_cast<AudioHost*>(&host));
-    } catch (...) {
-        return;
-    }
-    if (!object) return;
-    object->addRef();
-    out += "    <GUI>\n";
-    auto* gui = static_cast<MpGuiBase*>(static_cast<IMpUserInterface*>(object));
-    gui->forEachPin([&](int32 id, MpGuiPinBase& pin) {
-        writePin(out, id, pin.name(), pin.direction(), pin.datatype());
-    });
-    out += "    </GUI>\n";
+    out += std::string("    </") + element + ">\n";
     object->release();
 }
 
@@ -196,8 +181,8 @@ std::string buildDocument() {
         const std::string category = info != data.info.end() ? info->second.category : "ZR";
         out += "  <Plugin id=\"" + escape(utf8) + "\" name=\"" + escape(name) + "\" category=\"" +
                escape(category) + "\">\n";
-        if (entry.audio) describeAudioHalf(out, entry.audio, host);
-        if (entry.gui) describeGuiHalf(out, entry.gui, host);
+        if (entry.audio) describeHalf<IMpPlugin, MpPluginBase>(out, "Audio", entry.audio, host);
+        if (entry.gui) describeHalf<IMpUserInterface, MpGuiBase>(out, "GUI", entry.gui, host);
         out += "  </Plugin>\n";
     }
     out += "</PluginList>\n";

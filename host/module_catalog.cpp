@@ -115,4 +115,15 @@ std::optional<ModuleCatalog> loadModuleCatalog(const ModuleLibrary& library) {
     return parseModuleCatalog(text);
 }
 
+const ModuleCatalog& sharedModuleCatalog(const std::string& path) {
+    static std::map<std::string, ModuleCatalog> read;
+    auto it = read.find(path);
+    if (it == read.end()) {
+        auto catalog = loadModuleCatalog(ModuleLibrary::shared(path));
+        if (!catalog) throw CatalogError("'" + path + "' exports no module descriptions");
+        it = read.emplace(path, std::move(*catalog)).first;
+    }
+    return it->second;
+}
+
 } // namespace zrhost

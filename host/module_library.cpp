@@ -94,6 +94,13 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::load(const std::string& path) {
     return lib;
 }
 
+ModuleLibrary& ModuleLibrary::shared(const std::string& path) {
+    static std::map<std::string, std::unique_ptr<ModuleLibrary>> loaded;
+    std::unique_ptr<ModuleLibrary>& lib = loaded[path];
+    if (!lib) lib = load(path);
+    return *lib;
+}
+
 ModuleLibrary::~ModuleLibrary() {
     if (factory_) factory_->release();
     if (handle_) closeLibrary(handle_);
