@@ -2,8 +2,8 @@
 // and a brush through the drawing layer.
 #include "modules/panel/ZrScopeQuatreGui.h"
 
-#include "framework/gdi.h"
 #include "framework/mp_factory.h"
+#include "framework/platform/gdi.h"
 
 #include <algorithm>
 #include <cstdint>
