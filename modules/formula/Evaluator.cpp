@@ -151,6 +151,7 @@ class FormulaParser {
 
     // Reads the token at the scan position and skips the blanks after it.
     void next() {
+        skipBlanks(); // only the first token can have blanks before it
         kind_ = Kind::None;
         tokenStart_ = scan_;
         tokenLength_ = 0;

@@ -121,6 +121,10 @@ class Evaluator {
     // Parses and runs `expression`; returns the result code. `result` is 0.0 on error;
     // `assigned` is written on success only (1 when the top level was an assignment).
     int evaluate(std::string_view expression, double& result, int& assigned);
+    int evaluate(std::string_view expression, double& result) {
+        int assigned = 0;
+        return evaluate(expression, result, assigned);
+    }
     // Runs a parsed formula: no allocation, no exception.
     int run(const Formula& formula, double& result, int& assigned);
     int run(const Formula& formula, double& result) {
