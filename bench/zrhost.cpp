@@ -6,11 +6,11 @@
 // The modules are the filter bank in mode 0, which copies its input: about the cheapest
 // module there is, so the host's share shows.
 #include "host/audio_module.h"
+#include "host/engine.h"
 #include "host/event_list.h"
 #include "host/module_catalog.h"
 #include "host/module_library.h"
-#include "tools/zrhost/engine.h"
-#include "tools/zrhost/patch.h"
+#include "tools/zrhost/patch_file.h"
 
 #include <benchmark/benchmark.h>
 

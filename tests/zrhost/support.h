@@ -2,10 +2,10 @@
 // from JSON text, rendering to per-channel sample vectors, and measurements on the output.
 #pragma once
 
+#include "host/engine.h"
 #include "host/module_catalog.h"
 #include "host/module_library.h"
-#include "tools/zrhost/engine.h"
-#include "tools/zrhost/patch.h"
+#include "tools/zrhost/patch_file.h"
 
 #include <filesystem>
 #include <span>

@@ -4,7 +4,7 @@
 // standard wavetables, which the host writes into its cache.
 #pragma once
 
-#include "tools/zrhost/patch.h"
+#include "tools/zrhost/patch_file.h"
 
 namespace zrhost {
 

@@ -8,11 +8,11 @@
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, say). Errors are one line on standard error.
 #include "tools/zrhost/demo_patch.h"
-#include "tools/zrhost/engine.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
 
+#include "host/engine.h"
 #include "host/module_catalog.h"
 #include "host/module_library.h"
 

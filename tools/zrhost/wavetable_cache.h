@@ -5,7 +5,7 @@
 // (parallel tests, say) never read a half-written table.
 #pragma once
 
-#include "tools/zrhost/patch.h"
+#include "host/patch.h"
 
 #include <filesystem>
 #include <stdexcept>

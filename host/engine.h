@@ -20,7 +20,7 @@
 #include "host/gui_module.h"
 #include "host/host_context.h"
 #include "host/module_library.h"
-#include "tools/zrhost/patch.h"
+#include "host/patch.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "tools/zrhost/engine.h"
+#include "host/engine.h"
 
 #include "host/text.h"
 

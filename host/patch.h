@@ -1,19 +1,16 @@
-// Patch files: the module instances of a patch, their initial pin values, the connections
-// between them, timed pin changes and the pins that feed the WAV channels. A patch is read from
-// JSON (docs/patch-format.md) and resolved against a library's module catalog, so that every
-// pin is known by index, direction and datatype before any module is created.
+// A patch as the engine runs it: the module instances, their initial pin values, the
+// connections between them, timed pin changes and the pins that feed the output channels, every
+// pin already known by index, direction and datatype. Patch files are read into this form by
+// the command-line host (tools/zrhost/patch_file.h); tests and benchmarks may build one directly.
 //
-// Threads: pure parsing, any thread. A Patch owns all its data.
+// Threads: plain data, any thread. A Patch owns all its data.
 #pragma once
 
 #include "framework/mp_interfaces.h"
 #include "host/module_catalog.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -122,33 +119,10 @@ struct Patch {
     std::int64_t totalFrames() const;
 };
 
-struct PatchOptions {
-    // Module instances whose GUI half must be created even if no pin of it is named.
-    std::vector<std::string> guiModules;
-    // Folder that relative "folder" entries and the default folder refer to.
-    std::filesystem::path baseFolder;
-};
-
-using PatchJson = nlohmann::ordered_json;
-
-// Resolves a parsed patch document. `file` names the patch in messages. Throws PatchError.
-Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCatalog& catalog,
-                   const PatchOptions& options = {});
-// Parses JSON text and resolves it. Throws PatchError, also for malformed JSON (with line and
-// column).
-Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
-                 const PatchOptions& options = {});
-// Reads a patch file; relative folders refer to the file's own folder unless options say.
-Patch loadPatchFile(const std::filesystem::path& path, const ModuleCatalog& catalog,
-                    PatchOptions options = {});
-
-// Checks render settings given outside the file (command-line overrides); `place` names the
-// option in the message. Throws PatchError.
+// Checks render settings and stores them; `place` names the setting in the message (a patch
+// entry or a command-line option). Throws PatchError.
 void setSampleRate(Patch& patch, double rate, const std::string& place);
 void setBlockSize(Patch& patch, double size, const std::string& place);
 void setSeconds(Patch& patch, double seconds, const std::string& place);
-
-// A datatype's name as the catalog writes it ("float", "audio", "midi", ...).
-const char* datatypeName(gmpi::PinDatatype datatype);
 
 } // namespace zrhost
