@@ -369,14 +369,18 @@ void Formula::compile(std::string_view text) {
 }
 
 int Evaluator::setVariable(std::string_view name, double value) {
-    const NormalName n(name);
+    return store(NormalName(name).view(), value);
+}
+
+int Evaluator::store(std::string_view name, double value) {
     for (Variable& v : variables_) {
         if (v.name[0] == '\0') {
-            std::memcpy(v.name, n.text, sizeof v.name);
+            std::memcpy(v.name, name.data(), name.size());
+            v.name[name.size()] = '\0';
             v.value = value;
             return 1;
         }
-        if (n.view() == v.name) {
+        if (name == v.name) {
             v.value = value;
             return 1;
         }
@@ -397,21 +401,26 @@ int Evaluator::clearVariable(std::string_view name) {
 }
 
 int Evaluator::getValue(std::string_view name, double& value) const {
-    const NormalName n(name);
-    if (n.text[0] == '_') {
-        const char* text = std::getenv(n.text + 1);
+    return lookup(NormalName(name).view(), value);
+}
+
+int Evaluator::lookup(std::string_view name, double& value) const {
+    if (!name.empty() && name[0] == '_') {
+        char variable[Formula::kNameLength + 1] = {};
+        std::memcpy(variable, name.data() + 1, name.size() - 1);
+        const char* text = std::getenv(variable);
         if (!text) return 0;
         value = std::strtod(text, nullptr);
         return 1;
     }
     for (const Variable& v : variables_) {
-        if (v.name[0] != '\0' && n.view() == v.name) {
+        if (v.name[0] != '\0' && name == v.name) {
             value = v.value;
             return 1;
         }
     }
     for (const Constant& c : kConstants) {
-        if (n.view() == c.name) {
+        if (name == c.name) {
             value = c.value;
             return 1;
         }
@@ -451,11 +460,11 @@ int Evaluator::run(const Formula& formula, double& result, int& assigned) {
             *top++ = in.value;
             break;
         case Op::Load:
-            if (!getValue(name, *top)) return fail(formula, in, EvalUnknownVariable, result);
+            if (!lookup(name, *top)) return fail(formula, in, EvalUnknownVariable, result);
             ++top;
             break;
         case Op::Store:
-            if (!setVariable(name, top[-1])) return fail(formula, in, EvalTooManyVariables, result);
+            if (!store(name, top[-1])) return fail(formula, in, EvalTooManyVariables, result);
             break;
         case Op::Clear:
             clearVariable(name);

@@ -139,6 +139,9 @@ class Evaluator {
         char name[Formula::kNameLength + 1]; // free when name[0] is 0
         double value;
     };
+    // The same for names already lower-cased and cut, as a parsed formula holds them.
+    int store(std::string_view name, double value);
+    int lookup(std::string_view name, double& value) const;
     int fail(const Formula& formula, const Formula::Instruction& at, int code, double& result);
 
     Variable variables_[kVariableCount];

@@ -4,10 +4,12 @@
 //   zrhost render PATCH.json -o OUT.wav       a patch file, to a WAV file
 //   zrhost list | describe ID                 the library's modules and their pins
 //   zrhost scope PATCH.json --module NAME -o scope.png
+//   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
 //
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, say). Errors are one line on standard error.
 #include "tools/zrhost/demo_patch.h"
+#include "tools/zrhost/eval_command.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
@@ -295,6 +297,9 @@ int main(int argc, char** argv) {
     scope->add_option("--size", scopeSize, "picture size, WIDTHxHEIGHT")->capture_default_str();
     auto* scopeSecondsOpt = scope->add_option("--seconds", scopeSeconds, "length to render");
 
+    EvalArguments evalArguments;
+    auto* eval = addEvalCommand(app, evalArguments);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -309,6 +314,8 @@ int main(int argc, char** argv) {
     if (*rateOpt) renderOptions.rate = rate;
     if (*blockOpt) renderOptions.block = block;
     if (*scopeSecondsOpt) scopeOptions.seconds = scopeSeconds;
+
+    if (*eval) return runEvalCommand(evalArguments); // needs no module library
 
     try {
         if (*demo && printPatch) {
