@@ -140,8 +140,7 @@ class FormulaParser {
             f_.assigns_ = level1();
             // Anything after the top-level expression is ignored, as the calculator does.
         } catch (const EvaluatorException&) {
-            f_.size_ = f_.size_ < Formula::kCapacity ? f_.size_ : Formula::kCapacity - 1;
-            f_.code_[f_.size_++] = {Formula::Op::Fail};
+            f_.code_[f_.size_++] = {Formula::Op::Fail}; // emit() always leaves room for it
         }
     }
 
@@ -198,7 +197,8 @@ class FormulaParser {
         in.position = static_cast<std::uint16_t>(errorPosition() < 0 ? 0 : errorPosition());
         in.tokenStart = static_cast<std::uint16_t>(tokenStart_);
         const int kept = kind_ == Kind::Name ? nameLength() : tokenLength_;
-        in.tokenLength = static_cast<std::uint8_t>(kept < Formula::kTokenLength ? kept : 31);
+        in.tokenLength =
+            static_cast<std::uint8_t>(kept < Formula::kTokenLength ? kept : Formula::kTokenLength);
     }
 
     [[noreturn]] void raiseAt(int code, int position) {
