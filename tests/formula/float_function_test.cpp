@@ -14,6 +14,8 @@
 
 using namespace zrhost;
 
+long formulaTestAllocations(); // evaluator_input_test.cpp
+
 namespace {
 
 constexpr gmpi::int32 kA = 0, kB = 1, kFormulaA = 2, kFormulaB = 3; // GUI pins
@@ -131,6 +133,24 @@ TEST_F(FloatFunction, DspInstancesDoNotShareVariables) {
     block(*second, {{0, kDspFormula, 0, u"q+1"}, {0, kA, 1.0f}});
     EXPECT_EQ(block(*second, {{0, kDspFormula, 0, u"q=q+1"}}), std::vector<Sent>{});
     EXPECT_EQ(block(*first, {{0, kDspFormula, 0, u"q=q+1"}}), (std::vector<Sent>{{0, 6.0f}}));
+}
+
+// With the formula parsed, blocks whose input changes on every frame do not allocate.
+TEST_F(FloatFunction, DspBlocksDoNotAllocate) {
+    auto m = dsp();
+    m->setRecording(false);
+    block(*m, {{0, kDspFormula, 0, u"sin(a)*2 + hypot(a, 3)^2 - max(-a, 1) % 0.3 / deg(a)"}});
+    std::vector<std::unique_ptr<EventList>> blocks;
+    for (int b = 0; b < 4; ++b) {
+        blocks.push_back(std::make_unique<EventList>());
+        for (int i = 0; i < 64; ++i)
+            blocks.back()->addFloat(i, kA, 0.01f * static_cast<float>(b * 64 + i));
+    }
+    const long before = formulaTestAllocations();
+    for (int repeat = 0; repeat < 10; ++repeat)
+        for (const auto& events : blocks)
+            m->processBlock(*events);
+    EXPECT_EQ(formulaTestAllocations(), before);
 }
 
 TEST_F(FloatFunction, GuiLinksBothWays) {
