@@ -4,10 +4,12 @@
 //   zrhost render PATCH.json -o OUT.wav       a patch file, to a WAV file
 //   zrhost list | describe ID                 the library's modules and their pins
 //   zrhost scope PATCH.json --module NAME -o scope.png
+//   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
 //
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, say). Errors are one line on standard error.
 #include "tools/zrhost/demo_patch.h"
+#include "tools/zrhost/eval_command.h"
 #include "tools/zrhost/midi_file.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/wav_writer.h"
@@ -289,6 +291,9 @@ struct Commands {
     double scopeSeconds = 0;
     CLI::Option* scopeSecondsOpt = nullptr;
 
+    CLI::App* eval = nullptr;
+    EvalArguments evalArguments;
+
     // Options given only sometimes become optionals once the command line is parsed.
     void parsed() {
         if (*secondsOpt) renderOptions.seconds = seconds;
@@ -327,6 +332,8 @@ void addCommands(CLI::App& app, Commands& c) {
     c.scope->add_option("-o,--output", c.scopeOut, "PNG file to write")->required();
     c.scope->add_option("--size", c.scopeSize, "picture size, WIDTHxHEIGHT")->capture_default_str();
     c.scopeSecondsOpt = c.scope->add_option("--seconds", c.scopeSeconds, "length to render");
+
+    c.eval = addEvalCommand(app, c.evalArguments);
 }
 
 void runCommand(const Commands& c) {
@@ -372,6 +379,8 @@ int main(int argc, char** argv) {
         return kExitBadInput;
     }
     commands.parsed();
+
+    if (*commands.eval) return runEvalCommand(commands.evalArguments); // needs no module library
 
     try {
         runCommand(commands);
