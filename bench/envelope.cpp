@@ -45,9 +45,7 @@ constexpr std::array<int32, 7> kInputs = {Enable, Attack, Decay, Sustain, Releas
 constexpr int32 kBlock = 128;
 
 zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 enum class Stage { Attack, Decay, Sustain, Release, Held, Silence };

@@ -19,9 +19,7 @@ constexpr gmpi::int32 kInputPin = 0, kPitchPin = 1, kResPin = 2, kOutputPin = 3,
 constexpr gmpi::int32 kBlock = 256;
 
 zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 void runMode(benchmark::State& state, int mode, bool changing) {

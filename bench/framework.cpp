@@ -13,9 +13,7 @@
 namespace {
 
 zrhost::ModuleLibrary& testLibrary() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_TEST_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_TEST_MODULE_LIBRARY_PATH);
 }
 
 void processEmptyRoutine(benchmark::State& state) {

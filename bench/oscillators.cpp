@@ -22,8 +22,7 @@ constexpr int kBlock = 256;
 constexpr int kSlotFileEntries = 127240;
 
 zrhost::ModuleLibrary& library() {
-    static auto lib = zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 // A wavetable file whose zones hold a sine: what the routines read does not change their cost.

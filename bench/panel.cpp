@@ -20,9 +20,7 @@ constexpr gmpi::int32 kSignalPin = 1, kTimePin = 2, kRunPin = 4;
 constexpr gmpi::int32 kBlock = 256;
 
 zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 // A constant positive signal never re-triggers, so after the first

@@ -24,13 +24,11 @@ constexpr int kModules = 16;
 constexpr int kBlock = 64;
 
 zrhost::ModuleLibrary& library() {
-    static auto lib = zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 const zrhost::ModuleCatalog& catalog() {
-    static const zrhost::ModuleCatalog c = *zrhost::loadModuleCatalog(library());
-    return c;
+    return zrhost::sharedModuleCatalog(ZR_MODULE_LIBRARY_PATH);
 }
 
 // 16 copies in a chain. `mixed`: each input also adds a constant, so the host sums every input
@@ -61,6 +59,16 @@ std::string sleepingPatch() {
            "}, \"output\": [\"o0.Audio Out\"]}";
 }
 
+// Time per block and per module of a block, from the loop's iterations.
+void timePerBlockAndModule(benchmark::State& state) {
+    state.counters["ns/block"] =
+        benchmark::Counter(static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/module"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void runEngine(benchmark::State& state, const std::string& json) {
     zrhost::Engine engine(library(), zrhost::parsePatch(json, "bench", catalog()));
     std::vector<float> out(static_cast<std::size_t>(kBlock) * 2);
@@ -70,12 +78,7 @@ void runEngine(benchmark::State& state, const std::string& json) {
         engine.renderFrames(kBlock, out.data());
         benchmark::DoNotOptimize(out.data());
     }
-    state.counters["ns/block"] =
-        benchmark::Counter(static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["ns/module"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    timePerBlockAndModule(state);
 }
 
 void BM_EngineChain16(benchmark::State& state) {
@@ -120,12 +123,7 @@ void BM_DirectChain16(benchmark::State& state) {
             m->processBlock(none);
         benchmark::DoNotOptimize(buffers.back().data());
     }
-    state.counters["ns/block"] =
-        benchmark::Counter(static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["ns/module"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    timePerBlockAndModule(state);
 }
 BENCHMARK(BM_DirectChain16)->Unit(benchmark::kNanosecond);
 

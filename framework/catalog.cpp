@@ -6,6 +6,7 @@
 #include "framework/mp_factory.h"
 #include "framework/mp_gui.h"
 #include "framework/mp_pins.h"
+#include "framework/mp_text.h"
 
 #include <set>
 #include <string>
@@ -28,34 +29,6 @@ struct CatalogData {
 CatalogData& catalog() {
     static CatalogData data;
     return data;
-}
-
-std::string toUtf8(const std::u16string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        std::uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::string escape(const std::string& s) {
@@ -101,32 +74,10 @@ std::string blockBody(const char* xml, std::set<std::string>& ids) {
     return body;
 }
 
-const char* xmlDatatype(int32 datatype) {
-    switch (datatype) {
-    case DatatypeList:
-        return "enum";
-    case DatatypeText:
-        return "string";
-    case DatatypeMidi:
-        return "midi";
-    case DatatypeBool:
-        return "bool";
-    case DatatypeAudio:
-    case DatatypeFloat:
-        return "float";
-    case DatatypeInt:
-        return "int";
-    case DatatypeBlob:
-        return "blob";
-    default:
-        return "unknown";
-    }
-}
-
 void writePin(std::string& out, int32 id, const char* name, int32 direction, int32 datatype) {
     out += "      <Pin id=\"" + std::to_string(id) + "\" name=\"" + escape(name ? name : "") +
            "\" direction=\"" + (direction == DirectionOut ? "out" : "in") + "\" datatype=\"" +
-           xmlDatatype(datatype) + "\"";
+           schemaDatatypeName(static_cast<PinDatatype>(datatype)) + "\"";
     if (datatype == DatatypeAudio) out += " rate=\"audio\"";
     out += " />\n";
 }
@@ -194,7 +145,10 @@ class ProbeHost final : public AudioHost, public GuiHost, public CompositedGfxHo
     int32 MP_STDCALL getStyle(const char16_t*, void*, void**) override { return ResultFail; }
 };
 
-void describeAudioHalf(std::string& out, MpCreateFunction create, ProbeHost& host) {
+// Builds one half around the probe host and writes its pins inside <element>; nothing when the
+// half cannot be built. `Interface` is the half's interface, `Base` the framework base behind it.
+template <class Interface, class Base>
+void describeHalf(std::string& out, const char* element, MpCreateFunction create, ProbeHost& host) {
     IMpUnknown* object = nullptr;
     try {
         object = create(static_cast<AudioHost*>(&host));
@@ -203,30 +157,12 @@ void describeAudioHalf(std::string& out, MpCreateFunction create, ProbeHost& hos
     }
     if (!object) return;
     object->addRef();
-    out += "    <Audio>\n";
-    auto* module = static_cast<MpPluginBase*>(static_cast<IMpPlugin*>(object));
-    module->forEachPin([&](int32 id, MpPinBase& pin) {
+    out += std::string("    <") + element + ">\n";
+    auto* half = static_cast<Base*>(static_cast<Interface*>(object));
+    half->forEachPin([&](int32 id, auto& pin) {
         writePin(out, id, pin.name(), pin.direction(), pin.datatype());
     });
-    out += "    </Audio>\n";
-    object->release();
-}
-
-void describeGuiHalf(std::string& out, MpCreateFunction create, ProbeHost& host) {
-    IMpUnknown* object = nullptr;
-    try {
-        object = create(static_cast<AudioHost*>(&host));
-    } catch (...) {
-        return;
-    }
-    if (!object) return;
-    object->addRef();
-    out += "    <GUI>\n";
-    auto* gui = static_cast<MpGuiBase*>(static_cast<IMpUserInterface*>(object));
-    gui->forEachPin([&](int32 id, MpGuiPinBase& pin) {
-        writePin(out, id, pin.name(), pin.direction(), pin.datatype());
-    });
-    out += "    </GUI>\n";
+    out += std::string("    </") + element + ">\n";
     object->release();
 }
 
@@ -238,15 +174,15 @@ std::string buildDocument() {
         out += blockBody(block, described);
     ProbeHost host;
     for (const auto& [id, entry] : MpFactory::instance().entries()) {
-        const std::string utf8 = toUtf8(id);
+        const std::string utf8 = utf16ToUtf8(id);
         if (described.count(utf8)) continue;
         const auto info = data.info.find(id);
         const std::string name = info != data.info.end() ? info->second.name : utf8;
         const std::string category = info != data.info.end() ? info->second.category : "ZR";
         out += "  <Plugin id=\"" + escape(utf8) + "\" name=\"" + escape(name) + "\" category=\"" +
                escape(category) + "\">\n";
-        if (entry.audio) describeAudioHalf(out, entry.audio, host);
-        if (entry.gui) describeGuiHalf(out, entry.gui, host);
+        if (entry.audio) describeHalf<IMpPlugin, MpPluginBase>(out, "Audio", entry.audio, host);
+        if (entry.gui) describeHalf<IMpUserInterface, MpGuiBase>(out, "GUI", entry.gui, host);
         out += "  </Plugin>\n";
     }
     out += "</PluginList>\n";

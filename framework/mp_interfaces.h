@@ -80,9 +80,11 @@ enum PinDirection : int32 { DirectionIn = 0, DirectionOut = 1 };
 
 enum ModuleHalf : int32 { SubTypeAudio = 0, SubTypeGui = 1 };
 
+// Each identifier's fields as its text form {data1-data2-data3-data4[0..1]-data4[2..7]} writes
+// them (tests/framework/identifier_test.cpp checks every one against its text).
 // {00000000-0000-C000-0000-000000000046}
 inline constexpr MpGuid MP_IID_UNKNOWN = {
-    0x00000000, 0x0000, 0xC000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    0x00000000, 0x0000, 0xC000, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // {9A7904B7-7F7F-4D61-B558-C1A6695BB638}
 inline constexpr MpGuid MP_IID_FACTORY = {
     0x9A7904B7, 0x7F7F, 0x4D61, {0xB5, 0x58, 0xC1, 0xA6, 0x69, 0x5B, 0xB6, 0x38}};

@@ -190,31 +190,19 @@ std::vector<AudioCall> AudioModule::valuesSent(gmpi::int32 pinId) const {
 }
 
 std::vector<float> AudioModule::floatsSent(gmpi::int32 pinId) const {
-    std::vector<float> out;
-    for (const auto& c : valuesSent(pinId))
-        out.push_back(c.asFloat());
-    return out;
+    return readAll(valuesSent(pinId), &PinBytes::asFloat);
 }
 
 std::vector<gmpi::int32> AudioModule::intsSent(gmpi::int32 pinId) const {
-    std::vector<gmpi::int32> out;
-    for (const auto& c : valuesSent(pinId))
-        out.push_back(c.asInt());
-    return out;
+    return readAll(valuesSent(pinId), &PinBytes::asInt);
 }
 
 std::vector<bool> AudioModule::boolsSent(gmpi::int32 pinId) const {
-    std::vector<bool> out;
-    for (const auto& c : valuesSent(pinId))
-        out.push_back(c.asBool());
-    return out;
+    return readAll(valuesSent(pinId), &PinBytes::asBool);
 }
 
 std::vector<std::u16string> AudioModule::textsSent(gmpi::int32 pinId) const {
-    std::vector<std::u16string> out;
-    for (const auto& c : valuesSent(pinId))
-        out.push_back(c.asText());
-    return out;
+    return readAll(valuesSent(pinId), &PinBytes::asText);
 }
 
 std::vector<gmpi::int32> AudioModule::streamingSent(gmpi::int32 pinId) const {

@@ -1,45 +1,13 @@
-// The patch engine: building the graph, the run order, event relay and block rendering.
-#include "host/engine.h"
-
-#include "host/engine_nodes.h"
-#include "host/text.h"
+// Running a wired patch block by block: input buffers filled from sources, constants and
+// ramps; each audio half processed in run order; output values and streaming changes relayed to
+// the inputs they reach; GUI halves served and the library's GUI timer advanced.
+#include "host/engine_parts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <queue>
 
 namespace zrhost {
-
-class Engine::AudioSink final : public AudioCallSink {
-  public:
-    AudioSink(Engine& engine, Node& node) : engine_(engine), node_(node) {}
-    void pinValue(AudioModule&, gmpi::int32 time, gmpi::int32 pinId, gmpi::int32 size,
-                  const void* data) override {
-        engine_.relayValue(node_, time, pinId, size, data);
-    }
-    void pinStreaming(AudioModule&, gmpi::int32 time, gmpi::int32 pinId, bool streaming) override {
-        engine_.relayStreaming(node_, time, pinId, streaming);
-    }
-
-  private:
-    Engine& engine_;
-    Node& node_;
-};
-
-class Engine::GuiSink final : public GuiCallSink {
-  public:
-    GuiSink(Engine& engine, Node& node) : engine_(engine), node_(node) {}
-    void transmit(GuiModule&, gmpi::int32 pinId, gmpi::int32 size, const void* data,
-                  gmpi::int32) override {
-        engine_.relayGui(node_, pinId, size, data);
-    }
-
-  private:
-    Engine& engine_;
-    Node& node_;
-};
 
 namespace {
 
@@ -48,251 +16,7 @@ constexpr int kMaxGuiRelayDepth = 32;
 // GUI halves keep a record of their calls; the engine trims it on long renders.
 constexpr std::size_t kMaxGuiRecord = 4096;
 
-std::size_t pinSlots(const std::vector<PinInfo>& pins) {
-    gmpi::int32 top = -1;
-    for (const auto& p : pins)
-        top = std::max(top, p.id);
-    return static_cast<std::size_t>(top + 1);
-}
-
 } // namespace
-
-Engine::Engine(ModuleLibrary& library, Patch patch) : library_(library), patch_(std::move(patch)) {
-    totalFrames_ = patch_.totalFrames();
-    context_.setFileFolder(toUtf16(patch_.folder.string()));
-    try {
-        build();
-    } catch (...) {
-        releaseModules();
-        throw;
-    }
-}
-
-Engine::~Engine() {
-    releaseModules();
-}
-
-// Every module goes before any buffer or host object it may point into, whichever node owns it.
-void Engine::releaseModules() {
-    for (auto& n : nodes_) {
-        n->audio.reset();
-        n->gui.reset();
-    }
-}
-
-AudioModule* Engine::audio(std::string_view name) {
-    const int i = patch_.findModule(name);
-    return i < 0 ? nullptr : nodes_[static_cast<std::size_t>(i)]->audio.get();
-}
-
-GuiModule* Engine::gui(std::string_view name) {
-    const int i = patch_.findModule(name);
-    return i < 0 ? nullptr : nodes_[static_cast<std::size_t>(i)]->gui.get();
-}
-
-void Engine::build() {
-    const AudioSettings settings{patch_.blockSize, patch_.sampleRate};
-    const auto block = static_cast<std::size_t>(patch_.blockSize);
-
-    // Module halves, their audio buffers and routing tables.
-    for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
-        const PatchModule& m = patch_.modules[i];
-        auto node = std::make_unique<Node>();
-        node->index = static_cast<int>(i);
-        node->name = m.name;
-        const std::string place = "modules." + m.name;
-        if (m.audio) {
-            node->audio =
-                std::make_unique<AudioModule>(library_, toUtf16(m.id), context_, settings);
-            if (!node->audio->valid())
-                throw PatchError(patch_.file, place,
-                                 "the library could not create the audio half of \"" + m.id +
-                                     "\" (result " + std::to_string(node->audio->createResult()) +
-                                     ")");
-            node->audio->setRecording(false);
-            node->audioSink = std::make_unique<AudioSink>(*this, *node);
-            node->audio->setSink(node->audioSink.get());
-            const std::size_t slots = pinSlots(m.audioPins);
-            node->inputOfPin.assign(slots, -1);
-            node->outputOfPin.assign(slots, -1);
-            node->routes.resize(slots);
-            for (const auto& p : m.audioPins) {
-                if (p.datatype != gmpi::DatatypeAudio) continue;
-                if (p.direction == gmpi::DirectionOut) {
-                    node->outputOfPin[static_cast<std::size_t>(p.id)] =
-                        static_cast<int>(node->outputs.size());
-                    node->outputs.emplace_back(block, 0.0f);
-                } else {
-                    node->inputOfPin[static_cast<std::size_t>(p.id)] =
-                        static_cast<int>(node->inputs.size());
-                    Input in;
-                    in.pin = p.id;
-                    node->inputs.push_back(std::move(in));
-                }
-            }
-        }
-        if (m.gui) {
-            node->gui = std::make_unique<GuiModule>(library_, toUtf16(m.id), context_);
-            if (!node->gui->valid())
-                throw PatchError(patch_.file, place,
-                                 "the library could not create the GUI half of \"" + m.id +
-                                     "\" (result " + std::to_string(node->gui->createResult()) +
-                                     ")");
-            node->guiSink = std::make_unique<GuiSink>(*this, *node);
-            node->gui->setSink(node->guiSink.get());
-            node->guiRoutes.resize(pinSlots(m.guiPins));
-        }
-        nodes_.push_back(std::move(node));
-    }
-
-    computeOrder();
-
-    // Constants and automation of audio inputs.
-    for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
-        Node& node = *nodes_[i];
-        for (const auto& [pin, value] : patch_.modules[i].values) {
-            if (pin.half != Half::Audio || pin.datatype != gmpi::DatatypeAudio) continue;
-            Input& in = node.inputs[static_cast<std::size_t>(node.inputOfPin[pin.pin])];
-            in.level = value.asFloat();
-            in.automated = true;
-        }
-    }
-    for (const auto& c : patch_.changes) {
-        if (c.pin.half != Half::Audio || c.pin.datatype != gmpi::DatatypeAudio) continue;
-        Node& node = *nodes_[static_cast<std::size_t>(c.pin.module)];
-        node.inputs[static_cast<std::size_t>(node.inputOfPin[c.pin.pin])].automated = true;
-    }
-    buildVoices();
-
-    // Connections become routes.
-    delayed_.assign(patch_.connections.size(), false);
-    for (std::size_t i = 0; i < patch_.connections.size(); ++i) {
-        const PatchConnection& c = patch_.connections[i];
-        Node& from = *nodes_[static_cast<std::size_t>(c.from.module)];
-        Node& to = *nodes_[static_cast<std::size_t>(c.to.module)];
-        Route r;
-        r.to = &to;
-        r.pin = c.to.pin;
-        if (c.from.half == Half::Gui) {
-            r.kind = c.to.half == Half::Gui ? Route::GuiValue : Route::Value;
-            r.delayed = c.to.half == Half::Audio; // reaches the audio half with the next block
-            delayed_[i] = r.delayed;
-            from.guiRoutes[static_cast<std::size_t>(c.from.pin)].push_back(r);
-            continue;
-        }
-        if (c.to.half == Half::Gui) {
-            r.kind = Route::GuiValue;
-        } else {
-            r.delayed = c.delayed || to.rank <= from.rank;
-            delayed_[i] = r.delayed;
-            if (c.from.datatype == gmpi::DatatypeAudio) {
-                r.kind = Route::Stream;
-                r.input = to.inputOfPin[static_cast<std::size_t>(c.to.pin)];
-                Input& in = to.inputs[static_cast<std::size_t>(r.input)];
-                const float* source = from.outputBuffer(c.from.pin);
-                if (r.delayed) {
-                    // A loop-closing connection reads the source's previous block.
-                    auto it = std::find_if(from.delays.begin(), from.delays.end(),
-                                           [&](const auto& d) { return d->from == source; });
-                    if (it == from.delays.end()) {
-                        from.delays.push_back(std::make_unique<Node::Delay>(
-                            Node::Delay{source, std::vector<float>(block, 0.0f)}));
-                        it = std::prev(from.delays.end());
-                    }
-                    source = (*it)->copy.data();
-                }
-                r.source = static_cast<int>(in.sources.size());
-                in.sources.push_back(source);
-                in.sourceStreaming.push_back(0);
-            } else {
-                r.kind = c.from.datatype == gmpi::DatatypeMidi ? Route::Midi : Route::Value;
-            }
-        }
-        from.routes[static_cast<std::size_t>(c.from.pin)].push_back(r);
-    }
-
-    // Audio input buffers: a single source with nothing added is read in place.
-    for (auto& node : nodes_) {
-        if (!node->audio) continue;
-        for (Input& in : node->inputs) {
-            in.shared = in.sources.size() == 1 && !in.automated;
-            if (in.shared) {
-                in.buffer = const_cast<float*>(in.sources.front());
-            } else {
-                in.own.assign(block, in.level);
-                in.buffer = in.own.data();
-                in.dirty = false;
-            }
-            node->audio->attachBuffer(in.pin, in.buffer);
-        }
-        for (const auto& p : patch_.modules[static_cast<std::size_t>(node->index)].audioPins)
-            if (p.datatype == gmpi::DatatypeAudio && p.direction == gmpi::DirectionOut)
-                node->audio->attachBuffer(
-                    p.id, node->outputs[static_cast<std::size_t>(node->outputOfPin[p.id])].data());
-    }
-
-    // GUI halves start with their values; then the audio halves open, in run order.
-    for (auto& node : nodes_) {
-        if (!node->gui) continue;
-        node->gui->initialize();
-        for (const auto& [pin, value] :
-             patch_.modules[static_cast<std::size_t>(node->index)].values)
-            if (pin.half == Half::Gui)
-                node->gui->deliver(pin.pin, value.bytes.data(),
-                                   static_cast<gmpi::int32>(value.bytes.size()));
-    }
-    for (int i : order_)
-        nodes_[static_cast<std::size_t>(i)]->audio->open();
-}
-
-// Dependency order of the audio halves: sources before the modules they feed, patch order
-// among equals. Connections that close a loop are found by a depth-first walk in patch order
-// and are left out of the order (they are delayed by one block).
-void Engine::computeOrder() {
-    const std::size_t n = nodes_.size();
-    std::vector<std::vector<std::pair<int, std::size_t>>> edges(n); // (to, connection)
-    for (std::size_t i = 0; i < patch_.connections.size(); ++i) {
-        const auto& c = patch_.connections[i];
-        if (c.from.half != Half::Audio || c.to.half != Half::Audio || c.delayed) continue;
-        edges[static_cast<std::size_t>(c.from.module)].emplace_back(c.to.module, i);
-    }
-    addVoiceEdges(edges);
-    // Edges that no connection makes (voice groups) carry an index past the connections.
-    std::vector<bool> loopClosing(patch_.connections.size() + 1, false);
-    std::vector<int> state(n, 0); // 0 new, 1 on the walk, 2 done
-    std::function<void(std::size_t)> walk = [&](std::size_t v) {
-        state[v] = 1;
-        for (const auto& [to, conn] : edges[v]) {
-            const auto t = static_cast<std::size_t>(to);
-            if (state[t] == 1)
-                loopClosing[std::min(conn, patch_.connections.size())] = true;
-            else if (state[t] == 0)
-                walk(t);
-        }
-        state[v] = 2;
-    };
-    for (std::size_t v = 0; v < n; ++v)
-        if (state[v] == 0 && nodes_[v]->audio) walk(v);
-
-    std::vector<int> indegree(n, 0);
-    for (std::size_t v = 0; v < n; ++v)
-        for (const auto& [to, conn] : edges[v])
-            if (!loopClosing[std::min(conn, patch_.connections.size())])
-                ++indegree[static_cast<std::size_t>(to)];
-    std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
-    for (std::size_t v = 0; v < n; ++v)
-        if (nodes_[v]->audio && indegree[v] == 0) ready.push(static_cast<int>(v));
-    while (!ready.empty()) {
-        const int v = ready.top();
-        ready.pop();
-        nodes_[static_cast<std::size_t>(v)]->rank = static_cast<int>(order_.size());
-        order_.push_back(v);
-        for (const auto& [to, conn] : edges[static_cast<std::size_t>(v)])
-            if (!loopClosing[std::min(conn, patch_.connections.size())] &&
-                --indegree[static_cast<std::size_t>(to)] == 0)
-                ready.push(to);
-    }
-}
 
 bool Engine::sameBlock(const Node& from, const Node& to) const {
     return inBlock_ && to.rank > from.rank;
@@ -459,67 +183,42 @@ void Engine::scheduleChanges(std::int64_t start, int frames) {
 // changes) plus its sources, and tells the module about the changes as streaming events.
 void Engine::fillInput(Node& node, Input& in, int frames) {
     if (in.shared) return;
-    const bool gliding = in.rampDone < in.rampTotal;
+    if (in.changes.empty() && in.rampDone >= in.rampTotal && !in.stopAtStart)
+        fillSteadyInput(in, frames);
+    else
+        fillChangingInput(node, in, frames);
+}
+
+// The steady case: a constant, plus the sources when there are any.
+void Engine::fillSteadyInput(Input& in, int frames) {
     float* out = in.buffer;
-    if (in.changes.empty() && !gliding && !in.stopAtStart) {
-        // The steady case: a constant, plus the sources when there are any.
-        if (in.sources.empty()) {
-            if (in.dirty) std::fill(out, out + frames, in.level);
-        } else {
-            const float level = in.level;
-            const float* first = in.sources.front();
+    if (in.sources.empty()) {
+        if (in.dirty) std::fill(out, out + frames, in.level);
+    } else {
+        const float level = in.level;
+        const float* first = in.sources.front();
+        for (int f = 0; f < frames; ++f)
+            out[f] = level + first[f];
+        for (std::size_t s = 1; s < in.sources.size(); ++s)
             for (int f = 0; f < frames; ++f)
-                out[f] = level + first[f];
-            for (std::size_t s = 1; s < in.sources.size(); ++s)
-                for (int f = 0; f < frames; ++f)
-                    out[f] += in.sources[s][f];
-        }
-        in.dirty = false;
-        return;
+                out[f] += in.sources[s][f];
     }
-    bool moved = gliding || !in.changes.empty();
+    in.dirty = false;
+}
+
+void Engine::fillChangingInput(Node& node, Input& in, int frames) {
+    const bool moved = in.rampDone < in.rampTotal || !in.changes.empty();
     // Automation and voice changes arrive from separate sources; they apply in time order.
     std::stable_sort(
         in.changes.begin(), in.changes.end(),
         [](const Input::Change& a, const Input::Change& b) { return a.offset < b.offset; });
-
-    const auto rampEnded = [&](int offset) {
-        if (offset >= frames) {
-            in.stopAtStart = true;
-            return;
-        }
-        setInputStreaming(node, in, offset, false);
-    };
     if (in.stopAtStart) {
         in.stopAtStart = false;
         setInputStreaming(node, in, 0, false);
     }
-    const auto writeConstant = [&](int a, int b) {
-        while (a < b) {
-            if (in.rampDone < in.rampTotal) {
-                const std::int64_t n = std::min<std::int64_t>(b - a, in.rampTotal - in.rampDone);
-                const float span = in.rampTo - in.rampFrom;
-                const double total = static_cast<double>(in.rampTotal);
-                for (std::int64_t k = 0; k < n; ++k)
-                    out[a + k] =
-                        in.rampFrom +
-                        span * static_cast<float>(static_cast<double>(in.rampDone + k + 1) / total);
-                in.rampDone += n;
-                a += static_cast<int>(n);
-                if (in.rampDone == in.rampTotal) {
-                    in.level = in.rampTo;
-                    rampEnded(a);
-                }
-            } else {
-                std::fill(out + a, out + b, in.level);
-                a = b;
-            }
-        }
-    };
-
     int pos = 0;
     for (const auto& c : in.changes) {
-        writeConstant(pos, c.offset);
+        writeLevel(node, in, pos, c.offset, frames);
         pos = std::max(pos, c.offset);
         if (in.rampDone < in.rampTotal) // a new change ends a glide where it stands
             in.level = in.rampFrom + (in.rampTo - in.rampFrom) *
@@ -538,12 +237,43 @@ void Engine::fillInput(Node& node, Input& in, int frames) {
         }
     }
     in.changes.clear();
-    writeConstant(pos, frames);
+    writeLevel(node, in, pos, frames, frames);
     in.dirty = moved;
 
+    float* out = in.buffer;
     for (const float* source : in.sources)
         for (int f = 0; f < frames; ++f)
             out[f] += source[f];
+}
+
+// Writes the input's constant over frames [a, b): gliding while a ramp runs, then its level.
+// The end of a ramp is a streaming stop, at once or, when the ramp ends with the block, at the
+// start of the next.
+void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
+    float* out = in.buffer;
+    while (a < b) {
+        if (in.rampDone < in.rampTotal) {
+            const std::int64_t n = std::min<std::int64_t>(b - a, in.rampTotal - in.rampDone);
+            const float span = in.rampTo - in.rampFrom;
+            const double total = static_cast<double>(in.rampTotal);
+            for (std::int64_t k = 0; k < n; ++k)
+                out[a + k] =
+                    in.rampFrom +
+                    span * static_cast<float>(static_cast<double>(in.rampDone + k + 1) / total);
+            in.rampDone += n;
+            a += static_cast<int>(n);
+            if (in.rampDone == in.rampTotal) {
+                in.level = in.rampTo;
+                if (a >= frames)
+                    in.stopAtStart = true;
+                else
+                    setInputStreaming(node, in, a, false);
+            }
+        } else {
+            std::fill(out + a, out + b, in.level);
+            a = b;
+        }
+    }
 }
 
 void Engine::renderFrames(int frames, float* out) {

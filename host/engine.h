@@ -76,12 +76,25 @@ class Engine {
     class AudioSink;
     class GuiSink;
 
+    // Wiring (engine_build.cpp).
     void build();
-    void releaseModules();
+    std::unique_ptr<Node> createNode(int index);
+    void addAudioPins(Node& node, const std::vector<PinInfo>& pins);
     void computeOrder();
+    void markAutomatedInputs();
+    void routeConnection(std::size_t connection);
+    const float* previousBlockOf(Node& from, const float* source);
+    void attachBuffers();
+    void startHalves();
+    void releaseModules();
+
+    // Running (engine.cpp).
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);
     void fillInput(Node& node, Input& input, int frames);
+    void fillSteadyInput(Input& input, int frames);
+    void fillChangingInput(Node& node, Input& input, int frames);
+    void writeLevel(Node& node, Input& input, int from, int to, int frames);
     void relayValue(Node& from, gmpi::int32 time, gmpi::int32 pin, gmpi::int32 size,
                     const void* data);
     void relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming);

@@ -1,7 +1,6 @@
 // The patch engine's voice groups: routing MIDI to a group's allocator, and applying its
 // per-voice actions to the voice modules' pins at their frames.
-#include "host/engine.h"
-#include "host/engine_nodes.h"
+#include "host/engine_parts.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,12 +4,6 @@
 #include <cstring>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #endif
 
@@ -172,31 +166,19 @@ std::vector<GuiTransmit> GuiModule::transmitsOn(gmpi::int32 pinId) const {
 }
 
 std::vector<float> GuiModule::floatsSent(gmpi::int32 pinId) const {
-    std::vector<float> out;
-    for (const auto& t : transmitsOn(pinId))
-        out.push_back(t.asFloat());
-    return out;
+    return readAll(transmitsOn(pinId), &PinBytes::asFloat);
 }
 
 std::vector<gmpi::int32> GuiModule::intsSent(gmpi::int32 pinId) const {
-    std::vector<gmpi::int32> out;
-    for (const auto& t : transmitsOn(pinId))
-        out.push_back(t.asInt());
-    return out;
+    return readAll(transmitsOn(pinId), &PinBytes::asInt);
 }
 
 std::vector<bool> GuiModule::boolsSent(gmpi::int32 pinId) const {
-    std::vector<bool> out;
-    for (const auto& t : transmitsOn(pinId))
-        out.push_back(t.asBool());
-    return out;
+    return readAll(transmitsOn(pinId), &PinBytes::asBool);
 }
 
 std::vector<std::u16string> GuiModule::textsSent(gmpi::int32 pinId) const {
-    std::vector<std::u16string> out;
-    for (const auto& t : transmitsOn(pinId))
-        out.push_back(t.asText());
-    return out;
+    return readAll(transmitsOn(pinId), &PinBytes::asText);
 }
 
 void GuiModule::clearRecord() {

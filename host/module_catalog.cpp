@@ -2,6 +2,8 @@
 
 #include "host/module_library.h"
 
+#include "framework/mp_text.h"
+
 #include <pugixml.hpp>
 
 #include <cstdlib>
@@ -15,19 +17,6 @@ std::map<std::string, std::string> attributesOf(const pugi::xml_node& node) {
     for (const auto& a : node.attributes())
         out[a.name()] = a.value();
     return out;
-}
-
-gmpi::PinDatatype datatypeOf(std::string_view name, bool& ok) {
-    ok = true;
-    if (name == "int") return gmpi::DatatypeInt;
-    if (name == "float") return gmpi::DatatypeFloat;
-    if (name == "bool") return gmpi::DatatypeBool;
-    if (name == "string") return gmpi::DatatypeText;
-    if (name == "blob") return gmpi::DatatypeBlob;
-    if (name == "enum") return gmpi::DatatypeList;
-    if (name == "midi") return gmpi::DatatypeMidi;
-    ok = false;
-    return gmpi::DatatypeFloat;
 }
 
 std::vector<PinInfo> parsePins(const pugi::xml_node& half, const std::string& moduleId) {
@@ -53,9 +42,9 @@ std::vector<PinInfo> parsePins(const pugi::xml_node& half, const std::string& mo
             throw CatalogError(where + ": unknown direction '" + std::string(direction) + "'");
 
         pin.datatypeName = node.attribute("datatype").value();
-        bool ok = false;
-        pin.datatype = datatypeOf(pin.datatypeName, ok);
-        if (!ok) throw CatalogError(where + ": unknown datatype '" + pin.datatypeName + "'");
+        const auto datatype = gmpi::datatypeFromSchemaName(pin.datatypeName);
+        if (!datatype) throw CatalogError(where + ": unknown datatype '" + pin.datatypeName + "'");
+        pin.datatype = *datatype;
         pin.audioRate = std::string_view(node.attribute("rate").value()) == "audio";
         if (pin.audioRate) {
             if (pin.datatype != gmpi::DatatypeFloat)
@@ -124,6 +113,17 @@ std::optional<ModuleCatalog> loadModuleCatalog(const ModuleLibrary& library) {
     const char* text = library.moduleDescriptions();
     if (!text) return std::nullopt;
     return parseModuleCatalog(text);
+}
+
+const ModuleCatalog& sharedModuleCatalog(const std::string& path) {
+    static std::map<std::string, ModuleCatalog> read;
+    auto it = read.find(path);
+    if (it == read.end()) {
+        auto catalog = loadModuleCatalog(ModuleLibrary::shared(path));
+        if (!catalog) throw CatalogError("'" + path + "' exports no module descriptions");
+        it = read.emplace(path, std::move(*catalog)).first;
+    }
+    return it->second;
 }
 
 } // namespace zrhost

@@ -68,4 +68,8 @@ ModuleCatalog parseModuleCatalog(std::string_view xml);
 // The catalog of a loaded library; nullopt when it does not export ZrModuleDescriptions.
 std::optional<ModuleCatalog> loadModuleCatalog(const ModuleLibrary& library);
 
+// The catalog of ModuleLibrary::shared(path), read once. Throws CatalogError when the library
+// exports none.
+const ModuleCatalog& sharedModuleCatalog(const std::string& path);
+
 } // namespace zrhost

@@ -2,10 +2,9 @@
 
 #include "host/text.h"
 
+#include <map>
+
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -93,6 +92,13 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::load(const std::string& path) {
     lib->descriptions_ = symbolAs<ZrModuleDescriptionsFn>(lib->handle_, "ZrModuleDescriptions");
 #endif
     return lib;
+}
+
+ModuleLibrary& ModuleLibrary::shared(const std::string& path) {
+    static std::map<std::string, std::unique_ptr<ModuleLibrary>> loaded;
+    std::unique_ptr<ModuleLibrary>& lib = loaded[path];
+    if (!lib) lib = load(path);
+    return *lib;
 }
 
 ModuleLibrary::~ModuleLibrary() {

@@ -29,6 +29,9 @@ class ModuleLibrary {
     // Loads the library at `path` (UTF-8), calls MP_GetFactory and asks the returned object for
     // IMpFactory. Throws LoadError with a readable message naming the path on any failure.
     static std::unique_ptr<ModuleLibrary> load(const std::string& path);
+    // The library at `path`, loaded on first use and kept until the process ends: one load
+    // shared by every test or benchmark of a program. One thread at a time.
+    static ModuleLibrary& shared(const std::string& path);
 
     ~ModuleLibrary();
     ModuleLibrary(const ModuleLibrary&) = delete;

@@ -1,12 +1,14 @@
 #include "host/text.h"
 
+#include "framework/mp_text.h"
+
 #include <cstring>
 
 namespace zrhost {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = gmpi::kReplacementCharacter;
 
 void appendUtf16(std::u16string& out, char32_t cp) {
     if (cp >= 0x10000) {
@@ -15,24 +17,6 @@ void appendUtf16(std::u16string& out, char32_t cp) {
         out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
         out.push_back(static_cast<char16_t>(cp));
-    }
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
 }
 
@@ -80,20 +64,7 @@ std::u16string toUtf16(std::string_view utf8) {
 }
 
 std::string toUtf8(std::u16string_view utf16) {
-    std::string out;
-    out.reserve(utf16.size());
-    for (std::size_t i = 0; i < utf16.size(); ++i) {
-        char32_t cp = utf16[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-            utf16[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacement;
-        }
-        appendUtf8(out, cp);
-    }
-    return out;
+    return gmpi::utf16ToUtf8(utf16);
 }
 
 std::size_t utf16Length(const char16_t* text) {

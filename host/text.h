@@ -36,4 +36,14 @@ struct PinBytes {
     static PinBytes of(const void* data, std::int32_t size);
 };
 
+// Every recorded value read as one type: readAll(calls, &PinBytes::asFloat).
+template <class T, class Recorded>
+std::vector<T> readAll(const std::vector<Recorded>& recorded, T (PinBytes::*read)() const) {
+    std::vector<T> out;
+    out.reserve(recorded.size());
+    for (const PinBytes& value : recorded)
+        out.push_back((value.*read)());
+    return out;
+}
+
 } // namespace zrhost

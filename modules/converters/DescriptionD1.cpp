@@ -174,7 +174,23 @@ constexpr const char* kGuiConverterEntries = R"xml(
 )xml";
 
 // Expression evaluator modules ("VL Float Function DSP", "VL Float Function GUI").
-constexpr const char* kFormulaEntries = "";
+constexpr const char* kFormulaEntries =
+    R"xml(  <Plugin id="VL Float Function GUI" name="Float Function" category="Sub-Controls/Conversion" helpUrl="FloatFunction.htm" graphicsApi="none">
+    <GUI>
+      <Pin id="0" name="A" direction="in" datatype="float" />
+      <Pin id="1" name="B" direction="out" datatype="float" />
+      <Pin id="2" name="Formula: A=" direction="in" datatype="string" default="B*2" />
+      <Pin id="3" name="Formula: B=" direction="in" datatype="string" default="A/2" />
+    </GUI>
+  </Plugin>
+  <Plugin id="VL Float Function DSP" name="Float Function" category="Conversion" helpUrl="FloatFunction.htm">
+    <Audio>
+      <Pin id="0" name="A" direction="in" datatype="float" />
+      <Pin id="1" name="B" direction="out" datatype="float" />
+      <Pin id="2" name="Formula: B=" direction="in" datatype="string" default="A*2" />
+    </Audio>
+  </Plugin>
+)xml";
 
 // Scaling and number formatting ("VL Float Scaler2", "VL FloatToText GUI").
 constexpr const char* kScalingEntries = R"xml(

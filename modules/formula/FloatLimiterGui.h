@@ -3,7 +3,7 @@
 #pragma once
 
 #include "framework/mp_gui.h"
-#include "framework/timer.h"
+#include "framework/platform/timer.h"
 
 namespace zr {
 

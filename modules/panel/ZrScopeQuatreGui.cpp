@@ -3,8 +3,8 @@
 // and a brush through the drawing layer.
 #include "modules/panel/ZrScopeQuatreGui.h"
 
-#include "framework/gdi.h"
 #include "framework/mp_factory.h"
+#include "framework/platform/gdi.h"
 #include "modules/panel/ScopeCaptureFormat.h"
 
 #include <algorithm>

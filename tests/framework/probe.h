@@ -17,15 +17,11 @@
 namespace probe {
 
 inline zrhost::ModuleLibrary& testLibrary() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_TEST_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_TEST_MODULE_LIBRARY_PATH);
 }
 
 inline zrhost::ModuleLibrary& shippedLibrary() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 struct Probe {

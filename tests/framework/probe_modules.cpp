@@ -12,7 +12,7 @@
 #include "framework/mp_factory.h"
 #include "framework/mp_gui.h"
 #include "framework/mp_pins.h"
-#include "framework/timer.h"
+#include "framework/platform/timer.h"
 #include "tests/framework/probe_protocol.h"
 
 #include <cstdio>

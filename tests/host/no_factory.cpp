@@ -5,4 +5,6 @@
 #define NOT_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
-NOT_MODULE_EXPORT int zrNotAModuleLibrary() { return 42; }
+NOT_MODULE_EXPORT int zrNotAModuleLibrary() {
+    return 42;
+}

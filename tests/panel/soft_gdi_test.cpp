@@ -1,6 +1,6 @@
 // The software drawing layer on its own: which pixels lines and fills cover, clipping, and
 // the rules that keep deleted objects out of a context.
-#include "framework/gdi.h"
+#include "framework/platform/gdi.h"
 
 #include <gtest/gtest.h>
 

@@ -20,14 +20,11 @@ using namespace gmpi;
 namespace {
 
 zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 const zrhost::ModuleCatalog& catalog() {
-    static const zrhost::ModuleCatalog c = *zrhost::loadModuleCatalog(library());
-    return c;
+    return zrhost::sharedModuleCatalog(ZR_MODULE_LIBRARY_PATH);
 }
 
 std::vector<std::string> moduleIds() {

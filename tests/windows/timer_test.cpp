@@ -3,12 +3,6 @@
 // thread pumps messages. Driven through the test module library's GUI probe, whose pin 6
 // commands the timer (1 start, 2 interval 20 ms, 3 stop after the next tick, 4 interval 50 ms)
 // and whose pin 7 counts ticks.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include "host/gui_module.h"

@@ -26,13 +26,11 @@ const char* const kTablesModule = R"("tables": {
                  "Tri Slot Number": 1}})";
 
 zrhost::ModuleLibrary& library() {
-    static auto lib = zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
 }
 
 const zrhost::ModuleCatalog& catalog() {
-    static const zrhost::ModuleCatalog c = *zrhost::loadModuleCatalog(library());
-    return c;
+    return zrhost::sharedModuleCatalog(ZR_MODULE_LIBRARY_PATH);
 }
 
 std::filesystem::path scratch() {

@@ -4,15 +4,18 @@
 //   zrhost render PATCH.json -o OUT.wav       a patch file, to a WAV file
 //   zrhost list | describe ID                 the library's modules and their pins
 //   zrhost scope PATCH.json --module NAME -o scope.png
+//   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
 //
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, say). Errors are one line on standard error.
 #include "tools/zrhost/demo_patch.h"
+#include "tools/zrhost/eval_command.h"
 #include "tools/zrhost/midi_file.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
 
+#include "framework/mp_text.h"
 #include "host/engine.h"
 #include "host/module_catalog.h"
 #include "host/module_library.h"
@@ -200,7 +203,7 @@ void describePins(const char* title, const std::vector<PinInfo>& pins) {
     for (const auto& p : pins)
         std::printf("  %5d  %-*s  %-9s  %-8s  %s\n", p.id, static_cast<int>(nameWidth),
                     p.name.c_str(), p.direction == gmpi::DirectionOut ? "out" : "in",
-                    datatypeName(p.datatype), p.defaultValue ? p.defaultValue->c_str() : "-");
+                    gmpi::datatypeName(p.datatype), p.defaultValue ? p.defaultValue->c_str() : "-");
 }
 
 void describeModule(const ModuleCatalog& catalog, const std::string& id) {
@@ -262,51 +265,109 @@ void scopePicture(ModuleLibrary& library, const ModuleCatalog& catalog, const fs
     if (stdoutIsTerminal()) std::printf("wrote %s: %dx%d\n", out.string().c_str(), width, height);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    CLI::App app{"zrhost: renders patches of a module library"};
-    app.require_subcommand(1);
+// The commands, their options and what the command line set.
+struct Commands {
     std::string libraryPath = defaultLibrary();
-    app.add_option("--library", libraryPath, "module library to load")->capture_default_str();
 
-    auto* demo = app.add_subcommand("demo", "render the built-in demo patch to a WAV file");
+    CLI::App* demo = nullptr;
     fs::path demoOut = "demo.wav";
     bool printPatch = false;
     RenderOptions demoOptions;
-    demo->add_option("-o,--output", demoOut, "WAV file to write")->capture_default_str();
-    demo->add_flag("--print-patch", printPatch, "print the demo patch (JSON) instead");
-    demo->add_option("--format", demoOptions.format, "pcm16, pcm24 or float")
-        ->capture_default_str();
 
-    auto* render = app.add_subcommand("render", "render a patch file to a WAV file");
+    CLI::App* render = nullptr;
     fs::path patchFile, renderOut;
     RenderOptions renderOptions;
     double seconds = 0, rate = 0, block = 0;
-    render->add_option("patch", patchFile, "patch file (JSON)")->required();
-    render->add_option("-o,--output", renderOut, "WAV file to write")->required();
-    auto* secondsOpt = render->add_option("--seconds", seconds, "length to render");
-    auto* rateOpt = render->add_option("--rate", rate, "sample rate in Hz");
-    auto* blockOpt = render->add_option("--block", block, "block size in samples");
-    render->add_option("--format", renderOptions.format, "pcm16, pcm24 or float")
-        ->capture_default_str();
+    CLI::Option *secondsOpt = nullptr, *rateOpt = nullptr, *blockOpt = nullptr;
 
-    auto* list = app.add_subcommand("list", "list the library's modules");
-    auto* describe = app.add_subcommand("describe", "show one module's pins");
+    CLI::App* list = nullptr;
+    CLI::App* describe = nullptr;
     std::string describeId;
-    describe->add_option("id", describeId, "module identifier")->required();
 
-    auto* scope = app.add_subcommand("scope", "render a patch and paint an oscilloscope to PNG");
+    CLI::App* scope = nullptr;
     fs::path scopePatch, scopeOut;
     std::string scopeModule, scopeSize = "480x240";
     RenderOptions scopeOptions;
     double scopeSeconds = 0;
-    scope->add_option("patch", scopePatch, "patch file (JSON)")->required();
-    scope->add_option("--module", scopeModule, "oscilloscope module of the patch")->required();
-    scope->add_option("-o,--output", scopeOut, "PNG file to write")->required();
-    scope->add_option("--size", scopeSize, "picture size, WIDTHxHEIGHT")->capture_default_str();
-    auto* scopeSecondsOpt = scope->add_option("--seconds", scopeSeconds, "length to render");
+    CLI::Option* scopeSecondsOpt = nullptr;
 
+    CLI::App* eval = nullptr;
+    EvalArguments evalArguments;
+
+    // Options given only sometimes become optionals once the command line is parsed.
+    void parsed() {
+        if (*secondsOpt) renderOptions.seconds = seconds;
+        if (*rateOpt) renderOptions.rate = rate;
+        if (*blockOpt) renderOptions.block = block;
+        if (*scopeSecondsOpt) scopeOptions.seconds = scopeSeconds;
+    }
+};
+
+void addCommands(CLI::App& app, Commands& c) {
+    app.require_subcommand(1);
+    app.add_option("--library", c.libraryPath, "module library to load")->capture_default_str();
+
+    c.demo = app.add_subcommand("demo", "render the built-in demo patch to a WAV file");
+    c.demo->add_option("-o,--output", c.demoOut, "WAV file to write")->capture_default_str();
+    c.demo->add_flag("--print-patch", c.printPatch, "print the demo patch (JSON) instead");
+    c.demo->add_option("--format", c.demoOptions.format, "pcm16, pcm24 or float")
+        ->capture_default_str();
+
+    c.render = app.add_subcommand("render", "render a patch file to a WAV file");
+    c.render->add_option("patch", c.patchFile, "patch file (JSON)")->required();
+    c.render->add_option("-o,--output", c.renderOut, "WAV file to write")->required();
+    c.secondsOpt = c.render->add_option("--seconds", c.seconds, "length to render");
+    c.rateOpt = c.render->add_option("--rate", c.rate, "sample rate in Hz");
+    c.blockOpt = c.render->add_option("--block", c.block, "block size in samples");
+    c.render->add_option("--format", c.renderOptions.format, "pcm16, pcm24 or float")
+        ->capture_default_str();
+
+    c.list = app.add_subcommand("list", "list the library's modules");
+    c.describe = app.add_subcommand("describe", "show one module's pins");
+    c.describe->add_option("id", c.describeId, "module identifier")->required();
+
+    c.scope = app.add_subcommand("scope", "render a patch and paint an oscilloscope to PNG");
+    c.scope->add_option("patch", c.scopePatch, "patch file (JSON)")->required();
+    c.scope->add_option("--module", c.scopeModule, "oscilloscope module of the patch")->required();
+    c.scope->add_option("-o,--output", c.scopeOut, "PNG file to write")->required();
+    c.scope->add_option("--size", c.scopeSize, "picture size, WIDTHxHEIGHT")->capture_default_str();
+    c.scopeSecondsOpt = c.scope->add_option("--seconds", c.scopeSeconds, "length to render");
+
+    c.eval = addEvalCommand(app, c.evalArguments);
+}
+
+void runCommand(const Commands& c) {
+    if (*c.demo && c.printPatch) {
+        std::printf("%s\n", demoPatch().dump(2).c_str());
+        return;
+    }
+    Loaded loaded = loadLibrary(c.libraryPath);
+    if (*c.demo) {
+        const SampleFormat format = sampleFormat(c.demoOptions.format);
+        Patch patch = resolvePatch(demoPatch(), "built-in demo patch", loaded.catalog,
+                                   PatchOptions{{}, fs::current_path()});
+        renderWav(*loaded.library, std::move(patch), c.demoOut, format);
+    } else if (*c.render) {
+        const SampleFormat format = sampleFormat(c.renderOptions.format);
+        Patch patch = loadPatchFile(c.patchFile, loaded.catalog);
+        applyOverrides(patch, c.renderOptions);
+        renderWav(*loaded.library, std::move(patch), c.renderOut, format);
+    } else if (*c.list) {
+        listModules(loaded.catalog);
+    } else if (*c.describe) {
+        describeModule(loaded.catalog, c.describeId);
+    } else if (*c.scope) {
+        scopePicture(*loaded.library, loaded.catalog, c.scopePatch, c.scopeModule, c.scopeOut,
+                     c.scopeSize, c.scopeOptions);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"zrhost: renders patches of a module library"};
+    Commands commands;
+    addCommands(app, commands);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -317,35 +378,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zrhost: error: %s (zrhost --help shows the commands)\n", e.what());
         return kExitBadInput;
     }
-    if (*secondsOpt) renderOptions.seconds = seconds;
-    if (*rateOpt) renderOptions.rate = rate;
-    if (*blockOpt) renderOptions.block = block;
-    if (*scopeSecondsOpt) scopeOptions.seconds = scopeSeconds;
+    commands.parsed();
+
+    if (*commands.eval) return runEvalCommand(commands.evalArguments); // needs no module library
 
     try {
-        if (*demo && printPatch) {
-            std::printf("%s\n", demoPatch().dump(2).c_str());
-            return 0;
-        }
-        Loaded loaded = loadLibrary(libraryPath);
-        if (*demo) {
-            const SampleFormat format = sampleFormat(demoOptions.format);
-            Patch patch = resolvePatch(demoPatch(), "built-in demo patch", loaded.catalog,
-                                       PatchOptions{{}, fs::current_path()});
-            renderWav(*loaded.library, std::move(patch), demoOut, format);
-        } else if (*render) {
-            const SampleFormat format = sampleFormat(renderOptions.format);
-            Patch patch = loadPatchFile(patchFile, loaded.catalog);
-            applyOverrides(patch, renderOptions);
-            renderWav(*loaded.library, std::move(patch), renderOut, format);
-        } else if (*list) {
-            listModules(loaded.catalog);
-        } else if (*describe) {
-            describeModule(loaded.catalog, describeId);
-        } else if (*scope) {
-            scopePicture(*loaded.library, loaded.catalog, scopePatch, scopeModule, scopeOut,
-                         scopeSize, scopeOptions);
-        }
+        runCommand(commands);
         return 0;
     } catch (const PatchError& e) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());
@@ -354,7 +392,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());
         return kExitBadInput;
     } catch (const CatalogError& e) {
-        std::fprintf(stderr, "zrhost: error: %s: %s\n", libraryPath.c_str(), e.what());
+        std::fprintf(stderr, "zrhost: error: %s: %s\n", commands.libraryPath.c_str(), e.what());
         return kExitBadInput;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());

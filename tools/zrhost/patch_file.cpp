@@ -1,47 +1,20 @@
+// Patch files: JSON read and resolved against the module catalog, entry by entry, with a message
+// naming the file, the place and the problem for anything that cannot be used.
 #include "tools/zrhost/patch_file.h"
 
+#include "framework/mp_text.h"
 #include "tools/zrhost/patch_midi.h"
-
-#include "host/text.h"
+#include "tools/zrhost/patch_values.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <fstream>
-#include <limits>
-#include <set>
 #include <sstream>
 
 namespace zrhost {
 
-const char* datatypeName(gmpi::PinDatatype datatype) {
-    switch (datatype) {
-    case gmpi::DatatypeList:
-        return "enum";
-    case gmpi::DatatypeText:
-        return "string";
-    case gmpi::DatatypeMidi:
-        return "midi";
-    case gmpi::DatatypeBool:
-        return "bool";
-    case gmpi::DatatypeAudio:
-        return "audio";
-    case gmpi::DatatypeFloat:
-        return "float";
-    case gmpi::DatatypeInt:
-        return "int";
-    case gmpi::DatatypeBlob:
-        return "blob";
-    }
-    return "unknown";
-}
-
 namespace {
-
-std::string inQuotes(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
-}
 
 std::string lower(std::string_view s) {
     std::string out(s);
@@ -82,27 +55,6 @@ std::string suggestion(std::string_view wrong, const std::vector<std::string>& c
         }
     }
     return best.empty() ? "" : " (did you mean " + inQuotes(best) + "?)";
-}
-
-const char* jsonKind(const PatchJson& v) {
-    switch (v.type()) {
-    case PatchJson::value_t::null:
-        return "null";
-    case PatchJson::value_t::object:
-        return "an object";
-    case PatchJson::value_t::array:
-        return "a list";
-    case PatchJson::value_t::string:
-        return "text";
-    case PatchJson::value_t::boolean:
-        return "true/false";
-    case PatchJson::value_t::number_integer:
-    case PatchJson::value_t::number_unsigned:
-    case PatchJson::value_t::number_float:
-        return "a number";
-    default:
-        return "something else";
-    }
 }
 
 bool datatypesConnect(gmpi::PinDatatype from, gmpi::PinDatatype to) {
@@ -322,78 +274,6 @@ class Resolver {
         return pin(index, std::string_view(text).substr(dot + 1), place, text);
     }
 
-    std::vector<std::uint8_t> byteList(const PatchJson& v, const std::string& place) const {
-        std::vector<std::uint8_t> bytes;
-        for (const auto& b : v) {
-            if (!b.is_number_integer() || b.get<long long>() < 0 || b.get<long long>() > 255)
-                fail(place, "expected a list of bytes (0 to 255)");
-            bytes.push_back(static_cast<std::uint8_t>(b.get<long long>()));
-        }
-        return bytes;
-    }
-
-    PinValue value(const PatchJson& v, const PinAddress& target, const std::string& place) const {
-        PinValue out;
-        out.datatype = target.datatype;
-        const std::string expects =
-            "pin " + inQuotes(target.text) + " (" + datatypeName(target.datatype) + ") expects ";
-        switch (target.datatype) {
-        case gmpi::DatatypeAudio:
-        case gmpi::DatatypeFloat: {
-            if (!v.is_number()) fail(place, expects + "a number, not " + jsonKind(v));
-            const double d = v.get<double>();
-            if (!std::isfinite(d) || std::abs(d) > std::numeric_limits<float>::max())
-                fail(place, expects + "a finite single-precision number");
-            return PinValue::ofFloat(target.datatype, static_cast<float>(d));
-        }
-        case gmpi::DatatypeInt:
-        case gmpi::DatatypeList: {
-            if (!v.is_number()) fail(place, expects + "a whole number, not " + jsonKind(v));
-            const double d = v.get<double>();
-            if (d != std::floor(d) || d < std::numeric_limits<gmpi::int32>::min() ||
-                d > std::numeric_limits<gmpi::int32>::max())
-                fail(place, expects + "a whole number within 32 bits");
-            const gmpi::int32 i = static_cast<gmpi::int32>(d);
-            out.bytes.resize(sizeof i);
-            std::memcpy(out.bytes.data(), &i, sizeof i);
-            return out;
-        }
-        case gmpi::DatatypeBool:
-            if (v.is_boolean())
-                out.bytes = {static_cast<std::uint8_t>(v.get<bool>() ? 1 : 0)};
-            else if (v.is_number_integer() && (v.get<long long>() == 0 || v.get<long long>() == 1))
-                out.bytes = {static_cast<std::uint8_t>(v.get<long long>())};
-            else
-                fail(place, expects + "true or false, not " + jsonKind(v));
-            return out;
-        case gmpi::DatatypeText: {
-            if (!v.is_string()) fail(place, expects + "text, not " + jsonKind(v));
-            const std::u16string text = toUtf16(v.get<std::string>());
-            out.bytes.resize(text.size() * sizeof(char16_t));
-            if (!text.empty()) std::memcpy(out.bytes.data(), text.data(), out.bytes.size());
-            return out;
-        }
-        case gmpi::DatatypeBlob:
-            if (v.is_string()) {
-                const std::string& s = v.get_ref<const std::string&>();
-                out.bytes.assign(s.begin(), s.end());
-            } else if (v.is_array()) {
-                out.bytes = byteList(v, place);
-            } else {
-                fail(place, expects + "text or a list of bytes, not " + jsonKind(v));
-            }
-            return out;
-        case gmpi::DatatypeMidi:
-            if (!v.is_array() || v.empty())
-                fail(place, expects + "a MIDI message as a list of bytes");
-            out.bytes = byteList(v, place);
-            if (out.bytes.front() < 0x80)
-                fail(place, "a MIDI message starts with a status byte (128 to 255)");
-            return out;
-        }
-        fail(place, "pin " + inQuotes(target.text) + " has an unknown datatype");
-    }
-
     void connections(const PatchJson& list) {
         if (!list.is_array()) fail("connections", "expected a list of connections");
         for (std::size_t i = 0; i < list.size(); ++i) {
@@ -438,9 +318,9 @@ class Resolver {
             if (!datatypesConnect(conn.from.datatype, conn.to.datatype) ||
                 ((toGui || fromGui) && conn.from.datatype == gmpi::DatatypeAudio))
                 fail(place, "cannot connect " + inQuotes(conn.from.text) + " (" +
-                                datatypeName(conn.from.datatype) + ") to " +
-                                inQuotes(conn.to.text) + " (" + datatypeName(conn.to.datatype) +
-                                ")");
+                                gmpi::datatypeName(conn.from.datatype) + ") to " +
+                                inQuotes(conn.to.text) + " (" +
+                                gmpi::datatypeName(conn.to.datatype) + ")");
             if (conn.delayed && (toGui || fromGui))
                 fail(place + ".delayed", "only connections between audio halves can be delayed");
             patch_.connections.push_back(std::move(conn));
@@ -467,13 +347,13 @@ class Resolver {
                 fail(place + ".pin",
                      inQuotes(change.pin.text) + " is an output; only inputs change");
             if (!a.contains("value")) fail(place, "the change has no \"value\"");
-            change.value = value(a["value"], change.pin, place + ".value");
+            change.value = pinValueOf(a["value"], change.pin, file_, place + ".value");
             if (a.contains("ramp")) {
                 change.rampSeconds = number(a["ramp"], place + ".ramp");
                 if (change.rampSeconds < 0) fail(place + ".ramp", "a ramp cannot be negative");
                 if (change.pin.datatype != gmpi::DatatypeAudio)
                     fail(place + ".ramp", "only audio inputs glide; " + inQuotes(change.pin.text) +
-                                              " is " + datatypeName(change.pin.datatype));
+                                              " is " + gmpi::datatypeName(change.pin.datatype));
             }
             patch_.changes.push_back(std::move(change));
         }
@@ -557,46 +437,6 @@ class Resolver {
         return a;
     }
 
-    // The catalog's default for an input the patch leaves out, when it reads as the pin's type.
-    static std::optional<PinValue> defaultOf(const PinInfo& info) {
-        if (!info.defaultValue) return std::nullopt;
-        const std::string& text = *info.defaultValue;
-        PinValue v;
-        v.datatype = info.datatype;
-        try {
-            switch (info.datatype) {
-            case gmpi::DatatypeAudio:
-            case gmpi::DatatypeFloat:
-                return PinValue::ofFloat(info.datatype, std::stof(text));
-            case gmpi::DatatypeInt:
-            case gmpi::DatatypeList: {
-                const gmpi::int32 i = static_cast<gmpi::int32>(std::stol(text));
-                v.bytes.resize(sizeof i);
-                std::memcpy(v.bytes.data(), &i, sizeof i);
-                return v;
-            }
-            case gmpi::DatatypeBool:
-                if (text == "1" || text == "true")
-                    v.bytes = {1};
-                else if (text == "0" || text == "false")
-                    v.bytes = {0};
-                else
-                    return std::nullopt;
-                return v;
-            case gmpi::DatatypeText: {
-                const std::u16string t = toUtf16(text);
-                v.bytes.resize(t.size() * sizeof(char16_t));
-                if (!t.empty()) std::memcpy(v.bytes.data(), t.data(), v.bytes.size());
-                return v;
-            }
-            default:
-                return std::nullopt;
-            }
-        } catch (const std::exception&) {
-            return std::nullopt;
-        }
-    }
-
     void defaults() {
         for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
             PatchModule& m = patch_.modules[i];
@@ -608,7 +448,7 @@ class Resolver {
                             return kv.first.half == half && kv.first.pin == p.id;
                         });
                     if (given) continue;
-                    if (auto v = defaultOf(p))
+                    if (auto v = defaultValueOf(p))
                         m.values.emplace_back(address(static_cast<int>(i), half, p), *v);
                 }
             };
@@ -633,7 +473,7 @@ class Resolver {
                     fail(pinPlace, inQuotes(a.text) + " is an output; only inputs take values");
                 if (a.datatype == gmpi::DatatypeMidi)
                     fail(pinPlace, "MIDI inputs take messages in \"automation\", not values");
-                PinValue pv = value(v, a, pinPlace);
+                PinValue pv = pinValueOf(v, a, file_, pinPlace);
                 auto& list = patch_.modules[i].values;
                 list.erase(std::remove_if(list.begin(), list.end(),
                                           [&](const auto& kv) { return kv.first == a; }),

@@ -37,7 +37,4 @@ Patch parsePatch(std::string_view text, const std::string& file, const ModuleCat
 Patch loadPatchFile(const std::filesystem::path& path, const ModuleCatalog& catalog,
                     PatchOptions options = {});
 
-// A datatype's name as the catalog writes it ("float", "audio", "midi", ...).
-const char* datatypeName(gmpi::PinDatatype datatype);
-
 } // namespace zrhost

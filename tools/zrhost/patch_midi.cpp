@@ -3,6 +3,7 @@
 #include "tools/zrhost/patch_midi.h"
 
 #include "tools/zrhost/midi_file.h"
+#include "tools/zrhost/patch_values.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,10 +15,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr int kMaxVoices = 64;
-
-std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
 
 std::string at(const std::string& place, std::size_t i) {
     return place + "[" + std::to_string(i) + "]";
@@ -297,7 +294,7 @@ class Expander {
 PinAddress findPin(const Patch& patch, const std::string& text, const std::string& place) {
     const std::size_t dot = text.find('.');
     const int m = dot == std::string::npos ? -1 : patch.findModule(text.substr(0, dot));
-    if (m < 0) throw PatchError(patch.file, place, "no module for " + quoted(text));
+    if (m < 0) throw PatchError(patch.file, place, "no module for " + inQuotes(text));
     const PatchModule& module = patch.modules[static_cast<std::size_t>(m)];
     const std::string name = text.substr(dot + 1);
     const auto lower = [](std::string s) {
@@ -320,7 +317,7 @@ PinAddress findPin(const Patch& patch, const std::string& text, const std::strin
     }
     if (!found || folded != 1 || !module.audio)
         throw PatchError(patch.file, place,
-                         "module " + quoted(module.name) + " has no audio pin " + quoted(name));
+                         "module " + inQuotes(module.name) + " has no audio pin " + inQuotes(name));
     PinAddress a;
     a.module = m;
     a.pin = found->id;
@@ -335,7 +332,7 @@ PinAddress midiPin(const Patch& patch, const std::string& text, const std::strin
     PinAddress a = findPin(patch, text, place);
     if (a.datatype != gmpi::DatatypeMidi || a.direction != direction)
         throw PatchError(patch.file, place,
-                         quoted(text) + " is not a MIDI " +
+                         inQuotes(text) + " is not a MIDI " +
                              (direction == gmpi::DirectionIn ? "input" : "output"));
     return a;
 }
@@ -376,7 +373,7 @@ void attachMidiEntries(Patch& patch, const PatchMidiEntries& e,
         if (a.direction != gmpi::DirectionIn || a.datatype == gmpi::DatatypeMidi ||
             a.datatype == gmpi::DatatypeText || a.datatype == gmpi::DatatypeBlob)
             throw PatchError(patch.file, t.place,
-                             quoted(t.pin) + " is not an audio, float, int or bool input");
+                             inQuotes(t.pin) + " is not an audio, float, int or bool input");
         patch.voiceGroups[static_cast<std::size_t>(t.group)].targets.push_back(
             {t.voice, t.source, a});
     }

@@ -2,7 +2,7 @@
 // brushes, 1-pixel lines that leave out their end point, and filled rectangles, all clipped
 // to the surface. Pens and brushes are process-wide objects looked up by handle, so a stale
 // or foreign handle is refused instead of followed.
-#include "framework/gdi.h"
+#include "framework/platform/gdi.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Shared GUI timer state and the platform timer underneath it.
-#include "framework/timer.h"
+#include "framework/platform/timer.h"
 #include "framework/mp_factory.h"
 
 #include <algorithm>

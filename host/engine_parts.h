@@ -1,5 +1,7 @@
-// Inside the patch engine: a module node, its audio inputs and the routes of its outputs.
-// Shared by the engine's source files only.
+// The engine's own parts, shared by its sources (engine_build.cpp wires a patch, engine.cpp
+// runs it, engine_voices.cpp drives its voice groups): per-module nodes with their audio inputs
+// and outputs, the routes from outputs to inputs, the voice groups at run time, and the sinks
+// through which module halves call back into the engine. Private to the host library.
 #pragma once
 
 #include "host/engine.h"
@@ -94,6 +96,35 @@ struct Engine::Group {
     std::vector<VoiceAction> queue;               // sorted by frame
     std::vector<VoiceAction> fresh;
     explicit Group(int voices, std::int64_t stealGap) : allocator(voices, stealGap) {}
+};
+
+class Engine::AudioSink final : public AudioCallSink {
+  public:
+    AudioSink(Engine& engine, Node& node) : engine_(engine), node_(node) {}
+    void pinValue(AudioModule&, gmpi::int32 time, gmpi::int32 pinId, gmpi::int32 size,
+                  const void* data) override {
+        engine_.relayValue(node_, time, pinId, size, data);
+    }
+    void pinStreaming(AudioModule&, gmpi::int32 time, gmpi::int32 pinId, bool streaming) override {
+        engine_.relayStreaming(node_, time, pinId, streaming);
+    }
+
+  private:
+    Engine& engine_;
+    Node& node_;
+};
+
+class Engine::GuiSink final : public GuiCallSink {
+  public:
+    GuiSink(Engine& engine, Node& node) : engine_(engine), node_(node) {}
+    void transmit(GuiModule&, gmpi::int32 pinId, gmpi::int32 size, const void* data,
+                  gmpi::int32) override {
+        engine_.relayGui(node_, pinId, size, data);
+    }
+
+  private:
+    Engine& engine_;
+    Node& node_;
 };
 
 } // namespace zrhost
