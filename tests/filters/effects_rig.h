@@ -15,8 +15,8 @@ namespace effectstest {
 
 using filtertest::constant;
 using filtertest::dB;
-using rig::library;
 using filtertest::sine;
+using rig::library;
 using Signal = filtertest::FilterRig::Signal;
 
 class EffectRig {
