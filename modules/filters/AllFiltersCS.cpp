@@ -454,10 +454,7 @@ struct SvPairLoud {
         c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        const float pre = dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2,
-                                                           blend, c.gainA);
-        c.lastOut = pre;
-        return pre * 4.0f * c.gainB;
+        return svpair::limitedTick<Feed>(c, in, blend);
     }
 };
 
@@ -471,7 +468,7 @@ struct SvNotchOpen {
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        return dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
+        return svpair::notchTick(c, in, blend);
     }
 };
 

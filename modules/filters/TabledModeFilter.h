@@ -4,10 +4,33 @@
 // routine template turns each kernel into the routine installed for that mode.
 #pragma once
 
+#include "dsp/state_variable_pair.h"
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
 
 namespace zr {
+
+// The samples of the two state-variable pairs both filters play. `c` carries the sections
+// sv1 and sv2 and their coefficients f1, q1, f2, q2.
+namespace svpair {
+
+// The pair with the second section's level limit, section 1's output tapped at `Feed`; the
+// pre-gain output is kept in lastOut for the next damping and scaled by gainB.
+template <dsp::ChamberlinTap Feed, class Core>
+inline float limitedTick(Core& c, float in, float blend) {
+    const float pre =
+        dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend, c.gainA);
+    c.lastOut = pre;
+    return pre * 4.0f * c.gainB;
+}
+
+// The undamped double notch.
+template <class Core>
+inline float notchTick(Core& c, float in, float blend) {
+    return dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
+}
+
+} // namespace svpair
 
 template <class Core>
 class TabledModeFilter : public gmpi::MpBase {
