@@ -5,6 +5,7 @@
 //
 // The modules are the filter bank in mode 0, which copies its input: about the cheapest
 // module there is, so the host's share shows.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/engine.h"
 #include "host/event_list.h"
@@ -23,9 +24,15 @@ namespace {
 constexpr int kModules = 16;
 constexpr int kBlock = 64;
 
-zrhost::ModuleLibrary& library() {
-    static auto lib = zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
+using benchrig::library;
+
+// Time per block of the chain and per module in it.
+void setChainCounters(benchmark::State& state) {
+    const double blocks = static_cast<double>(state.iterations());
+    state.counters["ns/block"] =
+        benchmark::Counter(blocks, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/module"] = benchmark::Counter(
+        blocks * kModules, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 const zrhost::ModuleCatalog& catalog() {
@@ -70,12 +77,7 @@ void runEngine(benchmark::State& state, const std::string& json) {
         engine.renderFrames(kBlock, out.data());
         benchmark::DoNotOptimize(out.data());
     }
-    state.counters["ns/block"] =
-        benchmark::Counter(static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["ns/module"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    setChainCounters(state);
 }
 
 void BM_EngineChain16(benchmark::State& state) {
@@ -120,12 +122,7 @@ void BM_DirectChain16(benchmark::State& state) {
             m->processBlock(none);
         benchmark::DoNotOptimize(buffers.back().data());
     }
-    state.counters["ns/block"] =
-        benchmark::Counter(static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["ns/module"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kModules,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    setChainCounters(state);
 }
 BENCHMARK(BM_DirectChain16)->Unit(benchmark::kNanosecond);
 
