@@ -2,6 +2,7 @@
 // coefficients: one comparison per sample) and with controls that change every sample
 // (coefficients, read position or gains recomputed every sample). When the build found Faust,
 // the same run times small Faust-generated equivalents (bench/faust/*.dsp) for comparison.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -32,11 +33,7 @@ namespace {
 constexpr gmpi::int32 kBlock = 256;
 constexpr float kRate = 44100.0f;
 
-zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
-}
+using benchrig::library;
 
 // Sample i of an input: noise for signals, a constant or a per-sample ramp for controls.
 using Fill = std::function<float(gmpi::int32 pin, gmpi::int32 i)>;

@@ -3,6 +3,7 @@
 // straight-line, doubled-table and absent curves), the held release and the silence routine.
 // "steady" keeps every input constant; "changing" feeds inputs that differ on every sample,
 // so every block starts on new time values and recomputes its powers.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -44,9 +45,7 @@ enum Pin : int32 {
 constexpr std::array<int32, 7> kInputs = {Enable, Attack, Decay, Sustain, Release, Level, Delay};
 constexpr int32 kBlock = 128;
 
-zrhost::ModuleLibrary& library() {
-    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
-}
+using benchrig::library;
 
 enum class Stage { Attack, Decay, Sustain, Release, Held, Silence };
 

@@ -1,6 +1,7 @@
 // Cost per sample of every mode of the multi-mode filter, with steady controls (coefficients
 // cached: one comparison per sample) and with Pitch and Resonance changing every sample
 // (coefficients recomputed every sample). The gap between the two is the cache at work.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -18,9 +19,7 @@ constexpr gmpi::int32 kInputPin = 0, kPitchPin = 1, kResPin = 2, kOutputPin = 3,
                       kAuxPin = 5, kBlendPin = 6;
 constexpr gmpi::int32 kBlock = 256;
 
-zrhost::ModuleLibrary& library() {
-    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
-}
+using benchrig::library;
 
 void runMode(benchmark::State& state, int mode, bool changing) {
     zrhost::HostContext context;

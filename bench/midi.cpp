@@ -1,6 +1,7 @@
 // MIDI throughput of the MIDI and voice modules in nanoseconds per event (a block of 1,024
 // messages, reported as items per second), the key split's limiter at flood sizes (linear in
 // the number of events), and the voice mute per sample while copying and while fading.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -17,11 +18,7 @@ namespace {
 
 constexpr gmpi::int32 kBlock = 256;
 
-zrhost::ModuleLibrary& library() {
-    static std::unique_ptr<zrhost::ModuleLibrary> lib =
-        zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
-}
+using benchrig::library;
 
 struct IntSetting {
     gmpi::int32 pin, value;

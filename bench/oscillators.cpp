@@ -1,6 +1,7 @@
 // Oscillator costs: each wave routine of "Osc ZRPM" in ns per sample, at a steady pitch and at
 // a pitch that changes every sample, in both reset families; and the loader's time to load
 // one wavetable slot from a file.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -21,9 +22,7 @@ namespace {
 constexpr int kBlock = 256;
 constexpr int kSlotFileEntries = 127240;
 
-zrhost::ModuleLibrary& library() {
-    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
-}
+using benchrig::library;
 
 // A wavetable file whose zones hold a sine: what the routines read does not change their cost.
 std::filesystem::path tableFolder() {

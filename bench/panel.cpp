@@ -1,6 +1,7 @@
 // Oscilloscope costs: the audio half per block while it records (every sample converted and
 // stored) and while it waits for a trigger (a scan), and one paint of a full 4800-point window
 // on a 400 × 160 software surface.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/gui_module.h"
@@ -19,9 +20,7 @@ namespace {
 constexpr gmpi::int32 kSignalPin = 1, kTimePin = 2, kRunPin = 4;
 constexpr gmpi::int32 kBlock = 256;
 
-zrhost::ModuleLibrary& library() {
-    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
-}
+using benchrig::library;
 
 // A constant positive signal never re-triggers, so after the first
 // window the module only scans; a sine keeps it cycling through windows and hold-offs.

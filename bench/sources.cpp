@@ -2,6 +2,7 @@
 // (free, external master, internal master at 2, 4 and 8 times), the ring modulator in both
 // qualities, and the tempo clock, each at a steady and at a changing pitch (or band, or tempo
 // division).
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -18,10 +19,7 @@ namespace {
 
 constexpr int kBlock = 256;
 
-zrhost::ModuleLibrary& library() {
-    static auto lib = zrhost::ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return *lib;
-}
+using benchrig::library;
 
 // The oscillators read whatever the slots hold: a sine in every zone, planted directly.
 void plantSlots(zrhost::HostContext& context) {

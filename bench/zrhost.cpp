@@ -5,6 +5,7 @@
 //
 // The modules are the filter bank in mode 0, which copies its input: about the cheapest
 // module there is, so the host's share shows.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/engine.h"
 #include "host/event_list.h"
@@ -23,9 +24,7 @@ namespace {
 constexpr int kModules = 16;
 constexpr int kBlock = 64;
 
-zrhost::ModuleLibrary& library() {
-    return zrhost::ModuleLibrary::shared(ZR_MODULE_LIBRARY_PATH);
-}
+using benchrig::library;
 
 const zrhost::ModuleCatalog& catalog() {
     return zrhost::sharedModuleCatalog(ZR_MODULE_LIBRARY_PATH);

@@ -2,6 +2,8 @@
 // started with fork and execve so that the file name travels as one argument, untouched.
 #include "framework/platform/shell_open.h"
 
+#include "framework/mp_text.h"
+
 #include <string>
 
 #if defined(_WIN32)
@@ -48,33 +50,8 @@ namespace {
 // UTF-8 for the file system; a lone surrogate becomes U+FFFD. False when the text holds a
 // NUL, which no file name can carry: cutting the name there would name another file.
 bool toUtf8(std::u16string_view s, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        std::uint32_t c = s[i];
-        if (c == 0) return false;
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    if (s.find(u'\0') != std::u16string_view::npos) return false;
+    out = gmpi::utf16ToUtf8(s);
     return true;
 }
 

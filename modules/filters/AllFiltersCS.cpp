@@ -454,10 +454,7 @@ struct SvPairLoud {
         c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        const float pre = dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2,
-                                                           blend, c.gainA);
-        c.lastOut = pre;
-        return pre * 4.0f * c.gainB;
+        return svpair::limitedTick<Feed>(c, in, blend);
     }
 };
 
@@ -471,7 +468,7 @@ struct SvNotchOpen {
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
-        return dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
+        return svpair::notchTick(c, in, blend);
     }
 };
 
@@ -544,7 +541,7 @@ void AllFiltersCore::resetState() {
     decB.clear();
 }
 
-AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : MpBase(host) {
+AllFiltersCS::AllFiltersCS(gmpi::IMpUnknown* host) : TabledModeFilter(host) {
     core.constants = &constants;
     initializePin(0, inputIn);
     initializePin(1, pitchIn);
@@ -648,7 +645,7 @@ void AllFiltersCS::clearState() {
 
 // Mode routines in mode order.
 namespace {
-using Routine = void (AllFiltersCS::*)(gmpi::int32, gmpi::int32);
+using Routine = AllFiltersCS::Routine;
 constexpr Routine kModeRoutines[32] = {
     &AllFiltersCS::subProcessCopy,
     &AllFiltersCS::subProcessMode<LadderPlain>,
@@ -686,59 +683,7 @@ constexpr Routine kModeRoutines[32] = {
 } // namespace
 
 void AllFiltersCS::pinsChanged() {
-    if (clearIn.isUpdated() && clearIn.getValue() > 0.0f) clearState();
-
-    if (inputIn.isStreaming() || inputIn.getValue() != 0.0f) {
-        if (modeIn.isUpdated()) clearState();
-        outputOut.setStreaming(true);
-        // A mode outside 0..31 keeps the last valid mode's routine (also after a silent
-        // stretch, when the installed routine is the silence routine).
-        const gmpi::int32 mode = modeIn.getValue();
-        if (mode >= 0 && mode < 32) modeRoutine = kModeRoutines[mode];
-        // Without its tables no filter mode can run; the module stays silent.
-        setBlockRoutine(tablesReady || modeRoutine == &AllFiltersCS::subProcessCopy
-                            ? modeRoutine
-                            : &AllFiltersCS::subProcessSilence);
-        allowSleep(false);
-    } else {
-        clearState();
-        outputOut.setStreaming(false);
-        setBlockRoutine(&AllFiltersCS::subProcessSilence);
-        allowSleep(true);
-    }
-}
-
-void AllFiltersCS::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    float* out = outputOut.getBuffer() + bufferOffset;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i)
-        out[i] = 0.0f;
-}
-
-void AllFiltersCS::subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* in = inputIn.getBuffer() + bufferOffset;
-    float* out = outputOut.getBuffer() + bufferOffset;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i)
-        out[i] = in[i];
-}
-
-template <class Mode>
-void AllFiltersCS::subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* in = inputIn.getBuffer() + bufferOffset;
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    const float* res = resonanceIn.getBuffer() + bufferOffset;
-    const float* blend = blendIn.getBuffer() + bufferOffset;
-    float* out = outputOut.getBuffer() + bufferOffset;
-    // A local copy lets the compiler keep the filter state in registers: the output buffer
-    // cannot alias it.
-    AllFiltersCore c = core;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
-        const bool changed = Mode::kComparesResonance
-                                 ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
-                                 : pitch[i] != c.cachedPitch;
-        if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
-        out[i] = Mode::tick(c, in[i], blend[i]);
-    }
-    core = c;
+    routeModes(true, kModeRoutines, 32);
 }
 
 namespace {

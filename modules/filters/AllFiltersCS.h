@@ -8,8 +8,7 @@
 #include "dsp/decimator.h"
 #include "dsp/oversampler.h"
 #include "dsp/state_variable.h"
-#include "framework/mp_base.h"
-#include "framework/mp_pins.h"
+#include "modules/filters/TabledModeFilter.h"
 
 namespace zr {
 
@@ -96,40 +95,19 @@ struct AllFiltersCore {
     void resetState();
 };
 
-class AllFiltersCS : public gmpi::MpBase {
+class AllFiltersCS : public TabledModeFilter<AllFiltersCore> {
   public:
     explicit AllFiltersCS(gmpi::IMpUnknown* host);
 
     gmpi::int32 MP_STDCALL open() override;
     void pinsChanged() override;
 
-    // Block routines: silence, the copy of mode 0, and one per filter mode.
-    void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    void subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    template <class Mode>
-    void subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-
   private:
-    using Routine = void (AllFiltersCS::*)(gmpi::int32, gmpi::int32);
-
     bool attachTables(float sampleRate);
     void setInstanceTables(float sampleRate);
-    void clearState();
-
-    gmpi::AudioInPin inputIn{"Input"};
-    gmpi::AudioInPin pitchIn{"Pitch"};
-    gmpi::AudioInPin resonanceIn{"Resonance"};
-    gmpi::AudioOutPin outputOut{"Output"};
-    gmpi::IntInPin modeIn{"Mode"};
-    gmpi::AudioInPin auxIn{"Aux In"};
-    gmpi::AudioInPin blendIn{"Blend"};
-    gmpi::FloatInPin clearIn{"Clear"};
+    void clearState() override;
 
     AllFiltersConstants constants;
-    AllFiltersCore core;
-    bool tablesReady = false;
-    // The routine of the last valid mode, kept when `Mode` leaves 0..31.
-    Routine modeRoutine = &AllFiltersCS::subProcessCopy;
 };
 
 } // namespace zr

@@ -53,7 +53,7 @@ inline float heldResonance(float res) {
 template <Tap Feed>
 struct SvPairMode {
     static constexpr bool kComparesResonance = true;
-    static void update(FxSvfCore& c, float pitch, float res) {
+    static void update(FxSvfCore& c, float pitch, float res, float) {
         const float r = heldResonance(res);
         if (r != c.gainRes) {
             c.gainRes = r;
@@ -71,23 +71,20 @@ struct SvPairMode {
         c.q2 = 1.0f;
     }
     static float tick(FxSvfCore& c, float in, float blend) {
-        const float pre = dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2,
-                                                           blend, c.gainA);
-        c.lastOut = pre;
-        return pre * 4.0f * c.gainB;
+        return svpair::limitedTick<Feed>(c, in, blend);
     }
 };
 
 // Mode 4: undamped double notch.
 struct NotchMode {
     static constexpr bool kComparesResonance = false;
-    static void update(FxSvfCore& c, float pitch, float) {
+    static void update(FxSvfCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.f1 = c.f2 = readAtPinValue(c.tables.volt, clampNanToLow(pitch, 0.0f, 0.93f));
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(FxSvfCore& c, float in, float blend) {
-        return dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
+        return svpair::notchTick(c, in, blend);
     }
 };
 
@@ -95,7 +92,7 @@ struct NotchMode {
 template <bool HighPass>
 struct OnePoleMode {
     static constexpr bool kComparesResonance = false;
-    static void update(FxSvfCore& c, float pitch, float) {
+    static void update(FxSvfCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.a1 = readAtPinValue(c.tables.lag, clampNanToLow(pitch, 0.0f, 1.0f));
     }
@@ -109,7 +106,7 @@ struct OnePoleMode {
 // twice the pitch less 1 (the pitch range spread over both).
 struct OnePoleBandMode {
     static constexpr bool kComparesResonance = false;
-    static void update(FxSvfCore& c, float pitch, float) {
+    static void update(FxSvfCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         const float p = clampNanToLow(pitch, 0.0f, 1.0f);
         c.a1 = readAtPinValue(c.tables.lag, clampNanToLow(2.0f * p, 0.0f, 1.0f));
@@ -126,7 +123,7 @@ struct OnePoleBandMode {
 // resonance-dependent multiple of the pitch (a larger e moves the poles inward).
 struct AllPassMode {
     static constexpr bool kComparesResonance = true;
-    static void update(FxSvfCore& c, float pitch, float res) {
+    static void update(FxSvfCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         const float p = clampNanToLow(pitch, 0.0f, 1.0f);
@@ -151,7 +148,7 @@ void FxSvfCore::resetState() {
     allPass = dsp::AllPass2State{};
 }
 
-FxSvf::FxSvf(gmpi::IMpUnknown* host) : MpBase(host) {
+FxSvf::FxSvf(gmpi::IMpUnknown* host) : TabledModeFilter(host) {
     initializePin(0, inputIn);
     initializePin(1, pitchIn);
     initializePin(2, resonanceIn);
@@ -202,7 +199,7 @@ void FxSvf::clearState() {
 }
 
 namespace {
-using Routine = void (FxSvf::*)(gmpi::int32, gmpi::int32);
+using Routine = FxSvf::Routine;
 constexpr Routine kModeRoutines[9] = {
     &FxSvf::subProcessCopy,
     &FxSvf::subProcessMode<SvPairMode<Tap::Low>>,
@@ -217,58 +214,7 @@ constexpr Routine kModeRoutines[9] = {
 } // namespace
 
 void FxSvf::pinsChanged() {
-    if (clearIn.isUpdated() && clearIn.getValue() > 0.0f) clearState();
-
-    const bool on = onIn.getValue() == 1;
-    if (on && (inputIn.isStreaming() || inputIn.getValue() != 0.0f)) {
-        if (modeIn.isUpdated()) clearState();
-        outputOut.setStreaming(true);
-        // A mode outside 0..8 keeps the last valid mode's routine (also after silence).
-        const gmpi::int32 mode = modeIn.getValue();
-        if (mode >= 0 && mode < 9) modeRoutine = kModeRoutines[mode];
-        // Without its tables only the copy can run.
-        setBlockRoutine(tablesReady || modeRoutine == &FxSvf::subProcessCopy
-                            ? modeRoutine
-                            : &FxSvf::subProcessSilence);
-        allowSleep(false);
-    } else {
-        clearState();
-        outputOut.setStreaming(false);
-        setBlockRoutine(&FxSvf::subProcessSilence);
-        allowSleep(true);
-    }
-}
-
-void FxSvf::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    float* out = outputOut.getBuffer() + bufferOffset;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i)
-        out[i] = 0.0f;
-}
-
-void FxSvf::subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* in = inputIn.getBuffer() + bufferOffset;
-    float* out = outputOut.getBuffer() + bufferOffset;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i)
-        out[i] = in[i];
-}
-
-template <class Mode>
-void FxSvf::subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* in = inputIn.getBuffer() + bufferOffset;
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    const float* res = resonanceIn.getBuffer() + bufferOffset;
-    const float* blend = blendIn.getBuffer() + bufferOffset;
-    float* out = outputOut.getBuffer() + bufferOffset;
-    // A local copy keeps the state in registers: the output buffer cannot alias it.
-    FxSvfCore c = core;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
-        const bool changed = Mode::kComparesResonance
-                                 ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
-                                 : pitch[i] != c.cachedPitch;
-        if (changed) Mode::update(c, pitch[i], res[i]);
-        out[i] = Mode::tick(c, in[i], blend[i]);
-    }
-    core = c;
+    routeModes(onIn.getValue() == 1, kModeRoutines, 9);
 }
 
 namespace {

@@ -6,8 +6,7 @@
 
 #include "dsp/all_pass.h"
 #include "dsp/state_variable.h"
-#include "framework/mp_base.h"
-#include "framework/mp_pins.h"
+#include "modules/filters/TabledModeFilter.h"
 
 namespace zr {
 
@@ -45,38 +44,18 @@ struct FxSvfCore {
     void resetState();
 };
 
-class FxSvf : public gmpi::MpBase {
+class FxSvf : public TabledModeFilter<FxSvfCore> {
   public:
     explicit FxSvf(gmpi::IMpUnknown* host);
 
     gmpi::int32 MP_STDCALL open() override;
     void pinsChanged() override;
 
-    void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    void subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    template <class Mode>
-    void subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-
   private:
-    using Routine = void (FxSvf::*)(gmpi::int32, gmpi::int32);
-
     bool attachTables(float sampleRate);
-    void clearState();
+    void clearState() override;
 
-    gmpi::AudioInPin inputIn{"Input"};
-    gmpi::AudioInPin pitchIn{"Pitch"};
-    gmpi::AudioInPin resonanceIn{"Resonance"};
-    gmpi::AudioOutPin outputOut{"Output"};
-    gmpi::IntInPin modeIn{"Mode"};
-    gmpi::AudioInPin auxIn{"Aux In"};
-    gmpi::AudioInPin blendIn{"Blend"};
     gmpi::IntInPin onIn{"On"};
-    gmpi::FloatInPin clearIn{"Clear"};
-
-    FxSvfCore core;
-    bool tablesReady = false;
-    // The routine of the last valid mode, kept when `Mode` leaves 0..8.
-    Routine modeRoutine = &FxSvf::subProcessCopy;
 };
 
 } // namespace zr

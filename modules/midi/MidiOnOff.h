@@ -2,28 +2,19 @@
 // the channel silences the channel(s) it was passing.
 #pragma once
 
-#include "framework/mp_base.h"
-#include "framework/mp_pins.h"
+#include "modules/midi/ChannelForcing.h"
 
 namespace zr {
 
-using gmpi::int32;
-
-class MidiOnOff : public gmpi::MpBase {
+class MidiOnOff : public ChannelForcingModule {
   public:
     explicit MidiOnOff(gmpi::IMpUnknown* host);
 
-    void midiReceived(int32 pinId, const unsigned char* bytes, int32 size) override;
+    void midiReceived(gmpi::int32 pinId, const unsigned char* bytes, gmpi::int32 size) override;
     void pinsChanged() override;
 
   private:
-    gmpi::MidiInPin midiIn{"MIDI In"};
-    gmpi::MidiOutPin midiOut{"MIDI Out"};
-    gmpi::IntInPin channel{"Channel"};
     gmpi::IntInPin gate{"Gate"};
-
-    int32 previousChannel = -1;
-    bool channelSeen = false;
 };
 
 } // namespace zr

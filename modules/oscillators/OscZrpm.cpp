@@ -49,12 +49,7 @@ OscZrpm::OscZrpm(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
 
 gmpi::int32 OscZrpm::open() {
     // 1. The slots, sine first; the loader fills them, never this module.
-    const float** slots[SlotCount] = {&sineTable, &sawTable, &triTable};
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        // A host that cannot share the slot leaves the oscillator reading silence.
-        const float* block = requestSlot(getHost(), static_cast<Slot>(slot));
-        *slots[slot] = block ? block : silentSlot();
-    }
+    attachSlots(getHost(), {&sineTable, &sawTable, &triTable});
     // 2. State.
     running = 0;
     wasActive = 0;
@@ -66,10 +61,7 @@ gmpi::int32 OscZrpm::open() {
     // A rate of 0 would divide by zero, and NaN or infinity has no whole number of samples
     // per millisecond: such a host plays as at 44.1 kHz.
     const float sampleRate = dsp::hostSampleRateOrDefault(getHost());
-    // Truncated, within what an int32 holds.
-    const float perMs = sampleRate * 0.001f;
-    samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
-    if (samplesPerMs < 1) samplesPerMs = 1;
+    samplesPerMs = zrpm::samplesPerMs(sampleRate);
     // 4. Caches far outside the inputs' range, so the first sample computes everything.
     core.lastPitch = -100.0f;
     core.lastPhaseMod = -100.0f;
@@ -206,23 +198,11 @@ void OscZrpm::pinsChanged() {
     const bool gateStatic = !gateIn.isStreaming();
     const gmpi::int32 resetMode = resetModeIn.getValue();
 
-    // 2. Reset pin.
-    if (resetIn.isUpdated() && resetIn.getValue() > 0.0f && resetMode >= 0) {
-        core.phase = 0.0f;
-        running = 0;
-        core.resetRequest = false;
-        core.fade = -1.0f;
-    }
+    // 2. Reset pin, then a rising Sync edge.
+    zrpm::resetAndSync(core, running, syncLatch, resetIn.isUpdated() && resetIn.getValue() > 0.0f,
+                       syncIn.getValue(), resetMode);
 
-    // 3. Sync: a rising edge requests a reset, once until the input falls to 0 or below.
-    const float sync = syncIn.getValue();
-    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
-        core.resetRequest = true;
-        syncLatch = 1;
-    }
-    if (sync <= 0.0f) syncLatch = 0;
-
-    // 4. Start, or a new wave or reset family while running.
+    // 3. Start, or a new wave or reset family while running.
     const float gate = gateIn.getValue();
     if (gate > 0.0f && (running == 0 || resetModeIn.isUpdated() || waveIn.isUpdated())) {
         // Just off the current inputs, so that the next sample recomputes every derived value.
@@ -240,13 +220,11 @@ void OscZrpm::pinsChanged() {
         allowSleep(false);
     }
 
-    // 5. Stop: a static gate at 0 or below.
+    // 4. Stop: a static gate at 0 or below.
     if (gate <= 0.0f && gateStatic) {
-        core.phase = 0.0f;
+        zrpm::restartPhase(core);
         running = 0;
         wasActive = 0;
-        core.resetRequest = false;
-        core.fade = -1.0f;
         for (gmpi::AudioOutPin* pin :
              {&audioOut, &wrapOut, &incrementOut, &zoneFadeOut, &zoneBaseOut})
             pin->setStreaming(false);

@@ -32,15 +32,11 @@ gmpi::int32 OscZrpmSine::open() {
     const float* block = requestSlot(getHost(), SineSlot);
     sineTable = block ? block : silentSlot();
     syncLatch = 0;
-    core.phase = 0.0f;
+    zrpm::restartPhase(core);
     running = 0;
-    core.resetRequest = false;
-    core.fade = -1.0f;
     // A host rate of 0, NaN or infinity plays as at 44.1 kHz (see dsp/sample_rate.h).
     const float sampleRate = dsp::hostSampleRateOrDefault(getHost());
-    const float perMs = sampleRate * 0.001f;
-    samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
-    if (samplesPerMs < 1) samplesPerMs = 1;
+    samplesPerMs = zrpm::samplesPerMs(sampleRate);
     core.lastPitch = -100.0f;
     // No phase modulation: the read position is the phase, wrapped as it already is.
     core.phaseModOffset = 0.0f;
@@ -88,23 +84,11 @@ void OscZrpmSine::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sample
 void OscZrpmSine::pinsChanged() {
     const gmpi::int32 resetMode = resetModeIn.getValue();
 
-    // 1. Reset pin.
-    if (resetIn.isUpdated() && resetIn.getValue() > 0.0f && resetMode >= 0) {
-        core.phase = 0.0f;
-        running = 0;
-        core.resetRequest = false;
-        core.fade = -1.0f;
-    }
+    // 1. Reset pin, then a rising Sync edge.
+    zrpm::resetAndSync(core, running, syncLatch, resetIn.isUpdated() && resetIn.getValue() > 0.0f,
+                       syncIn.getValue(), resetMode);
 
-    // 2. Sync: a rising edge requests a reset, once until the input falls to 0 or below.
-    const float sync = syncIn.getValue();
-    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
-        core.resetRequest = true;
-        syncLatch = 1;
-    }
-    if (sync <= 0.0f) syncLatch = 0;
-
-    // 3. Start, or a new reset family while running; the phase carries on.
+    // 2. Start, or a new reset family while running; the phase carries on.
     const float gate = gateIn.getValue();
     if (gate > 0.0f && (running == 0 || resetModeIn.isUpdated())) {
         running = 1;
@@ -117,12 +101,10 @@ void OscZrpmSine::pinsChanged() {
         allowSleep(false);
     }
 
-    // 4. Stop, whether or not the gate streams.
+    // 3. Stop, whether or not the gate streams.
     if (gate <= 0.0f && running == 1) {
-        core.phase = 0.0f;
+        zrpm::restartPhase(core);
         running = 0;
-        core.resetRequest = false;
-        core.fade = -1.0f;
         audioOut.setStreaming(false);
         setBlockRoutine(&OscZrpmSine::subProcessSilence);
         allowSleep(true);

@@ -114,11 +114,7 @@ OscZrpmSync::OscZrpmSync(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
 }
 
 gmpi::int32 OscZrpmSync::open() {
-    const float** slots[SlotCount] = {&sineTable, &sawTable, &triTable};
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        const float* block = requestSlot(getHost(), static_cast<Slot>(slot));
-        *slots[slot] = block ? block : silentSlot();
-    }
+    attachSlots(getHost(), {&sineTable, &sawTable, &triTable});
     running = 0;
     wasActive = 0;
     blockCounter = 0;
@@ -129,9 +125,7 @@ gmpi::int32 OscZrpmSync::open() {
     core.fade = -1.0f;
     // A host rate of 0, NaN or infinity plays as at 44.1 kHz (see dsp/sample_rate.h).
     const float sampleRate = dsp::hostSampleRateOrDefault(getHost());
-    const float perMs = sampleRate * 0.001f;
-    samplesPerMs = perMs < 2147483520.0f ? static_cast<gmpi::int32>(perMs) : 2147483520;
-    if (samplesPerMs < 1) samplesPerMs = 1;
+    samplesPerMs = zrpm::samplesPerMs(sampleRate);
     core.lastPitch = -100.0f;
     master.lastPitch = -100.0f;
     core.lastShape = -100.0f;
@@ -426,18 +420,8 @@ void OscZrpmSync::pinsChanged() {
     }
 
     // 3. Reset pin, then a rising Sync edge (served by the reset family only).
-    if (resetIn.isUpdated() && resetIn.getValue() > 0.0f && resetMode >= 0) {
-        core.phase = 0.0f;
-        running = 0;
-        core.resetRequest = false;
-        core.fade = -1.0f;
-    }
-    const float sync = syncIn.getValue();
-    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
-        core.resetRequest = true;
-        syncLatch = 1;
-    }
-    if (sync <= 0.0f) syncLatch = 0;
+    zrpm::resetAndSync(core, running, syncLatch, resetIn.isUpdated() && resetIn.getValue() > 0.0f,
+                       syncIn.getValue(), resetMode);
 
     // 4. Start, or a new family or wave while running.
     const float gate = gateIn.getValue();
@@ -457,11 +441,9 @@ void OscZrpmSync::pinsChanged() {
     // 5. Stop: a static gate at 0 or below.
     if (gate <= 0.0f && gateStatic) {
         forceRecompute();
-        core.phase = 0.0f;
+        zrpm::restartPhase(core);
         running = 0;
         wasActive = 0;
-        core.resetRequest = false;
-        core.fade = -1.0f;
         audioOut.setStreaming(false);
         setBlockRoutine(&OscZrpmSync::subProcessSilence);
         allowSleep(true);

@@ -15,4 +15,13 @@ inline float* requestSlot(gmpi::AudioHost* host, Slot slot) {
     return dsp::requestSharedFloats(host, kSlotNames[slot], kSlotSampleRate, kSlotEntries, isNew);
 }
 
+// Points each of `tables` (in slot order, sine first) at its shared slot. A host that cannot
+// share a slot leaves that table reading silence.
+inline void attachSlots(gmpi::AudioHost* host, const float** const (&tables)[SlotCount]) {
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const float* block = requestSlot(host, static_cast<Slot>(slot));
+        *tables[slot] = block ? block : silentSlot();
+    }
+}
+
 } // namespace zr::wavetables

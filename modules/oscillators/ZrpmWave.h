@@ -206,4 +206,40 @@ inline void crossfade(State& c, Reads& r, Slots slots, float length) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Control steps, run from open and pinsChanged.
+
+// Whole samples per millisecond at `sampleRate` (a usable rate), truncated, within what an
+// int32 holds and at least 1.
+inline std::int32_t samplesPerMs(float sampleRate) {
+    const float perMs = sampleRate * 0.001f;
+    const std::int32_t n = perMs < 2147483520.0f ? static_cast<std::int32_t>(perMs) : 2147483520;
+    return n < 1 ? 1 : n;
+}
+
+// Puts the phase back to 0 with no reset pending and no crossfade running.
+template <class State>
+inline void restartPhase(State& c) {
+    c.phase = 0.0f;
+    c.resetRequest = false;
+    c.fade = -1.0f;
+}
+
+// The Reset pin and the Sync input. A reset (with Reset Mode 0 or more) restarts the phase
+// and stops the oscillator until the gate starts it again; a rising Sync edge (with Reset
+// Mode above 0) requests a reset, once until the input falls to 0 or below.
+template <class State>
+inline void resetAndSync(State& c, std::int32_t& running, std::int32_t& syncLatch,
+                         bool resetPressed, float sync, std::int32_t resetMode) {
+    if (resetPressed && resetMode >= 0) {
+        restartPhase(c);
+        running = 0;
+    }
+    if (sync > 0.0f && syncLatch == 0 && resetMode > 0) {
+        c.resetRequest = true;
+        syncLatch = 1;
+    }
+    if (sync <= 0.0f) syncLatch = 0;
+}
+
 } // namespace zr::zrpm

@@ -2,6 +2,7 @@
 // each identifier exactly once, with its display name, category, help page, and pins as the
 // module tables list them. Also the entries of the two scaling modules without a block.
 #include "converter_rig.h"
+#include "tests/rig/catalog_rig.h"
 
 #include <pugixml.hpp>
 
@@ -77,19 +78,9 @@ std::vector<Entry> expectedEntries() {
     return out;
 }
 
-class CatalogD1 : public ConverterRig {
+class CatalogD1 : public ConverterRig, protected rig::CatalogIndex {
   protected:
-    pugi::xml_document doc;
-    std::map<std::string, std::vector<pugi::xml_node>> plugins;
-
-    void SetUp() override {
-        const char* text = lib->moduleDescriptions();
-        ASSERT_NE(text, nullptr);
-        const auto parsed = doc.load_string(text, pugi::parse_default | pugi::parse_declaration);
-        ASSERT_TRUE(parsed) << parsed.description() << " at " << parsed.offset;
-        for (const auto& p : doc.child("PluginList").children("Plugin"))
-            plugins[p.attribute("id").value()].push_back(p);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(parseCatalog(lib->moduleDescriptions())); }
 };
 
 TEST_F(CatalogD1, EachEntryOnceWithNameCategoryHelpPageAndPins) {

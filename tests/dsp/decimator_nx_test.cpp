@@ -3,6 +3,7 @@
 // on; and the newest-last summation agrees with the plainly ordered one to far better than
 // single precision (the output's resolution).
 #include "dsp/decimator.h"
+#include "tests/dsp/decimator_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,11 @@ namespace {
 
 using namespace zr::dsp;
 
-// Gain at `ratio` x the oversampled rate, measured on a sine after settling.
+// Gain at `ratio` x the oversampled rate, over a longer settling and measuring stretch than
+// the default: the near-DC reference has a period of 10000 samples.
 template <class Filter>
 double gainAt(double ratio) {
-    Filter f;
-    const int settle = 20000, n = 80000;
-    std::complex<double> acc = 0.0;
-    for (int i = 0; i < settle + n; ++i) {
-        const double ph = 2.0 * std::numbers::pi * ratio * i;
-        const double y = f.process(static_cast<float>(std::cos(ph)));
-        if (i >= settle) acc += y * std::complex<double>(std::cos(ph), -std::sin(ph));
-    }
-    return 2.0 * std::abs(acc) / n;
+    return zr::test::measuredGain<Filter>(ratio, 20000, 80000);
 }
 
 template <class Filter>

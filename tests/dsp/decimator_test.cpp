@@ -2,6 +2,7 @@
 // 1 dB ripple up to 0.4 of the base rate, -3 dB near 0.42 of it, strong rejection of what would
 // fold back into the audio band when every second sub-sample is dropped.
 #include "dsp/decimator.h"
+#include "tests/dsp/decimator_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,7 @@
 
 namespace {
 
-// Gain (linear) at `ratio` x the oversampled rate, measured on a sine after settling.
-template <class Filter>
-double measuredGain(double ratio) {
-    Filter f;
-    const int settle = 4000, n = 40000;
-    std::complex<double> acc = 0.0;
-    for (int i = 0; i < settle + n; ++i) {
-        const double ph = 2.0 * std::numbers::pi * ratio * i;
-        const double y = f.process(static_cast<float>(std::sin(ph)));
-        if (i >= settle) acc += y * std::complex<double>(std::cos(ph), -std::sin(ph));
-    }
-    return 2.0 * std::abs(acc) / n;
-}
+using zr::test::measuredGain;
 
 double dB(double g) {
     return 20.0 * std::log10(g);

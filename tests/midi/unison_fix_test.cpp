@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 
 using namespace miditest;
 
@@ -14,36 +15,23 @@ namespace {
 
 constexpr gmpi::int32 kIn = 0, kOut = 1;
 
-// The single-note tuning change the module sends when output key `slot` takes a note tuned t.
+// A single-note tuning change: the universal real-time header and `form` (sub-ID 2 and the
+// program, or sub-ID 7 and the bank and program), then one change giving key `slot` tuning t.
+Bytes noteTuning(std::initializer_list<std::uint8_t> form, int slot, int t) {
+    Bytes b{0xF0, 0x7F, 0x00, 0x08};
+    b.insert(b.end(), form);
+    b.insert(b.end(), {0x01, static_cast<std::uint8_t>(slot), static_cast<std::uint8_t>(t >> 14),
+                       static_cast<std::uint8_t>((t >> 7) & 0x7F),
+                       static_cast<std::uint8_t>(t & 0x7F), 0xF7});
+    return b;
+}
+// The change the module sends when output key `slot` takes a note tuned t.
 Bytes retune(int slot, int t) {
-    return {0xF0,
-            0x7F,
-            0x00,
-            0x08,
-            0x02,
-            0x00,
-            0x01,
-            static_cast<std::uint8_t>(slot),
-            static_cast<std::uint8_t>(t >> 14),
-            static_cast<std::uint8_t>((t >> 7) & 0x7F),
-            static_cast<std::uint8_t>(t & 0x7F),
-            0xF7};
+    return noteTuning({0x02, 0x00}, slot, t);
 }
 // The banked form sent when an incoming tuning message changes a sounding key's tuning.
 Bytes bankedRetune(int slot, int t) {
-    return {0xF0,
-            0x7F,
-            0x00,
-            0x08,
-            0x07,
-            0x00,
-            0x00,
-            0x01,
-            static_cast<std::uint8_t>(slot),
-            static_cast<std::uint8_t>(t >> 14),
-            static_cast<std::uint8_t>((t >> 7) & 0x7F),
-            static_cast<std::uint8_t>(t & 0x7F),
-            0xF7};
+    return noteTuning({0x07, 0x00, 0x00}, slot, t);
 }
 
 // A bulk tuning dump (sub-ID 1) giving key k the tuning `tuningOf(k)`.

@@ -2,6 +2,7 @@
 // identifier, and the embedded descriptions agreeing with the description tables and with the
 // pins the module halves really bind.
 #include "pm_layouts.h"
+#include "tests/rig/catalog_rig.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -53,23 +54,16 @@ std::string attr(const pugi::xml_node& n, const char* name) {
     return n.attribute(name).value();
 }
 
-class PatchMemoryCatalog : public ::testing::Test {
+class PatchMemoryCatalog : public ::testing::Test, protected rig::CatalogIndex {
   protected:
     std::unique_ptr<zrhost::ModuleLibrary> lib = loadLibrary();
-    pugi::xml_document doc;
-    std::map<std::string, std::vector<pugi::xml_node>> plugins;
 
     void SetUp() override {
-        const char* text = lib->moduleDescriptions();
-        ASSERT_NE(text, nullptr);
-        const auto parsed = doc.load_string(text, pugi::parse_default | pugi::parse_declaration);
-        ASSERT_TRUE(parsed) << parsed.description() << " at " << parsed.offset;
+        ASSERT_NO_FATAL_FAILURE(parseCatalog(lib->moduleDescriptions()));
         const auto decl = doc.first_child();
         ASSERT_EQ(decl.type(), pugi::node_declaration);
         EXPECT_EQ(attr(decl, "version"), "1.0");
         EXPECT_EQ(attr(decl, "encoding"), "utf-8");
-        for (const auto& p : doc.child("PluginList").children("Plugin"))
-            plugins[attr(p, "id")].push_back(p);
     }
 };
 

@@ -1,0 +1,120 @@
+// The pins, block routines and pin logic shared by the multi-mode filters whose coefficients
+// come from shared tables ("ZR-LPF over CS", "ZR-SVF-02"). A mode is a kernel type with
+// `kComparesResonance`, `update(core, pitch, res, blend)` and `tick(core, in, blend)`; one block
+// routine template turns each kernel into the routine installed for that mode.
+#pragma once
+
+#include "dsp/state_variable_pair.h"
+#include "framework/mp_base.h"
+#include "framework/mp_pins.h"
+
+namespace zr {
+
+// The samples of the two state-variable pairs both filters play. `c` carries the sections
+// sv1 and sv2 and their coefficients f1, q1, f2, q2.
+namespace svpair {
+
+// The pair with the second section's level limit, section 1's output tapped at `Feed`; the
+// pre-gain output is kept in lastOut for the next damping and scaled by gainB.
+template <dsp::ChamberlinTap Feed, class Core>
+inline float limitedTick(Core& c, float in, float blend) {
+    const float pre =
+        dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend, c.gainA);
+    c.lastOut = pre;
+    return pre * 4.0f * c.gainB;
+}
+
+// The undamped double notch.
+template <class Core>
+inline float notchTick(Core& c, float in, float blend) {
+    return dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
+}
+
+} // namespace svpair
+
+template <class Core>
+class TabledModeFilter : public gmpi::MpBase {
+  public:
+    using Routine = void (TabledModeFilter::*)(gmpi::int32, gmpi::int32);
+
+    explicit TabledModeFilter(gmpi::IMpUnknown* host) : MpBase(host) {}
+
+    // Block routines: silence, the copy of mode 0, and one per filter mode.
+    void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+        float* out = outputOut.getBuffer() + bufferOffset;
+        for (gmpi::int32 i = 0; i < sampleFrames; ++i)
+            out[i] = 0.0f;
+    }
+
+    void subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+        const float* in = inputIn.getBuffer() + bufferOffset;
+        float* out = outputOut.getBuffer() + bufferOffset;
+        for (gmpi::int32 i = 0; i < sampleFrames; ++i)
+            out[i] = in[i];
+    }
+
+    template <class Mode>
+    void subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+        const float* in = inputIn.getBuffer() + bufferOffset;
+        const float* pitch = pitchIn.getBuffer() + bufferOffset;
+        const float* res = resonanceIn.getBuffer() + bufferOffset;
+        const float* blend = blendIn.getBuffer() + bufferOffset;
+        float* out = outputOut.getBuffer() + bufferOffset;
+        // A local copy lets the compiler keep the filter state in registers: the output
+        // buffer cannot alias it.
+        Core c = core;
+        for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
+            const bool changed = Mode::kComparesResonance
+                                     ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
+                                     : pitch[i] != c.cachedPitch;
+            if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
+            out[i] = Mode::tick(c, in[i], blend[i]);
+        }
+        core = c;
+    }
+
+  protected:
+    // Forces the next sample to recompute its coefficients and zeroes the filter state.
+    virtual void clearState() = 0;
+
+    // The pin logic of pinsChanged: `routines` holds one routine per mode in mode order.
+    // `enabled` false passes nothing, as silent input does.
+    void routeModes(bool enabled, const Routine* routines, gmpi::int32 modeCount) {
+        if (clearIn.isUpdated() && clearIn.getValue() > 0.0f) clearState();
+
+        if (enabled && (inputIn.isStreaming() || inputIn.getValue() != 0.0f)) {
+            if (modeIn.isUpdated()) clearState();
+            outputOut.setStreaming(true);
+            // A mode outside the table keeps the last valid mode's routine (also after a
+            // silent stretch, when the installed routine is the silence routine).
+            const gmpi::int32 mode = modeIn.getValue();
+            if (mode >= 0 && mode < modeCount) modeRoutine = routines[mode];
+            // Without its tables no filter mode can run; the copy still can.
+            setBlockRoutine(tablesReady || modeRoutine == &TabledModeFilter::subProcessCopy
+                                ? modeRoutine
+                                : &TabledModeFilter::subProcessSilence);
+            allowSleep(false);
+        } else {
+            clearState();
+            outputOut.setStreaming(false);
+            setBlockRoutine(&TabledModeFilter::subProcessSilence);
+            allowSleep(true);
+        }
+    }
+
+    gmpi::AudioInPin inputIn{"Input"};
+    gmpi::AudioInPin pitchIn{"Pitch"};
+    gmpi::AudioInPin resonanceIn{"Resonance"};
+    gmpi::AudioOutPin outputOut{"Output"};
+    gmpi::IntInPin modeIn{"Mode"};
+    gmpi::AudioInPin auxIn{"Aux In"};
+    gmpi::AudioInPin blendIn{"Blend"};
+    gmpi::FloatInPin clearIn{"Clear"};
+
+    Core core;
+    bool tablesReady = false;
+    // The routine of the last valid mode, kept when `Mode` leaves the table.
+    Routine modeRoutine = &TabledModeFilter::subProcessCopy;
+};
+
+} // namespace zr
