@@ -6,6 +6,7 @@
 #include "modules/oscillators/InitOscZrpm.h"
 
 #include "framework/mp_factory.h"
+#include "framework/mp_text.h"
 
 #include <bit>
 #include <cstdio>
@@ -31,33 +32,16 @@ std::FILE* openForReading(const char16_t* path) {
     wide[n] = 0;
     return _wfopen(wide, L"rb");
 #else
-    // At most three UTF-8 bytes per UTF-16 code unit (a surrogate pair takes four for two).
+    // At most three UTF-8 bytes per UTF-16 code unit (a surrogate pair takes four for two);
+    // an unpaired surrogate names no file we could have written and becomes U+FFFD.
     char utf8[maxPath * 3 + 1];
+    std::size_t length = 0;
+    while (length < maxPath - 1 && path[length])
+        ++length;
+    const std::u16string_view text(path, length);
     int out = 0;
-    for (int i = 0; i < maxPath - 1 && path[i]; ++i) {
-        std::uint32_t c = path[i];
-        if (c >= 0xD800 && c < 0xDC00 && path[i + 1] >= 0xDC00 && path[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00u);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD; // an unpaired surrogate names no file we could have written
-        }
-        if (c < 0x80) {
-            utf8[out++] = static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8[out++] = static_cast<char>(0xC0 | (c >> 6));
-            utf8[out++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8[out++] = static_cast<char>(0xE0 | (c >> 12));
-            utf8[out++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8[out++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8[out++] = static_cast<char>(0xF0 | (c >> 18));
-            utf8[out++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8[out++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8[out++] = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (std::size_t i = 0; i < text.size();)
+        out += gmpi::encodeUtf8(gmpi::nextCodePoint(text, i), utf8 + out);
     utf8[out] = 0;
     return std::fopen(utf8, "rb");
 #endif
