@@ -95,8 +95,11 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::load(const std::string& path) {
 }
 
 ModuleLibrary& ModuleLibrary::shared(const std::string& path) {
-    static std::map<std::string, std::unique_ptr<ModuleLibrary>> loaded;
-    std::unique_ptr<ModuleLibrary>& lib = loaded[path];
+    // Kept for the life of the process and never destroyed: the library's own static objects
+    // (its factory among them) are built after this map and so are destroyed before it at exit;
+    // releasing the factory from the map's destructor would call into a destroyed object.
+    static auto* const loaded = new std::map<std::string, std::unique_ptr<ModuleLibrary>>;
+    std::unique_ptr<ModuleLibrary>& lib = (*loaded)[path];
     if (!lib) lib = load(path);
     return *lib;
 }
