@@ -1,6 +1,7 @@
 // Cost of the expression evaluator and of "VL Float Function DSP": one evaluation of a formula
 // with ten operators (parsed once, and parsed every time), and the per-sample cost of the
 // module when its input changes on every sample of a block.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "modules/formula/Evaluator.h"
 
@@ -48,10 +49,9 @@ BENCHMARK(ParseAndEvaluateFormula);
 // Blocks of 64 frames with a new value of A on every frame: 64 evaluations and 64 sends per
 // block. Items are samples. Argument 0: formula "A*2"; 1: the ten-operator formula.
 void FloatFunctionDspPerSample(benchmark::State& state) {
-    static auto lib = ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
     constexpr int kFrames = 64;
     HostContext context;
-    AudioModule m(*lib, u"VL Float Function DSP", context, {kFrames, 48000.0f});
+    AudioModule m(benchrig::library(), u"VL Float Function DSP", context, {kFrames, 48000.0f});
     m.setRecording(false);
     m.open();
     const std::u16string formula = state.range(0) ? u"a*2 + a/3 - a*a + (a-1)*0.5 + a^2" : u"A*2";

@@ -1,5 +1,6 @@
 // Cost of the patch-memory modules: one audio block carrying a changed value (float and text),
 // an idle block, and one GUI relay from the host side to the panel side.
+#include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/gui_module.h"
 
@@ -9,17 +10,14 @@ using namespace zrhost;
 
 namespace {
 
-std::unique_ptr<ModuleLibrary>& library() {
-    static auto lib = ModuleLibrary::load(ZR_MODULE_LIBRARY_PATH);
-    return lib;
-}
+using benchrig::library;
 
 // Blocks of 64 frames, each with one value on pin 0 that differs from the last, so that every
 // block copies and sends.
 template <class Add>
 void runBlocks(benchmark::State& state, const char16_t* id, Add add) {
     HostContext context;
-    AudioModule m(*library(), id, context);
+    AudioModule m(library(), id, context);
     m.setRecording(false);
     m.open();
     EventList start;
@@ -52,7 +50,7 @@ BENCHMARK(TextBlockWithValue);
 
 void FloatIdleBlock(benchmark::State& state) {
     HostContext context;
-    AudioModule m(*library(), u"VL PatchMemory Float", context);
+    AudioModule m(library(), u"VL PatchMemory Float", context);
     m.setRecording(false);
     m.open();
     EventList start, none;
@@ -67,7 +65,7 @@ BENCHMARK(FloatIdleBlock);
 
 void GuiFloatRelay(benchmark::State& state) {
     HostContext context;
-    GuiModule m(*library(), u"VL PatchMemory Float", context);
+    GuiModule m(library(), u"VL PatchMemory Float", context);
     float v = 0.0f;
     for (auto _ : state) {
         m.deliverFloat(0, v);
