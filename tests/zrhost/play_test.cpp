@@ -9,17 +9,17 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -175,22 +175,26 @@ TEST(PinOverrides, RenderCommandTakesSet) {
 class DummyJack {
   public:
     DummyJack() : name_("zrtest-" + std::to_string(::getpid())) {
-        const fs::path pidFile = zrtest::scratch() / "play" / "jackd.pid";
-        fs::create_directories(pidFile.parent_path());
-        std::system(("jackd -n " + name_ +
-                     " -d dummy -r 48000 -p 256 >/dev/null 2>&1 & echo $! >'" + pidFile.string() +
-                     "'")
-                        .c_str());
-        std::ifstream(pidFile) >> pid_;
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-        ready_ = std::system(("jack_wait -w -t 10 -s " + name_ + " >/dev/null 2>&1").c_str()) == 0;
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+        std::string args[] = {"jackd", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"};
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid_, "jackd", &quiet, nullptr, argv.data(), environ) != 0) pid_ = 0;
+        posix_spawn_file_actions_destroy(&quiet);
+        ready_ = pid_ > 0 &&
+                 std::system(("jack_wait -w -t 10 -s " + name_ + " >/dev/null 2>&1").c_str()) == 0;
     }
     ~DummyJack() {
         ::unsetenv("JACK_DEFAULT_SERVER");
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
-        for (int i = 0; i < 100 && ::kill(pid_, 0) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::waitpid(pid_, nullptr, 0);
     }
     bool ready() const { return ready_; }
 
@@ -207,6 +211,7 @@ TEST(PlayCommand, PlaysThroughDummyServerWithoutUnderrun) {
     // The patch asks for 44.1 kHz; it plays at the server's 48 kHz, for its 2 seconds.
     const fs::path patch = patchFile(oscPatch(2, 44100));
     const Outcome r = zrhost("play '" + patch.string() + "' --set osc.Pitch=0.6");
+    if (r.err.find("built without JACK") != std::string::npos) GTEST_SKIP() << r.err;
     ASSERT_EQ(r.status, 0) << r.err;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.err, m,
