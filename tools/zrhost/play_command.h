@@ -32,7 +32,8 @@ class AudioServerError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Plays the patch at the server's sample rate, then writes one line on standard error:
+// Plays the patch at the server's sample rate, then writes one line on standard error (MIDI
+// captures are not written: play leaves no files behind):
 // "played N frames in M callbacks, U underruns, worst callback X µs of Y µs period".
 // Returns the exit status: 0 when the patch played to its end, 128 + the signal when SIGINT or
 // SIGTERM stopped it. Throws PatchError, AudioServerError, or std::runtime_error when the
