@@ -8,7 +8,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev nlohmann-json3-dev libcli11-dev libkissfft-dev libpugixml-dev libpng-dev
   locales libsmf-dev
+  libjack-jackd2-dev jackd2
 )
+# JACK: libjack-jackd2-dev for `zrhost play`; jackd2 for the test that plays into a server on
+# its dummy driver. jackd2 asks through debconf about realtime priority; the non-interactive
+# install below takes the default.
 
 # The Windows build: the DLL cross-compiled with MinGW-w64 (its posix thread-model compiler,
 # which GoogleTest needs), GoogleTest's sources (built for Windows inside that build) and

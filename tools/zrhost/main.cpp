@@ -2,6 +2,7 @@
 //
 //   zrhost demo [-o demo.wav]                 the built-in demo, to a WAV file
 //   zrhost render PATCH.json -o OUT.wav       a patch file, to a WAV file
+//   zrhost play PATCH.json                    a patch file, live through the audio server
 //   zrhost list | describe ID                 the library's modules and their pins
 //   zrhost scope PATCH.json --module NAME -o scope.png
 //   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
@@ -11,6 +12,8 @@
 #include "tools/zrhost/demo_patch.h"
 #include "tools/zrhost/eval_command.h"
 #include "tools/zrhost/midi_file.h"
+#include "tools/zrhost/patch_overrides.h"
+#include "tools/zrhost/play_command.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
@@ -279,6 +282,10 @@ struct Commands {
     RenderOptions renderOptions;
     double seconds = 0, rate = 0, block = 0;
     CLI::Option *secondsOpt = nullptr, *rateOpt = nullptr, *blockOpt = nullptr;
+    std::vector<std::string> renderSettings; // --set module.pin=value
+
+    CLI::App* play = nullptr;
+    PlayArguments playArguments;
 
     CLI::App* list = nullptr;
     CLI::App* describe = nullptr;
@@ -321,6 +328,10 @@ void addCommands(CLI::App& app, Commands& c) {
     c.blockOpt = c.render->add_option("--block", c.block, "block size in samples");
     c.render->add_option("--format", c.renderOptions.format, "pcm16, pcm24 or float")
         ->capture_default_str();
+    c.render->add_option("--set", c.renderSettings,
+                         "set an input pin: module.pin=value (repeatable)");
+
+    c.play = addPlayCommand(app, c.playArguments);
 
     c.list = app.add_subcommand("list", "list the library's modules");
     c.describe = app.add_subcommand("describe", "show one module's pins");
@@ -336,10 +347,11 @@ void addCommands(CLI::App& app, Commands& c) {
     c.eval = addEvalCommand(app, c.evalArguments);
 }
 
-void runCommand(const Commands& c) {
+// Returns the exit status.
+int runCommand(const Commands& c) {
     if (*c.demo && c.printPatch) {
         std::printf("%s\n", demoPatch().dump(2).c_str());
-        return;
+        return 0;
     }
     Loaded loaded = loadLibrary(c.libraryPath);
     if (*c.demo) {
@@ -351,7 +363,10 @@ void runCommand(const Commands& c) {
         const SampleFormat format = sampleFormat(c.renderOptions.format);
         Patch patch = loadPatchFile(c.patchFile, loaded.catalog);
         applyOverrides(patch, c.renderOptions);
+        applyPinOverrides(patch, c.renderSettings);
         renderWav(*loaded.library, std::move(patch), c.renderOut, format);
+    } else if (*c.play) {
+        return playPatchFile(*loaded.library, loaded.catalog, c.playArguments);
     } else if (*c.list) {
         listModules(loaded.catalog);
     } else if (*c.describe) {
@@ -360,6 +375,7 @@ void runCommand(const Commands& c) {
         scopePicture(*loaded.library, loaded.catalog, c.scopePatch, c.scopeModule, c.scopeOut,
                      c.scopeSize, c.scopeOptions);
     }
+    return 0;
 }
 
 } // namespace
@@ -383,8 +399,7 @@ int main(int argc, char** argv) {
     if (*commands.eval) return runEvalCommand(commands.evalArguments); // needs no module library
 
     try {
-        runCommand(commands);
-        return 0;
+        return runCommand(commands);
     } catch (const PatchError& e) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());
         return kExitBadInput;
@@ -393,6 +408,9 @@ int main(int argc, char** argv) {
         return kExitBadInput;
     } catch (const CatalogError& e) {
         std::fprintf(stderr, "zrhost: error: %s: %s\n", commands.libraryPath.c_str(), e.what());
+        return kExitBadInput;
+    } catch (const AudioServerError& e) {
+        std::fprintf(stderr, "zrhost: error: %s\n", e.what());
         return kExitBadInput;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());
