@@ -8,11 +8,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev nlohmann-json3-dev libcli11-dev libkissfft-dev libpugixml-dev libpng-dev
   locales libsmf-dev
-  libjack-jackd2-dev jackd2
+  libjack-jackd2-dev
 )
 # JACK: libjack-jackd2-dev for `zrhost play`; jackd2 for the test that plays into a server on
-# its dummy driver. jackd2 asks through debconf about realtime priority; the non-interactive
-# install below takes the default.
+# its dummy driver, installed without its recommendations (desktop control panels). jackd2 asks
+# through debconf about realtime priority; the non-interactive install takes the default.
+bare=(jackd2)
 
 # The Windows build: the DLL cross-compiled with MinGW-w64 (its posix thread-model compiler,
 # which GoogleTest needs), GoogleTest's sources (built for Windows inside that build) and
@@ -25,14 +26,23 @@ if [ "${ZR_WINDOWS:-1}" != 0 ]; then
   fi
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
+missingOf() {
+  local p
+  for p in "$@"; do
+    dpkg -s "$p" >/dev/null 2>&1 || echo "$p"
+  done
+}
+mapfile -t missing < <(missingOf "${packages[@]}")
+mapfile -t missingBare < <(missingOf "${bare[@]}")
+export DEBIAN_FRONTEND=noninteractive
+if [ ${#missing[@]} -gt 0 ] || [ ${#missingBare[@]} -gt 0 ]; then
   apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq "${missing[@]}"
+fi
+if [ ${#missingBare[@]} -gt 0 ]; then
+  apt-get install -y -qq --no-install-recommends "${missingBare[@]}"
 fi
 
 # A locale with a decimal comma: the number-text tests switch to it to show that formatting and
