@@ -12,4 +12,12 @@ inline T clampNanToLow(T v, T lo, T hi) {
     return v < hi ? v : hi;
 }
 
+// The smaller of a and b, or the one that is not NaN: std::fmin's result (b when they compare
+// equal, as the common x86 implementation gives), without the library call that would
+// otherwise sit in the middle of a per-sample coefficient update.
+template <class T>
+inline T minNum(T a, T b) {
+    return a < b ? a : (b != b ? a : b);
+}
+
 } // namespace zr::dsp

@@ -124,6 +124,42 @@ class DecimationFilter8NewestLast {
         return y * Coeffs.outputScale;
     }
 
+    // Filters `groups` x Stride sub-samples of `in` and writes the first output of each group
+    // of Stride to `keep[group]`: the decimation step of an oversampled routine that first
+    // renders its sub-samples into a buffer. The result is bit for bit that of `process` per
+    // sub-sample; the history lives in registers for the whole run instead of being shifted
+    // through memory on every sub-sample.
+    template <int Stride>
+    void processGroups(const float* in, int groups, float* keep) {
+        Real x1 = x_[0], x2 = x_[1], x3 = x_[2], x4 = x_[3], x5 = x_[4], x6 = x_[5], x7 = x_[6],
+             x8 = x_[7];
+        Real y1 = y_[0], y2 = y_[1], y3 = y_[2], y4 = y_[3], y5 = y_[4], y6 = y_[5], y7 = y_[6],
+             y8 = y_[7];
+        constexpr const Real* b = Coeffs.b;
+        constexpr const Real* a = Coeffs.a;
+        for (int g = 0; g < groups; ++g) {
+            for (int j = 0; j < Stride; ++j) {
+                const Real x0 = static_cast<Real>(in[g * Stride + j]);
+                Real acc = b[8] * x8 - a[8] * y8;
+                acc += b[7] * x7 - a[7] * y7;
+                acc += b[6] * x6 - a[6] * y6;
+                acc += b[5] * x5 - a[5] * y5;
+                acc += b[4] * x4 - a[4] * y4;
+                acc += b[3] * x3 - a[3] * y3;
+                acc += b[2] * x2 - a[2] * y2;
+                acc += b[1] * x1 + b[0] * x0;
+                const Real y = acc - a[1] * y1;
+                x8 = x7, x7 = x6, x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
+                y8 = y7, y7 = y6, y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = y;
+                if (j == 0) keep[g] = static_cast<float>(y * Coeffs.outputScale);
+            }
+        }
+        x_[0] = x1, x_[1] = x2, x_[2] = x3, x_[3] = x4, x_[4] = x5, x_[5] = x6, x_[6] = x7;
+        x_[7] = x8;
+        y_[0] = y1, y_[1] = y2, y_[2] = y3, y_[3] = y4, y_[4] = y5, y_[5] = y6, y_[6] = y7;
+        y_[7] = y8;
+    }
+
   private:
     Real x_[8] = {};
     Real y_[8] = {};

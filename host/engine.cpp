@@ -49,13 +49,44 @@ void Engine::relayValue(Node& from, gmpi::int32 time, gmpi::int32 pin, gmpi::int
             d.bytes.assign(bytes, bytes + (data && size > 0 ? size : 0));
             continue;
         }
-        if (r.kind == Route::Stream) continue;
+        if (r.kind == Route::Stream || r.kind == Route::Sampled) continue;
         const bool next = r.delayed || !sameBlock(from, *r.to);
         const gmpi::int32 t = next ? std::clamp(time, 0, patch_.blockSize - 1)
                                    : std::clamp(time, 0, std::max(frames_ - 1, 0));
         listFor(*r.to, next)
             .addBytes(t, r.kind == Route::Midi ? gmpi::EventMidi : gmpi::EventPinValue, r.pin, data,
                       size);
+    }
+}
+
+// An audio output read by control inputs: a value on each sample where the converted value
+// differs from the one last sent (int: rounded; bool: above 0), so that a clock's square wave
+// reaches an int gate as 1 on each rising edge and 0 on each falling one.
+void Engine::sendSampled(Node& from, int frames) {
+    for (Node::Sampled& s : from.sampled) {
+        const bool next = s.route.delayed || !sameBlock(from, *s.route.to);
+        EventList& list = listFor(*s.route.to, next);
+        for (int f = 0; f < frames; ++f) {
+            const float v = s.buffer[f];
+            std::uint32_t bytes = 0;
+            gmpi::int32 size = 4;
+            if (s.datatype == gmpi::DatatypeFloat) {
+                std::memcpy(&bytes, &v, 4);
+            } else if (s.datatype == gmpi::DatatypeBool) {
+                bytes = v > 0.0f ? 1 : 0;
+                size = 1;
+            } else {
+                // Int and list pins: rounded, held to what an int32 holds (NaN reads as 0).
+                const float held =
+                    std::isnan(v) ? 0.0f : std::clamp(v, -2147483520.0f, 2147483520.0f);
+                const auto i = static_cast<gmpi::int32>(std::lround(held));
+                std::memcpy(&bytes, &i, 4);
+            }
+            if (s.sent && bytes == s.last) continue;
+            s.sent = true;
+            s.last = bytes;
+            list.addBytes(f, gmpi::EventPinValue, s.route.pin, &bytes, size);
+        }
     }
 }
 
@@ -311,6 +342,7 @@ void Engine::renderFrames(int frames, float* out) {
                 std::fill(out.begin(), out.begin() + silent, 0.0f);
             node.idleFrames = 0;
         }
+        if (!node.sampled.empty()) sendSampled(node, frames);
     }
     inBlock_ = false;
     runningRank_ = -1;

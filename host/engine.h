@@ -83,6 +83,7 @@ class Engine {
     void computeOrder();
     void markAutomatedInputs();
     void routeConnection(std::size_t connection);
+    void sendSampled(Node& from, int frames);
     const float* previousBlockOf(Node& from, const float* source);
     void attachBuffers();
     void startHalves();

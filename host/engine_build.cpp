@@ -160,6 +160,11 @@ void Engine::routeConnection(std::size_t i) {
     } else {
         r.delayed = c.delayed || to.rank <= from.rank;
         delayed_[i] = r.delayed;
+        if (c.from.datatype == gmpi::DatatypeAudio && c.to.datatype != gmpi::DatatypeAudio) {
+            r.kind = Route::Sampled;
+            from.sampled.push_back({r, from.outputBuffer(c.from.pin), c.to.datatype});
+            return;
+        }
         if (c.from.datatype == gmpi::DatatypeAudio) {
             r.kind = Route::Stream;
             r.input = to.inputOfPin[static_cast<std::size_t>(c.to.pin)];

@@ -14,7 +14,7 @@ namespace zrhost {
 
 // Where an output's values and streaming changes go.
 struct Engine::Route {
-    enum Kind { Stream, Value, Midi, GuiValue, Voices };
+    enum Kind { Stream, Value, Midi, GuiValue, Voices, Sampled };
     Kind kind = Value;
     Node* to = nullptr;
     int input = -1;  // Stream: index into to->inputs; Voices: the voice group
@@ -77,6 +77,16 @@ struct Engine::Node {
         std::vector<float> copy;
     };
     std::vector<std::unique_ptr<Delay>> delays;
+    // An audio output read as values by a control input: after each block the engine sends a
+    // value on every sample where the converted value changes.
+    struct Sampled {
+        Route route;
+        const float* buffer;
+        gmpi::PinDatatype datatype;
+        std::uint32_t last = 0; // the value last sent, as its bytes
+        bool sent = false;
+    };
+    std::vector<Sampled> sampled;
     std::unique_ptr<AudioModule> audio;
     std::unique_ptr<GuiModule> gui;
 

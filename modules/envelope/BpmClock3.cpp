@@ -7,6 +7,7 @@
 #include "dsp/sample_rate.h"
 #include "framework/mp_factory.h"
 
+#include <algorithm>
 #include <cmath>
 
 // Every edge is served at its own sample, whatever the block size; an edge due exactly at the
@@ -50,6 +51,13 @@ BpmClock3::BpmClock3(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
     initializePin(6, rateOut);
 }
 
+gmpi::int32 BpmClock3::open() {
+    gmpi::int32 blockSize = 0;
+    if (getHost()) getHost()->getBlockSize(blockSize);
+    hostBlockSize = blockSize > 0 ? blockSize : 1;
+    return MpBase::open();
+}
+
 double BpmClock3::beatsPerPulse(gmpi::int32 n) {
     if (n < 0) return -static_cast<double>(n);
     if (n > 0) return 1.0 / static_cast<double>(n);
@@ -90,9 +98,7 @@ void BpmClock3::recomputeIncrement(gmpi::int32 n) {
 // written for one host block from there.
 void BpmClock3::markEdge(gmpi::int32 position) {
     clockOut.setStreaming(false, position);
-    gmpi::int32 blockSize = 0;
-    if (getHost()) getHost()->getBlockSize(blockSize);
-    writeCounter = blockSize > 0 ? blockSize : 1;
+    writeCounter = hostBlockSize;
 }
 
 void BpmClock3::subProcessClock(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
@@ -101,8 +107,8 @@ void BpmClock3::subProcessClock(gmpi::int32 bufferOffset, gmpi::int32 sampleFram
     gmpi::int32 remaining = sampleFrames;
     const auto write = [&](gmpi::int32 count) {
         if (writeCounter < 1) return;
-        for (gmpi::int32 i = 0; i < count; ++i)
-            out[pos + i] = level;
+        // The level as a local: the output buffer cannot alias it, so the fill is vectorised.
+        std::fill_n(out + pos, count, float{level});
         writeCounter -= count;
     };
     for (;;) {

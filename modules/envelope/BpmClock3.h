@@ -13,6 +13,8 @@ class BpmClock3 : public gmpi::MpBase {
   public:
     explicit BpmClock3(gmpi::IMpUnknown* host);
 
+    gmpi::int32 MP_STDCALL open() override;
+
     void pinsChanged() override;
 
     // Beats per pulse for a Division n: -n below 0, 1/n above, 8 for 0.
@@ -45,6 +47,8 @@ class BpmClock3 : public gmpi::MpBase {
     float level = 0.0f;
     // Samples still to be written with the current level.
     gmpi::int32 writeCounter = 1000000;
+    // The host's block size, asked once at open: every edge writes that many samples.
+    gmpi::int32 hostBlockSize = 1;
     bool realign = false;
 };
 

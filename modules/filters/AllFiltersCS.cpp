@@ -380,8 +380,8 @@ struct SvPair {
         const float v = u - u * u;
         c.q1 = 1.0f - u;
         c.q2 = 1.0f - v;
-        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
-        c.f2 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, v));
+        c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
+        c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, v));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
@@ -404,7 +404,7 @@ struct SvNotch {
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = (res * 0.13f + 0.82f) * (1.0f - c.t);
         c.q1 = c.q2 = 1.0f - u;
-        c.f1 = c.f2 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
+        c.f1 = c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
         const float out = dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
@@ -424,7 +424,7 @@ struct SvSingle {
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.88f;
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
+        c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
     static float tick(AllFiltersCore& c, float in, float) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
@@ -449,8 +449,8 @@ struct SvPairLoud {
         const float f = readAtPinValue(c.tables().svVolt, c.pitch);
         const float u = res * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
-        c.f2 = std::fmin(f, c.tables().svRes[0]);
+        c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
+        c.f2 = dsp::minNum(f, c.tables().svRes[0]);
         c.q2 = 1.0f;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {
@@ -512,7 +512,7 @@ struct OversampledBlend {
             x = clampNanToLow(x, -kDrive, kDrive);
             const float w = x * kInvDrive;
             const float th = readAtPinValue(c.tables().tanhT, w + 1.0f);
-            const float z = th + a * std::fmin(w, 0.0f);
+            const float z = th + a * dsp::minNum(w, 0.0f);
             const float stageIn = (w + c.cachedRes * std::fabs(w) * (z - w)) * kDrive;
             dsp::lowPassLadder<FiveStages ? 5 : 4>(c.lpPrev, c.lp, stageIn, c.k, c.g);
             return c.decB.process(FiveStages ? c.lp[3] : c.lp[2]);

@@ -66,8 +66,8 @@ struct SvPairMode {
         c.t = dsp::levelDamping(c.lastOut);
         const float u = r * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
-        c.f1 = std::fmin(f, dsp::dampingLimit(c.tables.res, kEntries, u));
-        c.f2 = std::fmin(f, c.tables.res[0]);
+        c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables.res, kEntries, u));
+        c.f2 = dsp::minNum(f, c.tables.res[0]);
         c.q2 = 1.0f;
     }
     static float tick(FxSvfCore& c, float in, float blend) {

@@ -33,6 +33,8 @@ constexpr gmpi::int32 kBypassBlocks = 100;
 constexpr float kFollowGain = 0.413253f;
 constexpr float kSyncAmountLimit = 2.0f;
 constexpr float kFeedbackLimit = 4.0f;
+// Samples of the internal master rendered before they are filtered in one run.
+constexpr gmpi::int32 kChunk = 64;
 
 // Crossfade steps of the internal master by oversampling factor: at Sync Amount 0 (C), at 1
 // and above (E), and when the slave is slower than the master (F).
@@ -280,81 +282,93 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     Master m = master;
     Follow f = follow;
     Decimator filter = decimator; // a local copy, so that the output buffer cannot alias it
-    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
-        const float p = pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, table);
-        // The master's zone below 0 V is zone 0, as for the slave: a zone computed from
-        // negative volts would lie before the slot.
-        const float mp = masterPitch[n];
-        if (mp != m.lastPitch && mp >= -1.0f) zrpm::setPitch(m, mp, geometry, table);
-        zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
-        const float s = dsp::clampNanToLow(syncAmount[n], -kSyncAmountLimit, kSyncAmountLimit);
+    // The sub-samples of up to kChunk samples are rendered first and then filtered in one run,
+    // so that the filter keeps its history in registers.
+    float sub[kChunk * N];
+    float unused[kChunk];
+    for (gmpi::int32 start = 0; start < sampleFrames; start += kChunk) {
+        const gmpi::int32 count = std::min<gmpi::int32>(kChunk, sampleFrames - start);
+        for (gmpi::int32 k = 0; k < count; ++k) {
+            const gmpi::int32 n = start + k;
+            const float p = pitch[n];
+            if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, table);
+            // The master's zone below 0 V is zone 0, as for the slave: a zone computed from
+            // negative volts would lie before the slot.
+            const float mp = masterPitch[n];
+            if (mp != m.lastPitch && mp >= -1.0f) zrpm::setPitch(m, mp, geometry, table);
+            zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
+            const float s = dsp::clampNanToLow(syncAmount[n], -kSyncAmountLimit, kSyncAmountLimit);
 
-        // Fade towards the master frequency, and the crossfade step of a sync in this sample.
-        float mix = 1.0f, gain = 1.0f; // M, K
-        const bool fade = mp >= 0.6f && s >= 1.0f;
-        if (fade) {
-            const float mv = std::min(m.volts, 10.0f);
-            const float q = (10.0f - mv) * 0.25f;
-            gain = q < 0.8f ? 0.8f : q;
-            mix = dsp::clampNanToLow((q - 1.0f) * (s - 1.0f) + 1.0f, 0.0f, 1.0f);
-        }
-        float step =
-            static_cast<float>(N) * 0.5f * (S::C + (S::E - S::C) * std::min(s * 0.985f, 0.985f));
-        const float above = 1.1f - std::min(mp, 1.0333333f);
-        if (above > 0.0f) step = step / above;
-        if (!(c.increment >= m.increment)) step = S::F;
-
-        float first = 0.0f;
-        for (int j = 0; j < N; ++j) {
-            const float masterWrap = zrpm::advancePhase(m.phase, m.increment, length);
+            // Fade towards the master frequency, and the crossfade step of a sync in this
+            // sample.
+            float mix = 1.0f, gain = 1.0f; // M, K
+            const bool fade = mp >= 0.6f && s >= 1.0f;
             if (fade) {
-                const zrpm::Reads u = zrpm::readWave<Wave>(m, c, m.phase, w.slots, length);
-                if constexpr (Wave == 4) {
-                    f.value1 = s * 4.0f * f.previous1 * (u.first - u.second) * kFollowGain;
-                } else {
-                    f.value1 = s * 4.0f * f.previous1 * u.first * kFollowGain;
-                    if constexpr (Wave == 1)
-                        f.value2 = s * 4.0f * f.previous2 * u.second * kFollowGain;
-                }
+                const float mv = std::min(m.volts, 10.0f);
+                const float q = (10.0f - mv) * 0.25f;
+                gain = q < 0.8f ? 0.8f : q;
+                mix = dsp::clampNanToLow((q - 1.0f) * (s - 1.0f) + 1.0f, 0.0f, 1.0f);
             }
-            if (masterWrap != 0.0f) {
-                const float restart = restartPhase(c.increment / m.increment * masterWrap, length);
-                if (s > 0.01f) {
-                    c.secondaryPhase = restart;
-                    c.fade = 1.0f;
-                    c.fadeStep = step;
-                } else {
-                    c.phase = restart;
-                }
-            }
-            zrpm::advancePhase(c.phase, c.increment, length);
-            zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
-            if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
+            float step = static_cast<float>(N) * 0.5f *
+                         (S::C + (S::E - S::C) * std::min(s * 0.985f, 0.985f));
+            const float above = 1.1f - std::min(mp, 1.0333333f);
+            if (above > 0.0f) step = step / above;
+            if (!(c.increment >= m.increment)) step = S::F;
 
-            float y;
-            if constexpr (Wave == 4) {
-                const float d = r.first - r.second;
-                y = (f.value1 + (d - f.value1) * mix) * gain * w.sawLevel;
-                f.previous1 = d;
-            } else {
-                const float y1 = (f.value1 + (r.first - f.value1) * mix) * gain * w.firstLevel;
-                f.previous1 = dsp::clampNanToLow(y1, -kFeedbackLimit, kFeedbackLimit);
-                y = y1;
-                if constexpr (Wave == 1) {
-                    const float y2 = (f.value2 + (r.second - f.value2) * mix) * gain * w.sawLevel;
-                    f.previous2 = dsp::clampNanToLow(y2, -kFeedbackLimit, kFeedbackLimit);
-                    y = y1 + (shape[n] + 1.0f) * 0.5f * (y2 - y1);
+            for (int j = 0; j < N; ++j) {
+                const float masterWrap = zrpm::advancePhase(m.phase, m.increment, length);
+                if (fade) {
+                    const zrpm::Reads u = zrpm::readWave<Wave>(m, c, m.phase, w.slots, length);
+                    if constexpr (Wave == 4) {
+                        f.value1 = s * 4.0f * f.previous1 * (u.first - u.second) * kFollowGain;
+                    } else {
+                        f.value1 = s * 4.0f * f.previous1 * u.first * kFollowGain;
+                        if constexpr (Wave == 1)
+                            f.value2 = s * 4.0f * f.previous2 * u.second * kFollowGain;
+                    }
                 }
+                if (masterWrap != 0.0f) {
+                    const float restart =
+                        restartPhase(c.increment / m.increment * masterWrap, length);
+                    if (s > 0.01f) {
+                        c.secondaryPhase = restart;
+                        c.fade = 1.0f;
+                        c.fadeStep = step;
+                    } else {
+                        c.phase = restart;
+                    }
+                }
+                zrpm::advancePhase(c.phase, c.increment, length);
+                zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
+                if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
+
+                float y;
+                if constexpr (Wave == 4) {
+                    const float d = r.first - r.second;
+                    y = (f.value1 + (d - f.value1) * mix) * gain * w.sawLevel;
+                    f.previous1 = d;
+                } else {
+                    const float y1 = (f.value1 + (r.first - f.value1) * mix) * gain * w.firstLevel;
+                    f.previous1 = dsp::clampNanToLow(y1, -kFeedbackLimit, kFeedbackLimit);
+                    y = y1;
+                    if constexpr (Wave == 1) {
+                        const float y2 =
+                            (f.value2 + (r.second - f.value2) * mix) * gain * w.sawLevel;
+                        f.previous2 = dsp::clampNanToLow(y2, -kFeedbackLimit, kFeedbackLimit);
+                        y = y1 + (shape[n] + 1.0f) * 0.5f * (y2 - y1);
+                    }
+                }
+                if constexpr (Bypass) {
+                    if (j == 0) audio[n] = y;
+                }
+                // A non-finite value (an infinite Shape makes an infinite morph) would stay in
+                // the recursive filter's history for good; it enters as 0.
+                sub[k * N + j] = finiteOrZero(y);
             }
-            // The filter runs on every sub-sample so that its history advances at the
-            // oversampled rate; the first sub-sample of each sample is kept.
-            // A non-finite value (an infinite Shape makes an infinite morph) would stay in the
-            // recursive filter's history for good; it enters as 0.
-            const float filtered = static_cast<float>(filter.process(finiteOrZero(y)));
-            if (j == 0) first = Bypass ? y : filtered;
         }
-        audio[n] = first;
+        // The filter runs on every sub-sample so that its history advances at the
+        // oversampled rate; the first sub-sample of each sample is kept.
+        filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
     }
     core = c;
     master = m;

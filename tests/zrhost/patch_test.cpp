@@ -99,9 +99,11 @@ TEST(ZrhostPatchErrors, UnknownModulesAndPins) {
 }
 
 TEST(ZrhostPatchErrors, MismatchedDatatypesAndDirections) {
-    auto e = refusal(withOsc(R"(, "connections": [["osc.Audio Out", "f.Mode"]])"));
+    // An audio output may drive a number input, but a control output never an audio input.
+    auto e = refusal(R"({"modules": {"c": {"id": "ZR BPM Clock3"}, "f": {"id": "ZR-LPF over CS"}},
+                         "connections": [["c.Rate", "f.Input"]]})");
     EXPECT_EQ(e.place(), "connections[0]");
-    EXPECT_NE(e.problem().find("cannot connect \"osc.Audio Out\" (audio) to \"f.Mode\" (int)"),
+    EXPECT_NE(e.problem().find("cannot connect \"c.Rate\" (float) to \"f.Input\" (audio)"),
               std::string::npos);
     e = refusal(withOsc(R"(, "connections": [["f.Input", "osc.Pitch"]])"));
     EXPECT_NE(e.problem().find("is an input"), std::string::npos);

@@ -1,6 +1,6 @@
 // The examples of the sources, rendered through the engine and checked on what they sound
 // like: the sync sweep keeps the master's period, the ring-modulated bell rings at the sum and
-// difference tones, and the clock's ticks sit on its pulses.
+// difference tones, the clock's ticks sit on its pulses and its square wave gates an envelope.
 #include "tests/zrhost/support.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +92,21 @@ TEST(SourcesExamples, ClockTicksOnItsPulses) {
         const float gap = zrtest::peakOf(std::span(ticks).subspan(rise + 8000, 3000));
         EXPECT_GT(tick, 0.3f) << k;
         EXPECT_LT(gap, tick * 0.01f) << k;
+    }
+}
+
+TEST(SourcesExamples, ClockGatesTheEnvelope) {
+    const auto out = renderExample("clock-envelope.json");
+    const auto& x = out.at(0);
+    // Each rise (every 11025 samples) starts the attack, the sustain (0.4 x the 0.9 output gain)
+    // holds until the fall at 5512, and the release has ended before the next rise.
+    for (std::size_t k = 0; k < 5; ++k) {
+        const auto peak = [&](std::size_t a, std::size_t n) {
+            return zrtest::peakOf(std::span(x).subspan(k * 11025 + a, n));
+        };
+        EXPECT_GT(peak(0, 1500), 0.7f) << k;
+        EXPECT_NEAR(peak(4000, 1500), 0.36f, 0.02f) << k;
+        EXPECT_LT(peak(9500, 1500), 0.01f) << k;
     }
 }
 

@@ -59,6 +59,10 @@ std::string suggestion(std::string_view wrong, const std::vector<std::string>& c
 
 bool datatypesConnect(gmpi::PinDatatype from, gmpi::PinDatatype to) {
     if (from == to) return true;
+    // An audio output can drive a number input: it receives the signal's value as it changes.
+    if (from == gmpi::DatatypeAudio)
+        return to == gmpi::DatatypeFloat || to == gmpi::DatatypeInt || to == gmpi::DatatypeList ||
+               to == gmpi::DatatypeBool;
     // A list (enum) value travels as an int32, so list and int pins carry the same values.
     const auto intLike = [](gmpi::PinDatatype d) {
         return d == gmpi::DatatypeInt || d == gmpi::DatatypeList;
