@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +25,7 @@ struct PendingFile {
     char path[4096] = {};
 };
 constexpr int kPendingSlots = 16;
+constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 PendingFile pending[kPendingSlots];
 
 int armPending(const fs::path& path) {
@@ -71,7 +73,7 @@ void removeTemporariesOnSignals() {
     struct sigaction action {};
     action.sa_handler = removePendingAndExit;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : kStoppingSignals)
         ::sigaction(signal, &action, nullptr);
 }
 
@@ -108,10 +110,20 @@ void OutputFile::openTemporary(const fs::path& resolved) {
     std::string pattern = (folder / ("." + resolved.filename().string() + ".XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    // A signal between creating the file and listing it would leave the file behind, so the
+    // signals wait until it is listed.
+    sigset_t stopping, previous;
+    sigemptyset(&stopping);
+    for (int signal : kStoppingSignals)
+        sigaddset(&stopping, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stopping, &previous);
     fd_ = ::mkstemp(name.data());
+    const int error = errno;
+    if (fd_ >= 0) slot_ = armPending(name.data());
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
     if (fd_ < 0) throw OutputError(target_.string() + ": cannot create the file: " + reason());
     writePath_ = name.data();
-    slot_ = armPending(writePath_);
     // mkstemp makes the file private; the output gets the permissions a new file would get.
     const mode_t mask = ::umask(0);
     ::umask(mask);
