@@ -1,21 +1,25 @@
 // zrhost: loads a module library through MP_GetFactory and renders patches with it.
 //
-//   zrhost demo [-o demo.wav]                 the built-in demo, to a WAV file
-//   zrhost render PATCH.json -o OUT.wav       a patch file, to a WAV file
+//   zrhost demo [-o demo.wav]                 the built-in demo, to a sound file
+//   zrhost render PATCH.json -o OUT.wav       a patch file ("-": standard input), to a sound
+//                                             file ("-": standard output); see sound_file.h
 //   zrhost play PATCH.json                    a patch file, live through the audio server
 //   zrhost list | describe ID                 the library's modules and their pins
 //   zrhost scope PATCH.json --module NAME -o scope.png
 //   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
 //
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
-// (an output that cannot be written, say). Errors are one line on standard error.
+// (an output that cannot be written, an output with NaN or infinite samples). Errors and
+// warnings are one line each on standard error; so is the summary after a render (-q: none,
+// -v: the modules as well). Ctrl-C or SIGTERM removes the unfinished output (status 130, 143).
 #include "tools/zrhost/demo_patch.h"
 #include "tools/zrhost/eval_command.h"
-#include "tools/zrhost/midi_file.h"
 #include "tools/zrhost/patch_overrides.h"
 #include "tools/zrhost/play_command.h"
 #include "tools/zrhost/png_writer.h"
-#include "tools/zrhost/wav_writer.h"
+#include "tools/zrhost/render_output.h"
+#include "tools/zrhost/sound_file.h"
+#include "tools/zrhost/suggest.h"
 #include "tools/zrhost/wavetable_cache.h"
 
 #include "framework/mp_text.h"
@@ -28,10 +32,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <string>
@@ -75,46 +80,10 @@ Loaded loadLibrary(const std::string& path) {
     return out;
 }
 
-// A bar on standard error for renders that take more than a second; nothing when standard
-// error is not a terminal.
-class Progress {
-  public:
-    explicit Progress(std::string label)
-        : label_(std::move(label)), enabled_(::isatty(STDERR_FILENO) != 0), start_(Clock::now()) {}
-    ~Progress() { finish(); }
-
-    void update(double fraction) {
-        if (!enabled_) return;
-        const auto now = Clock::now();
-        if (now - start_ < std::chrono::seconds(1) ||
-            (shown_ && now - lastDraw_ < std::chrono::milliseconds(100)))
-            return;
-        lastDraw_ = now;
-        shown_ = true;
-        constexpr int width = 30;
-        const int filled = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * width);
-        std::fprintf(stderr, "\r%s [%s%s] %3d%%", label_.c_str(), std::string(filled, '#').c_str(),
-                     std::string(width - filled, '.').c_str(), static_cast<int>(fraction * 100.0));
-        std::fflush(stderr);
-    }
-    void finish() {
-        if (!shown_) return;
-        shown_ = false;
-        std::fprintf(stderr, "\r%s\r", std::string(label_.size() + 40, ' ').c_str());
-        std::fflush(stderr);
-    }
-
-  private:
-    using Clock = std::chrono::steady_clock;
-    std::string label_;
-    bool enabled_;
-    bool shown_ = false;
-    Clock::time_point start_, lastDraw_;
-};
-
 struct RenderOptions {
     std::optional<double> seconds, rate, block;
-    std::string format = "pcm24";
+    std::string format; // --format; empty: the output's extension decides
+    Verbosity verbosity = Verbosity::Normal;
 };
 
 void applyOverrides(Patch& patch, const RenderOptions& o) {
@@ -123,51 +92,26 @@ void applyOverrides(Patch& patch, const RenderOptions& o) {
     if (o.seconds) setSeconds(patch, *o.seconds, "--seconds");
 }
 
-SampleFormat sampleFormat(const std::string& name) {
-    const auto f = parseSampleFormat(name);
-    if (!f) throw UsageError("--format: expected pcm16, pcm24 or float, not \"" + name + "\"");
-    return *f;
+// The patch named on the command line; "-" reads it from standard input, and its relative
+// folders then refer to the current folder.
+Patch readPatch(const fs::path& file, const ModuleCatalog& catalog) {
+    if (file != "-") return loadPatchFile(file, catalog);
+    const std::string text(std::istreambuf_iterator<char>(std::cin), {});
+    return parsePatch(text, "standard input", catalog, PatchOptions{{}, fs::current_path()});
 }
 
-bool stdoutIsTerminal() {
-    return ::isatty(STDOUT_FILENO) != 0;
-}
-
-void renderWav(ModuleLibrary& library, Patch patch, const fs::path& out, SampleFormat format) {
-    if (patch.outputs.empty())
-        throw PatchError(patch.file, "output", "the patch names no output channel to write");
-    prepareWavetables(patch);
-    Engine engine(library, std::move(patch));
-    // Messages of the captured MIDI outputs, written to their files after the render.
-    const double rate = static_cast<double>(engine.patch().sampleRate);
-    std::vector<std::vector<TimedMessage>> captured(engine.patch().midiCaptures.size());
-    engine.setMidiTap(
-        [&](std::size_t capture, std::int64_t frame, const std::uint8_t* bytes, int size) {
-            if (bytes && size > 0)
-                captured[capture].push_back({static_cast<double>(frame) / rate,
-                                             std::vector<std::uint8_t>(bytes, bytes + size)});
-        });
-    WavWriter writer(out, engine.channels(), static_cast<int>(engine.patch().sampleRate), format);
-    std::vector<float> buffer(static_cast<std::size_t>(engine.channels()) *
-                              static_cast<std::size_t>(engine.patch().blockSize));
-    Progress progress("rendering " + out.filename().string());
-    while (const int frames = engine.renderBlock(buffer.data())) {
-        writer.write(buffer.data(), frames);
-        progress.update(static_cast<double>(engine.framesRendered()) /
-                        static_cast<double>(engine.totalFrames()));
+// Refuses output names that would destroy the input or fill a terminal with binary data.
+void checkOutputName(const fs::path& out, const fs::path& patchFile) {
+    if (out == OutputFile::kStandardOutput) {
+        if (::isatty(STDOUT_FILENO))
+            throw UsageError("-o -: standard output is a terminal; redirect it to a file or a "
+                             "pipe");
+        return;
     }
-    progress.finish();
-    writer.commit();
-    for (std::size_t i = 0; i < captured.size(); ++i)
-        writeMidiFile(engine.patch().midiCaptures[i].file, captured[i]);
-    if (writer.peak() > 1.0f && format != SampleFormat::Float)
-        std::fprintf(stderr, "zrhost: warning: %s: the signal peaks at %.2f and was clipped\n",
-                     out.string().c_str(), writer.peak());
-    if (stdoutIsTerminal())
-        std::printf("wrote %s: %.2f s, %d channel%s, %d Hz\n", out.string().c_str(),
-                    static_cast<double>(writer.framesWritten()) / engine.patch().sampleRate,
-                    engine.channels(), engine.channels() == 1 ? "" : "s",
-                    static_cast<int>(engine.patch().sampleRate));
+    std::error_code ec;
+    if (patchFile != "-" && fs::equivalent(patchFile, out, ec))
+        throw UsageError("-o " + out.string() +
+                         ": that is the patch file itself; the output would replace it");
 }
 
 std::string halvesOf(const ModuleInfo& m) {
@@ -254,7 +198,7 @@ void scopePicture(ModuleLibrary& library, const ModuleCatalog& catalog, const fs
                          "the module's GUI half does not draw");
     std::vector<float> buffer(static_cast<std::size_t>(std::max(engine.channels(), 1)) *
                               static_cast<std::size_t>(engine.patch().blockSize));
-    Progress progress("rendering " + patchFile.filename().string());
+    Progress progress("rendering " + patchFile.filename().string(), options.verbosity);
     while (engine.renderBlock(buffer.data()))
         progress.update(static_cast<double>(engine.framesRendered()) /
                         static_cast<double>(engine.totalFrames()));
@@ -265,7 +209,8 @@ void scopePicture(ModuleLibrary& library, const ModuleCatalog& catalog, const fs
     if (gui->paint(width, height) != gmpi::ResultOk)
         throw OutputError(out.string() + ": the module could not paint");
     writePng(out, width, height, width, gui->pixels());
-    if (stdoutIsTerminal()) std::printf("wrote %s: %dx%d\n", out.string().c_str(), width, height);
+    if (options.verbosity != Verbosity::Quiet)
+        std::fprintf(stderr, "wrote %s: %dx%d\n", out.string().c_str(), width, height);
 }
 
 // The commands, their options and what the command line set.
@@ -301,8 +246,14 @@ struct Commands {
     CLI::App* eval = nullptr;
     EvalArguments evalArguments;
 
+    bool quiet = false, verbose = false;
+
     // Options given only sometimes become optionals once the command line is parsed.
     void parsed() {
+        const Verbosity v = quiet     ? Verbosity::Quiet
+                            : verbose ? Verbosity::Verbose
+                                      : Verbosity::Normal;
+        demoOptions.verbosity = renderOptions.verbosity = scopeOptions.verbosity = v;
         if (*secondsOpt) renderOptions.seconds = seconds;
         if (*rateOpt) renderOptions.rate = rate;
         if (*blockOpt) renderOptions.block = block;
@@ -313,21 +264,28 @@ struct Commands {
 void addCommands(CLI::App& app, Commands& c) {
     app.require_subcommand(1);
     app.add_option("--library", c.libraryPath, "module library to load")->capture_default_str();
+    app.set_version_flag("--version", "zrhost " ZRHOST_VERSION);
+    // Given before or after the command; a command's own options take precedence.
+    app.fallthrough();
+    app.add_flag("-q,--quiet", c.quiet, "no summary after a render (warnings and errors stay)");
+    app.add_flag("-v,--verbose", c.verbose, "also list the modules and the time spent");
 
-    c.demo = app.add_subcommand("demo", "render the built-in demo patch to a WAV file");
-    c.demo->add_option("-o,--output", c.demoOut, "WAV file to write")->capture_default_str();
-    c.demo->add_flag("--print-patch", c.printPatch, "print the demo patch (JSON) instead");
-    c.demo->add_option("--format", c.demoOptions.format, "pcm16, pcm24 or float")
+    const char* formatHelp = "wav, flac, aiff, ogg and/or pcm16, pcm24, float (flac:pcm16); "
+                             "default: by extension, 24-bit";
+    c.demo = app.add_subcommand("demo", "render the built-in demo patch to a sound file");
+    c.demo->add_option("-o,--output", c.demoOut, "sound file to write (-: standard output)")
         ->capture_default_str();
+    c.demo->add_flag("--print-patch", c.printPatch, "print the demo patch (JSON) instead");
+    c.demo->add_option("--format", c.demoOptions.format, formatHelp);
 
-    c.render = app.add_subcommand("render", "render a patch file to a WAV file");
-    c.render->add_option("patch", c.patchFile, "patch file (JSON)")->required();
-    c.render->add_option("-o,--output", c.renderOut, "WAV file to write")->required();
+    c.render = app.add_subcommand("render", "render a patch file to a sound file");
+    c.render->add_option("patch", c.patchFile, "patch file (JSON; -: standard input)")->required();
+    c.render->add_option("-o,--output", c.renderOut, "sound file to write (-: standard output)")
+        ->required();
     c.secondsOpt = c.render->add_option("--seconds", c.seconds, "length to render");
     c.rateOpt = c.render->add_option("--rate", c.rate, "sample rate in Hz");
     c.blockOpt = c.render->add_option("--block", c.block, "block size in samples");
-    c.render->add_option("--format", c.renderOptions.format, "pcm16, pcm24 or float")
-        ->capture_default_str();
+    c.render->add_option("--format", c.renderOptions.format, formatHelp);
     c.render->add_option("--set", c.renderSettings,
                          "set an input pin: module.pin=value (repeatable)");
 
@@ -355,16 +313,18 @@ int runCommand(const Commands& c) {
     }
     Loaded loaded = loadLibrary(c.libraryPath);
     if (*c.demo) {
-        const SampleFormat format = sampleFormat(c.demoOptions.format);
+        checkOutputName(c.demoOut, "-");
         Patch patch = resolvePatch(demoPatch(), "built-in demo patch", loaded.catalog,
                                    PatchOptions{{}, fs::current_path()});
-        renderWav(*loaded.library, std::move(patch), c.demoOut, format);
+        renderToSoundFile(*loaded.library, std::move(patch), c.demoOut, c.demoOptions.format,
+                          c.demoOptions.verbosity);
     } else if (*c.render) {
-        const SampleFormat format = sampleFormat(c.renderOptions.format);
-        Patch patch = loadPatchFile(c.patchFile, loaded.catalog);
+        checkOutputName(c.renderOut, c.patchFile);
+        Patch patch = readPatch(c.patchFile, loaded.catalog);
         applyOverrides(patch, c.renderOptions);
         applyPinOverrides(patch, c.renderSettings);
-        renderWav(*loaded.library, std::move(patch), c.renderOut, format);
+        renderToSoundFile(*loaded.library, std::move(patch), c.renderOut, c.renderOptions.format,
+                          c.renderOptions.verbosity);
     } else if (*c.play) {
         return playPatchFile(*loaded.library, loaded.catalog, c.playArguments);
     } else if (*c.list) {
@@ -372,10 +332,30 @@ int runCommand(const Commands& c) {
     } else if (*c.describe) {
         describeModule(loaded.catalog, c.describeId);
     } else if (*c.scope) {
+        checkOutputName(c.scopeOut, c.scopePatch);
         scopePicture(*loaded.library, loaded.catalog, c.scopePatch, c.scopeModule, c.scopeOut,
                      c.scopeSize, c.scopeOptions);
     }
     return 0;
+}
+
+// For a command line whose command is mistyped: the message naming it, with the closest
+// command; empty when the command word is fine (the parse error is about something else).
+std::string unknownCommand(CLI::App& app, int argc, char** argv) {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+        names.push_back(sub->get_name());
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--library") ++i; // and its value
+        if (arg.empty() || arg[0] == '-') continue;
+        if (std::find(names.begin(), names.end(), arg) != names.end()) return {};
+        const auto close = closestMatch(arg, names);
+        return "unknown command \"" + arg + "\"" +
+               (close ? " (did you mean \"" + *close + "\"?)"
+                      : std::string(" (zrhost --help shows the commands)"));
+    }
+    return {};
 }
 
 } // namespace
@@ -390,11 +370,19 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "zrhost: error: %s (zrhost --help shows the commands)\n", e.what());
+        const std::string command = unknownCommand(app, argc, argv);
+        if (!command.empty())
+            std::fprintf(stderr, "zrhost: error: %s\n", command.c_str());
+        else
+            std::fprintf(stderr, "zrhost: error: %s (zrhost --help shows the commands)\n",
+                         e.what());
         return kExitBadInput;
     }
     commands.parsed();
+    removeTemporariesOnSignals();
 
     if (*commands.eval) return runEvalCommand(commands.evalArguments); // needs no module library
 
@@ -413,6 +401,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());
         return kExitBadInput;
     } catch (const UsageError& e) {
+        std::fprintf(stderr, "zrhost: error: %s\n", e.what());
+        return kExitBadInput;
+    } catch (const FormatError& e) {
         std::fprintf(stderr, "zrhost: error: %s\n", e.what());
         return kExitBadInput;
     } catch (const std::exception& e) {
