@@ -10,7 +10,9 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <unordered_map>
 
 namespace zrhost {
 
@@ -140,6 +142,12 @@ class Resolver {
                 reinterpret_cast<const char8_t*>(v.get_ref<const std::string&>().c_str()));
             patch_.folder = given.is_absolute() ? given : options_.baseFolder / given;
             patch_.folderGiven = true;
+            // The standard tables are written into the cache only, never into a folder of the
+            // user's, where they could replace the user's own tables of the same names.
+            if (patch_.standardWavetables)
+                fail("standardWavetables",
+                     "the standard wavetables live in zrhost's cache folder, not in a \"folder\" "
+                     "the patch names; leave out one of the two");
         }
         if (doc.contains("description") && !doc["description"].is_string())
             fail("description", "expected text");
@@ -192,10 +200,11 @@ class Resolver {
             }
             module.audioPins = info->audioPins;
             module.guiPins = info->guiPins;
+            byName_.emplace(name, static_cast<int>(patch_.modules.size()));
             patch_.modules.push_back(std::move(module));
         }
         for (const auto& wanted : options_.guiModules)
-            if (patch_.findModule(wanted) < 0)
+            if (!byName_.count(wanted))
                 fail("modules", "the patch has no module named " + inQuotes(wanted));
     }
 
@@ -263,7 +272,8 @@ class Resolver {
         if (dot == std::string::npos || dot == 0 || dot + 1 == text.size())
             fail(place, inQuotes(text) + " is not of the form \"module.pin\"");
         const std::string moduleName = text.substr(0, dot);
-        const int index = patch_.findModule(moduleName);
+        const auto found = byName_.find(moduleName);
+        const int index = found == byName_.end() ? -1 : found->second;
         if (index < 0) {
             std::vector<std::string> names;
             for (const auto& m : patch_.modules)
@@ -398,18 +408,15 @@ class Resolver {
     // A module whose two halves both exist gets its audio outputs relayed to the GUI inputs of
     // the same name and datatype, unless the patch connects that GUI input itself.
     void guiRelays() {
+        std::set<std::pair<int, gmpi::int32>> connectedGuiInputs;
+        for (const auto& c : patch_.connections)
+            if (c.to.half == Half::Gui) connectedGuiInputs.emplace(c.to.module, c.to.pin);
         for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
             const PatchModule& m = patch_.modules[i];
             if (!m.audio || !m.gui) continue;
             for (const auto& in : m.guiPins) {
                 if (in.direction != gmpi::DirectionIn) continue;
-                const bool connected =
-                    std::any_of(patch_.connections.begin(), patch_.connections.end(),
-                                [&](const PatchConnection& c) {
-                                    return c.to.module == static_cast<int>(i) &&
-                                           c.to.half == Half::Gui && c.to.pin == in.id;
-                                });
-                if (connected) continue;
+                if (connectedGuiInputs.count({static_cast<int>(i), in.id})) continue;
                 for (const auto& out : m.audioPins) {
                     if (out.direction != gmpi::DirectionOut || out.name != in.name ||
                         out.datatype != in.datatype || out.datatype == gmpi::DatatypeAudio)
@@ -458,23 +465,26 @@ class Resolver {
     }
 
     // Initial pin values, read once every module exists.
+    // Initial pin values, read once every module exists. Modules were added in the order of
+    // the entries, so entry i is module i (a lookup by name would be linear in the entries).
     void moduleValues(const PatchJson& mods) {
-        for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
-            const std::string& name = patch_.modules[i].name;
-            const auto& entry = mods[name];
+        std::size_t i = 0;
+        for (const auto& [name, entry] : mods.items()) {
+            const std::size_t index = i++;
             if (!entry.is_object() || !entry.contains("values")) continue;
             const std::string place = "modules." + name + ".values";
             const auto& vals = entry["values"];
             if (!vals.is_object()) fail(place, "expected an object of pin values by pin name");
             for (const auto& [pinText, v] : vals.items()) {
                 const std::string pinPlace = place + "." + pinText;
-                PinAddress a = pin(static_cast<int>(i), pinText, pinPlace, name + "." + pinText);
+                PinAddress a =
+                    pin(static_cast<int>(index), pinText, pinPlace, name + "." + pinText);
                 if (a.direction != gmpi::DirectionIn)
                     fail(pinPlace, inQuotes(a.text) + " is an output; only inputs take values");
                 if (a.datatype == gmpi::DatatypeMidi)
                     fail(pinPlace, "MIDI inputs take messages in \"automation\", not values");
                 PinValue pv = pinValueOf(v, a, file_, pinPlace);
-                auto& list = patch_.modules[i].values;
+                auto& list = patch_.modules[index].values;
                 list.erase(std::remove_if(list.begin(), list.end(),
                                           [&](const auto& kv) { return kv.first == a; }),
                            list.end());
@@ -487,6 +497,7 @@ class Resolver {
     const ModuleCatalog& catalog_;
     const PatchOptions& options_;
     Patch patch_;
+    std::unordered_map<std::string, int> byName_; // module index by instance name
 };
 
 } // namespace
@@ -501,29 +512,136 @@ Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCa
     return patch;
 }
 
+namespace {
+
+// "line L, column C" of the byte at `offset` (0-based) of `text`.
+std::string lineAndColumn(std::string_view text, std::size_t offset) {
+    std::size_t line = 1, column = 1;
+    const std::size_t end = std::min(offset, text.size());
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// A first pass over the text that builds nothing: it finds what the document tree cannot be
+// trusted with before the tree is built. Nesting deeper than any patch needs is refused (a
+// tree nested thousands deep overflows the stack when copied), as are keys that appear twice
+// in one object (the later would silently replace the earlier) and numbers out of range. Each
+// refusal names the place: the path of entries where it is known, line and column otherwise.
+class JsonCheck {
+  public:
+    using number_integer_t = PatchJson::number_integer_t;
+    using number_unsigned_t = PatchJson::number_unsigned_t;
+    using number_float_t = PatchJson::number_float_t;
+    using string_t = PatchJson::string_t;
+    using binary_t = PatchJson::binary_t;
+
+    JsonCheck(std::string_view text, const std::string& file) : text_(text), file_(file) {}
+
+    bool null() { return value(); }
+    bool boolean(bool) { return value(); }
+    bool number_integer(number_integer_t) { return value(); }
+    bool number_unsigned(number_unsigned_t) { return value(); }
+    bool number_float(number_float_t, const string_t&) { return value(); }
+    bool string(string_t&) { return value(); }
+    bool binary(binary_t&) { return value(); }
+    bool start_object(std::size_t) { return open(true); }
+    bool start_array(std::size_t) { return open(false); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+    bool key(string_t& k) {
+        Level& level = levels_.back();
+        if (!level.keys.insert(k).second)
+            throw PatchError(file_, path(levels_.size() - 1),
+                             "the entry " + inQuotes(k) + " appears twice");
+        level.key = k;
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string& token,
+                     const nlohmann::json::exception& e) {
+        std::string problem;
+        if (dynamic_cast<const nlohmann::json::out_of_range*>(&e)) {
+            problem = "the number " + token + " is too large";
+        } else {
+            // The library's message without its prefix ("[json.exception...] ... at ...: ").
+            problem = e.what();
+            const std::size_t colon = problem.find(": ", problem.find("parse error"));
+            if (colon != std::string::npos) problem = problem.substr(colon + 2);
+            problem = "not valid JSON: " + problem;
+        }
+        if (!levels_.empty()) problem += " (in " + path() + ")";
+        // The place is where the offending token starts.
+        const std::size_t start = position > token.size() ? position - token.size() : 0;
+        throw PatchError(file_, lineAndColumn(text_, start), problem);
+    }
+
+  private:
+    struct Level {
+        bool object = false;
+        std::size_t index = 0; // of the next element of an array
+        std::string key;       // of the current entry of an object
+        std::set<std::string> keys;
+    };
+
+    bool value() {
+        if (!levels_.empty() && !levels_.back().object) ++levels_.back().index;
+        return true;
+    }
+    bool open(bool object) {
+        if (levels_.size() >= kMaxNesting)
+            throw PatchError(file_, path(),
+                             "nested more than " + std::to_string(kMaxNesting) +
+                                 " levels deep; a patch needs only a few");
+        value();
+        levels_.push_back(Level{object, 0, {}, {}});
+        return true;
+    }
+    bool close() {
+        levels_.pop_back();
+        return true;
+    }
+    // "modules.osc.values" or "automation[2].at": the entry being read, shortened after a few
+    // levels (a deep path says nothing more).
+    std::string path() const { return path(levels_.size()); }
+    // The path of the first `depth` levels.
+    std::string path(std::size_t depth) const {
+        std::string out;
+        constexpr std::size_t kShown = 6;
+        for (std::size_t i = 0; i < depth && i < kShown; ++i) {
+            const Level& l = levels_[i];
+            if (l.object)
+                out += (out.empty() ? "" : ".") + l.key;
+            else
+                out += "[" + std::to_string(l.index > 0 ? l.index - 1 : 0) + "]";
+        }
+        if (depth > kShown) out += "...";
+        return out;
+    }
+
+    static constexpr std::size_t kMaxNesting = 64;
+    std::string_view text_;
+    const std::string& file_;
+    std::vector<Level> levels_;
+};
+
+} // namespace
+
 Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
                  const PatchOptions& options) {
+    JsonCheck check(text, file);
+    PatchJson::sax_parse(text.begin(), text.end(), &check);
+    // The check has refused everything the parser could; what remains is unforeseen.
     PatchJson doc;
     try {
         doc = PatchJson::parse(text.begin(), text.end());
-    } catch (const PatchJson::parse_error& e) {
-        // Line and column of the byte where parsing stopped.
-        std::size_t line = 1, column = 1;
-        const std::size_t end = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
-        for (std::size_t i = 0; i < end; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        std::string problem = e.what();
-        const std::size_t colon = problem.find(": ", problem.find("parse error"));
-        if (colon != std::string::npos) problem = problem.substr(colon + 2);
-        throw PatchError(file,
-                         "line " + std::to_string(line) + ", column " + std::to_string(column),
-                         "not valid JSON: " + problem);
+    } catch (const nlohmann::json::exception& e) {
+        throw PatchError(file, "", std::string("not valid JSON: ") + e.what());
     }
     return resolvePatch(doc, file, catalog, options);
 }
