@@ -276,3 +276,50 @@ TEST(ZrhostOrder, SourcesRunBeforeTheModulesTheyFeed) {
     EXPECT_FALSE(engine.delayed(0));
     EXPECT_FALSE(engine.delayed(1));
 }
+
+// Times beyond any render: a change that far away never comes, a glide that long creeps (the
+// filter's mode 0 copies the input, so the output is the input's constant).
+TEST(ZrhostAutomation, FarTimesNeverFireAndLongGlidesCreep) {
+    struct Case {
+        const char* name;
+        const char* automation;
+        double slope; // output per sample of a glide from 0 (0: silent throughout)
+    };
+    const Case cases[] = {
+        {"step at 1e300 s", R"({"at": 1e300, "pin": "copy.Input", "value": 1})", 0.0},
+        {"step at the largest time", R"({"at": 1.7e308, "pin": "copy.Input", "value": 1})", 0.0},
+        {"glide of 1e300 s", R"({"at": 0, "pin": "copy.Input", "value": 1, "ramp": 1e300})", 0.0},
+        {"glide of 10 s", R"({"at": 0, "pin": "copy.Input", "value": 1, "ramp": 10})", 1e-5},
+    };
+    for (const auto& c : cases) {
+        const auto out = render(std::string(R"({"seconds": 0.1, "sampleRate": 10000,
+            "modules": {"copy": {"id": "ZR-LPF over CS", "values": {"Mode": 0}}},
+            "automation": [)") + c.automation +
+                                R"(], "output": ["copy.Output"]})");
+        ASSERT_EQ(out[0].size(), 1000u) << c.name;
+        for (std::size_t n = 0; n < out[0].size(); ++n)
+            ASSERT_NEAR(out[0][n], c.slope * static_cast<double>(n + 1), 1e-7)
+                << c.name << " " << n;
+    }
+}
+
+// A chain of 20,000 copies renders: ordering it needs no recursion as deep as the chain.
+TEST(ZrhostOrder, LongChainRenders) {
+    constexpr int kLength = 20000;
+    std::string modules, connections;
+    for (int i = 0; i < kLength; ++i) {
+        const std::string name = "c" + std::to_string(i);
+        modules += (i ? ", \"" : "\"") + name +
+                   R"(": {"id": "ZR-LPF over CS", "values": {"Mode": 0)" +
+                   (i ? "" : R"(, "Input": 0.25)") + "}}";
+        if (i)
+            connections += (i > 1 ? ", [\"c" : "[\"c") + std::to_string(i - 1) + ".Output\", \"" +
+                           name + ".Input\"]";
+    }
+    const auto out =
+        render(R"({"seconds": 0.002, "modules": {)" + modules + R"(}, "connections": [)" +
+               connections + R"(], "output": ["c)" + std::to_string(kLength - 1) + R"(.Output"]})");
+    ASSERT_FALSE(out[0].empty());
+    for (float y : out[0])
+        ASSERT_EQ(y, 0.25f);
+}
