@@ -20,6 +20,9 @@ class Client final : public gmpi::TimerClient {
     ~Client() override {
         stopTimer();
         alive_.store(false);
+        // What a real client tears down takes a while: time for a tick to come by.
+        for (int i = 0; i < 20; ++i)
+            std::this_thread::yield();
     }
     bool onTimer() override {
         if (!alive_.load()) std::abort();
@@ -38,7 +41,7 @@ TEST(FrameworkPlatformThreads, TimerNeverTicksALeavingClient) {
         while (!done.load())
             gmpi::sharedTimerTick();
     });
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < 5000; ++i)
         Client client;
     done.store(true);
     ticker.join();
@@ -52,6 +55,11 @@ TEST(FrameworkPlatformThreads, TwoThreadsPaintWithTheirOwnPens) {
         MpSoftSurface surface{kSize, kSize, kSize, pixels.data()};
         for (int round = 0; round < 3000; ++round) {
             zrgdi::DeviceContext dc(&surface);
+            // Many objects at once, so that the registry grows and shrinks while the other
+            // thread looks its own objects up.
+            std::vector<zrgdi::HPEN> spare;
+            for (int i = 0; i < 32; ++i)
+                spare.push_back(zrgdi::CreatePen(zrgdi::kPenSolid, 1, color));
             const zrgdi::HPEN pen = zrgdi::CreatePen(zrgdi::kPenSolid, 1, color);
             const zrgdi::HBRUSH brush = zrgdi::CreateSolidBrush(color);
             const zrgdi::RECT all{0, 0, kSize, kSize};
@@ -62,6 +70,8 @@ TEST(FrameworkPlatformThreads, TwoThreadsPaintWithTheirOwnPens) {
             zrgdi::SelectObject(dc.get(), old);
             zrgdi::DeleteObject(pen);
             zrgdi::DeleteObject(brush);
+            for (zrgdi::HPEN p : spare)
+                zrgdi::DeleteObject(p);
         }
     };
     std::vector<std::uint32_t> a(kSize * kSize), b(kSize * kSize);

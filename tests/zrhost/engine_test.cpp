@@ -4,6 +4,7 @@
 #include "tools/zrhost/wavetable_cache.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cmath>
 #include <string>
@@ -303,8 +304,9 @@ TEST(ZrhostAutomation, FarTimesNeverFireAndLongGlidesCreep) {
     }
 }
 
-// A chain of 20,000 copies renders: ordering it needs no recursion as deep as the chain.
-TEST(ZrhostOrder, LongChainRenders) {
+// A chain of 20,000 copies renders on a thread with 1 MiB of stack: ordering it takes no stack
+// in proportion to the chain (a recursive walk needs more than that here).
+TEST(ZrhostOrder, LongChainRendersOnASmallStack) {
     constexpr int kLength = 20000;
     std::string modules, connections;
     for (int i = 0; i < kLength; ++i) {
@@ -316,10 +318,31 @@ TEST(ZrhostOrder, LongChainRenders) {
             connections += (i > 1 ? ", [\"c" : "[\"c") + std::to_string(i - 1) + ".Output\", \"" +
                            name + ".Input\"]";
     }
-    const auto out =
-        render(R"({"seconds": 0.002, "modules": {)" + modules + R"(}, "connections": [)" +
-               connections + R"(], "output": ["c)" + std::to_string(kLength - 1) + R"(.Output"]})");
-    ASSERT_FALSE(out[0].empty());
-    for (float y : out[0])
+    const zrhost::Patch patch = patchOf(
+        R"({"seconds": 0.002, "modules": {)" + modules + R"(}, "connections": [)" + connections +
+        R"(], "output": ["c)" + std::to_string(kLength - 1) + R"(.Output"]})");
+    struct Job {
+        const zrhost::Patch* patch;
+        std::vector<std::vector<float>> out;
+    } job{&patch, {}};
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 1 << 20);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attr,
+                  [](void* p) -> void* {
+                      auto& j = *static_cast<Job*>(p);
+                      zrhost::Engine engine(zrtest::library(), *j.patch);
+                      j.out = render(engine);
+                      return nullptr;
+                  },
+                  &job),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    ASSERT_EQ(job.out.size(), 1u);
+    ASSERT_FALSE(job.out[0].empty());
+    for (float y : job.out[0])
         ASSERT_EQ(y, 0.25f);
 }
