@@ -1,6 +1,7 @@
 // Fuzz target for zrwgen's WAV import: the input becomes a sound file read as a single cycle
-// and, when it reads, made into a table. Refusals are zrw::Error; the table made from any cycle
-// read must have the file's length and finite entries only when the cycle was finite.
+// and, when it reads, analysed into harmonics. Refusals are zrw::Error; a finite cycle must give
+// finite harmonics. (Making the whole table from them is left out: it takes a fifth of a second
+// per input under the sanitizers and reads nothing more from the file.)
 #include "tools/zrwgen/zrw.h"
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -17,15 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     try {
         const std::vector<float> cycle = zrw::readCycle(file);
-        if (cycle.size() < 3 || cycle.size() > 8192) return 0; // keep the table making quick
+        if (cycle.empty()) std::abort(); // an empty file is refused, not read as a cycle
         bool finite = true;
         for (float x : cycle)
             finite = finite && std::isfinite(x);
-        const zrw::Table table = zrw::makeTableFromCycle(cycle, 1);
-        if (table.size() != static_cast<std::size_t>(zr::wavetables::kFileEntries)) std::abort();
-        if (finite)
-            for (float x : table)
-                if (!std::isfinite(x)) std::abort();
+        if (!finite || cycle.size() > 8192) return 0;
+        for (const auto& h : zrw::cycleSpectrum(cycle))
+            if (!std::isfinite(h.real()) || !std::isfinite(h.imag())) std::abort();
     } catch (const zrw::Error&) {
     }
     return 0;
