@@ -3,6 +3,7 @@
 #include "tools/zrhost/patch_file.h"
 
 #include "framework/mp_text.h"
+#include "tools/zrhost/patch_json.h"
 #include "tools/zrhost/patch_midi.h"
 #include "tools/zrhost/patch_values.h"
 
@@ -512,137 +513,9 @@ Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCa
     return patch;
 }
 
-namespace {
-
-// "line L, column C" of the byte at `offset` (0-based) of `text`.
-std::string lineAndColumn(std::string_view text, std::size_t offset) {
-    std::size_t line = 1, column = 1;
-    const std::size_t end = std::min(offset, text.size());
-    for (std::size_t i = 0; i < end; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
-// A first pass over the text that builds nothing: it finds what the document tree cannot be
-// trusted with before the tree is built. Nesting deeper than any patch needs is refused (a
-// tree nested thousands deep overflows the stack when copied), as are keys that appear twice
-// in one object (the later would silently replace the earlier) and numbers out of range. Each
-// refusal names the place: the path of entries where it is known, line and column otherwise.
-class JsonCheck {
-  public:
-    using number_integer_t = PatchJson::number_integer_t;
-    using number_unsigned_t = PatchJson::number_unsigned_t;
-    using number_float_t = PatchJson::number_float_t;
-    using string_t = PatchJson::string_t;
-    using binary_t = PatchJson::binary_t;
-
-    JsonCheck(std::string_view text, const std::string& file) : text_(text), file_(file) {}
-
-    bool null() { return value(); }
-    bool boolean(bool) { return value(); }
-    bool number_integer(number_integer_t) { return value(); }
-    bool number_unsigned(number_unsigned_t) { return value(); }
-    bool number_float(number_float_t, const string_t&) { return value(); }
-    bool string(string_t&) { return value(); }
-    bool binary(binary_t&) { return value(); }
-    bool start_object(std::size_t) { return open(true); }
-    bool start_array(std::size_t) { return open(false); }
-    bool end_object() { return close(); }
-    bool end_array() { return close(); }
-    bool key(string_t& k) {
-        Level& level = levels_.back();
-        if (!level.keys.insert(k).second)
-            throw PatchError(file_, path(levels_.size() - 1),
-                             "the entry " + inQuotes(k) + " appears twice");
-        level.key = k;
-        return true;
-    }
-    bool parse_error(std::size_t position, const std::string& token,
-                     const nlohmann::json::exception& e) {
-        std::string problem;
-        if (dynamic_cast<const nlohmann::json::out_of_range*>(&e)) {
-            problem = "the number " + token + " is too large";
-        } else {
-            // The library's message without its prefix ("[json.exception...] ... at ...: ").
-            problem = e.what();
-            const std::size_t colon = problem.find(": ", problem.find("parse error"));
-            if (colon != std::string::npos) problem = problem.substr(colon + 2);
-            problem = "not valid JSON: " + problem;
-        }
-        if (!levels_.empty()) problem += " (in " + path() + ")";
-        // The place is where the offending token starts.
-        const std::size_t start = position > token.size() ? position - token.size() : 0;
-        throw PatchError(file_, lineAndColumn(text_, start), problem);
-    }
-
-  private:
-    struct Level {
-        bool object = false;
-        std::size_t index = 0; // of the next element of an array
-        std::string key;       // of the current entry of an object
-        std::set<std::string> keys;
-    };
-
-    bool value() {
-        if (!levels_.empty() && !levels_.back().object) ++levels_.back().index;
-        return true;
-    }
-    bool open(bool object) {
-        if (levels_.size() >= kMaxNesting)
-            throw PatchError(file_, path(),
-                             "nested more than " + std::to_string(kMaxNesting) +
-                                 " levels deep; a patch needs only a few");
-        value();
-        levels_.push_back(Level{object, 0, {}, {}});
-        return true;
-    }
-    bool close() {
-        levels_.pop_back();
-        return true;
-    }
-    // "modules.osc.values" or "automation[2].at": the entry being read, shortened after a few
-    // levels (a deep path says nothing more).
-    std::string path() const { return path(levels_.size()); }
-    // The path of the first `depth` levels.
-    std::string path(std::size_t depth) const {
-        std::string out;
-        constexpr std::size_t kShown = 6;
-        for (std::size_t i = 0; i < depth && i < kShown; ++i) {
-            const Level& l = levels_[i];
-            if (l.object)
-                out += (out.empty() ? "" : ".") + l.key;
-            else
-                out += "[" + std::to_string(l.index > 0 ? l.index - 1 : 0) + "]";
-        }
-        if (depth > kShown) out += "...";
-        return out;
-    }
-
-    static constexpr std::size_t kMaxNesting = 64;
-    std::string_view text_;
-    const std::string& file_;
-    std::vector<Level> levels_;
-};
-
-} // namespace
-
 Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
                  const PatchOptions& options) {
-    JsonCheck check(text, file);
-    PatchJson::sax_parse(text.begin(), text.end(), &check);
-    // The check has refused everything the parser could; what remains is unforeseen.
-    PatchJson doc;
-    try {
-        doc = PatchJson::parse(text.begin(), text.end());
-    } catch (const nlohmann::json::exception& e) {
-        throw PatchError(file, "", std::string("not valid JSON: ") + e.what());
-    }
+    const PatchJson doc = readPatchJson(text, file);
     return resolvePatch(doc, file, catalog, options);
 }
 
