@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::filesystem::path file =
