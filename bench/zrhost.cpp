@@ -1,7 +1,7 @@
 // The patch engine's own cost per block for patches of 16 modules: the engine rendering a
 // block, against the same 16 modules called directly with their buffers wired by hand (the
 // modules' own work). The difference is what the host adds: event lists, input buffers,
-// relays, output channels.
+// relays, output channels. Also: how reading and wiring a chain grows with its length.
 //
 // The modules are the filter bank in mode 0, which copies its input: about the cheapest
 // module there is, so the host's share shows.
@@ -30,11 +30,11 @@ const zrhost::ModuleCatalog& catalog() {
     return zrhost::sharedModuleCatalog(ZR_MODULE_LIBRARY_PATH);
 }
 
-// 16 copies in a chain. `mixed`: each input also adds a constant, so the host sums every input
-// into a buffer of its own instead of handing over the source's buffer.
-std::string chainPatch(bool mixed) {
+// `length` copies in a chain (16 unless said). `mixed`: each input also adds a constant, so the
+// host sums every input into a buffer of its own instead of handing over the source's buffer.
+std::string chainPatch(bool mixed, int length = kModules) {
     std::string modules, connections;
-    for (int i = 0; i < kModules; ++i) {
+    for (int i = 0; i < length; ++i) {
         const std::string name = "m" + std::to_string(i);
         modules += (i ? ", " : "") +
                    ("\"" + name + "\": {\"id\": \"ZR-LPF over CS\", " + "\"values\": {\"Mode\": 0" +
@@ -45,7 +45,7 @@ std::string chainPatch(bool mixed) {
     }
     return "{\"blockSize\": " + std::to_string(kBlock) + ", \"seconds\": 1, \"modules\": {" +
            modules + "}, \"connections\": [" + connections + "], \"output\": [\"m" +
-           std::to_string(kModules - 1) + ".Output\"]}";
+           std::to_string(length - 1) + ".Output\"]}";
 }
 
 // 16 oscillators with a static gate of 0: after two blocks every one of them sleeps.
@@ -125,5 +125,34 @@ void BM_DirectChain16(benchmark::State& state) {
     timePerBlockAndModule(state);
 }
 BENCHMARK(BM_DirectChain16)->Unit(benchmark::kNanosecond);
+
+// Reading and resolving a chain of N modules, and wiring it into an engine (run order
+// included): both grow linearly with N (the complexity fit reports the order).
+void BM_ResolveChain(benchmark::State& state) {
+    const std::string json = chainPatch(false, static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zrhost::parsePatch(json, "bench", catalog()));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ResolveChain)
+    ->RangeMultiplier(4)
+    ->Range(1000, 64000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+
+void BM_BuildChainEngine(benchmark::State& state) {
+    const zrhost::Patch patch =
+        zrhost::parsePatch(chainPatch(false, static_cast<int>(state.range(0))), "bench", catalog());
+    for (auto _ : state) {
+        zrhost::Engine engine(library(), patch);
+        benchmark::DoNotOptimize(engine.runOrder().data());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_BuildChainEngine)
+    ->RangeMultiplier(4)
+    ->Range(1000, 64000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 } // namespace

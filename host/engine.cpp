@@ -182,7 +182,7 @@ void Engine::scheduleChanges(std::int64_t start, int frames) {
     const double rate = static_cast<double>(patch_.sampleRate);
     while (nextChange_ < patch_.changes.size()) {
         const PatchChange& c = patch_.changes[nextChange_];
-        const std::int64_t frame = std::llround(c.seconds * rate);
+        const std::int64_t frame = framesAt(c.seconds, rate);
         if (frame >= start + frames) break;
         ++nextChange_;
         if (c.voiceGroup >= 0) {
@@ -200,7 +200,7 @@ void Engine::scheduleChanges(std::int64_t start, int frames) {
             d.bytes = c.value.bytes;
         } else if (c.pin.datatype == gmpi::DatatypeAudio) {
             Input& in = node.inputs[static_cast<std::size_t>(node.inputOfPin[c.pin.pin])];
-            in.changes.push_back({offset, c.value.asFloat(), std::llround(c.rampSeconds * rate)});
+            in.changes.push_back({offset, c.value.asFloat(), framesAt(c.rampSeconds, rate)});
         } else {
             node.events->addBytes(
                 offset,

@@ -246,20 +246,31 @@ void Engine::computeOrder() {
     addVoiceEdges(edges);
     // Edges that no connection makes (voice groups) carry an index past the connections.
     std::vector<bool> loopClosing(patch_.connections.size() + 1, false);
+    // The walk keeps its own stack of (module, next edge) so that a long chain of modules
+    // cannot exhaust the thread's stack.
     std::vector<int> state(n, 0); // 0 new, 1 on the walk, 2 done
-    std::function<void(std::size_t)> walk = [&](std::size_t v) {
-        state[v] = 1;
-        for (const auto& [to, conn] : edges[v]) {
+    std::vector<std::pair<std::size_t, std::size_t>> walk;
+    for (std::size_t root = 0; root < n; ++root) {
+        if (state[root] != 0 || !nodes_[root]->audio) continue;
+        state[root] = 1;
+        walk.emplace_back(root, 0);
+        while (!walk.empty()) {
+            auto& [v, next] = walk.back();
+            if (next == edges[v].size()) {
+                state[v] = 2;
+                walk.pop_back();
+                continue;
+            }
+            const auto [to, conn] = edges[v][next++];
             const auto t = static_cast<std::size_t>(to);
-            if (state[t] == 1)
+            if (state[t] == 1) {
                 loopClosing[std::min(conn, patch_.connections.size())] = true;
-            else if (state[t] == 0)
-                walk(t);
+            } else if (state[t] == 0) {
+                state[t] = 1;
+                walk.emplace_back(t, 0);
+            }
         }
-        state[v] = 2;
-    };
-    for (std::size_t v = 0; v < n; ++v)
-        if (state[v] == 0 && nodes_[v]->audio) walk(v);
+    }
 
     std::vector<int> indegree(n, 0);
     for (std::size_t v = 0; v < n; ++v)

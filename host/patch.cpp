@@ -32,7 +32,15 @@ int Patch::findModule(std::string_view name) const {
 }
 
 std::int64_t Patch::totalFrames() const {
-    return std::llround(seconds * static_cast<double>(sampleRate));
+    return framesAt(seconds, static_cast<double>(sampleRate));
+}
+
+std::int64_t framesAt(double seconds, double rate) {
+    const double frames = seconds * rate;
+    // The comparison is false for NaN as well; below 2^62 the rounding cannot overflow.
+    if (!(frames < static_cast<double>(kNeverFrame))) return kNeverFrame;
+    if (frames <= 0.0) return 0;
+    return std::llround(frames);
 }
 
 namespace {

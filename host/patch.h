@@ -149,6 +149,11 @@ struct Patch {
     std::int64_t totalFrames() const;
 };
 
+// The frame at `seconds` at `rate`, rounded. Times past any render (up to infinity) give
+// kNeverFrame, so that a change that far away never comes and a glide that long only creeps.
+inline constexpr std::int64_t kNeverFrame = std::int64_t{1} << 62;
+std::int64_t framesAt(double seconds, double rate);
+
 // Checks render settings and stores them; `place` names the setting in the message (a patch
 // entry or a command-line option). Throws PatchError.
 void setSampleRate(Patch& patch, double rate, const std::string& place);

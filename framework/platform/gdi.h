@@ -4,9 +4,10 @@
 // 1-pixel lines that leave out their end point, rectangles filled up to but excluding their
 // right and bottom edges, everything clipped to the surface.
 //
-// Threads: the host's user-interface thread only (pens and brushes are process-wide objects,
-// as on Windows). Ownership: objects made by CreatePen/CreateSolidBrush belong to the caller
-// until DeleteObject; a DeviceContext lives for one paint call.
+// Threads: pens and brushes are process-wide objects, as on Windows; the software layer locks
+// their registry, so contexts on different threads may paint at once. Ownership: objects made by
+// CreatePen/CreateSolidBrush belong to the caller until DeleteObject; a DeviceContext lives for one
+// paint call.
 #pragma once
 
 #include "framework/mp_interfaces.h"

@@ -1,12 +1,14 @@
 // Software drawing calls on an MpSoftSurface, for systems without GDI: solid pens, solid
 // brushes, 1-pixel lines that leave out their end point, and filled rectangles, all clipped
 // to the surface. Pens and brushes are process-wide objects looked up by handle, so a stale
-// or foreign handle is refused instead of followed.
+// or foreign handle is refused instead of followed. The registry is locked, so GUI halves
+// painting on different threads (two scopes, say) may create and use their own pens at once.
 #include "framework/platform/gdi.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 namespace zrgdi {
@@ -35,11 +37,19 @@ Object& stockWhiteBrush() {
     return brush;
 }
 
+// Guards the registry and the objects' selection counts; held only for lookups, never while
+// pixels are drawn.
+std::mutex& registryLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 std::unordered_map<const void*, std::unique_ptr<Object>>& registry() {
     static std::unordered_map<const void*, std::unique_ptr<Object>> objects;
     return objects;
 }
 
+// Callers hold registryLock().
 Object* find(const void* handle) {
     if (!handle) return nullptr;
     if (handle == &stockBlackPen()) return &stockBlackPen();
@@ -51,6 +61,7 @@ Object* find(const void* handle) {
 void* make(Kind kind, COLORREF color, int style) {
     auto object = std::make_unique<Object>(Object{kind, color & 0x00FFFFFF, style, false});
     void* handle = object.get();
+    const std::lock_guard<std::mutex> hold(registryLock());
     registry().emplace(handle, std::move(object));
     return handle;
 }
@@ -115,6 +126,7 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
+    const std::lock_guard<std::mutex> hold(registryLock());
     Object* object = find(handle);
     if (!dc || !object) return nullptr;
     HGDIOBJ& slot = object->kind == Kind::Pen ? dc->pen : dc->brush;
@@ -138,16 +150,30 @@ BOOL LineTo(HDC dc, int x, int y) {
     if (!inDrawingRange(dc->x) || !inDrawingRange(dc->y) || !inDrawingRange(x) ||
         !inDrawingRange(y))
         return 0;
-    const Object* pen = find(dc->pen);
-    if (pen && pen->style != kPenNull && dc->pixels) drawLine(*dc, dc->x, dc->y, x, y, pen->color);
+    bool visible = false;
+    COLORREF color = 0;
+    {
+        const std::lock_guard<std::mutex> hold(registryLock());
+        if (const Object* pen = find(dc->pen)) {
+            visible = pen->style != kPenNull;
+            color = pen->color;
+        }
+    }
+    if (visible && dc->pixels) drawLine(*dc, dc->x, dc->y, x, y, color);
     dc->x = x;
     dc->y = y;
     return 1;
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
-    const Object* object = find(brush);
-    if (!dc || !rect || !object || object->kind != Kind::Brush) return 0;
+    COLORREF color = 0;
+    {
+        const std::lock_guard<std::mutex> hold(registryLock());
+        const Object* object = find(brush);
+        if (!object || object->kind != Kind::Brush) return 0;
+        color = object->color;
+    }
+    if (!dc || !rect) return 0;
     const gmpi::int32 left = std::max(rect->left, 0);
     const gmpi::int32 top = std::max(rect->top, 0);
     const gmpi::int32 right = std::min(rect->right, dc->width);
@@ -155,12 +181,13 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     if (left >= right || top >= bottom) return 1;
     for (gmpi::int32 y = top; y < bottom; ++y) {
         std::uint32_t* row = dc->pixels + static_cast<std::int64_t>(y) * dc->stride;
-        std::fill(row + left, row + right, object->color);
+        std::fill(row + left, row + right, color);
     }
     return 1;
 }
 
 BOOL DeleteObject(HGDIOBJ handle) {
+    const std::lock_guard<std::mutex> hold(registryLock());
     Object* object = find(handle);
     if (!object) return 0;
     if (object->stock) return 1;
@@ -184,6 +211,7 @@ DeviceContext::DeviceContext(void* drawingContext) {
 
 DeviceContext::~DeviceContext() {
     // Whatever is still selected is free to be deleted once the context is gone.
+    const std::lock_guard<std::mutex> hold(registryLock());
     if (Object* pen = find(dc_.pen)) --pen->selections;
     if (Object* brush = find(dc_.brush)) --brush->selections;
 }

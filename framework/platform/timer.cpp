@@ -3,6 +3,7 @@
 #include "framework/mp_factory.h"
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #if defined(_WIN32)
@@ -17,6 +18,8 @@ struct TimerState {
     std::vector<TimerClient*> clients;
     std::uintptr_t timerId = 0;
     int32 runningInterval = 0; // interval of the platform timer that is set, 0 when none
+    // Held for a whole tick; recursive because onTimer may start or stop clients.
+    std::recursive_mutex lock;
 };
 
 TimerState& state() {
@@ -54,6 +57,7 @@ void setPlatformTimer() {
 
 void removeClient(TimerClient* client) {
     TimerState& s = state();
+    const std::lock_guard<std::recursive_mutex> hold(s.lock);
     const auto it = std::find(s.clients.begin(), s.clients.end(), client);
     if (it == s.clients.end()) return;
     s.clients.erase(it);
@@ -66,8 +70,13 @@ TimerClient::~TimerClient() {
     removeClient(this);
 }
 
+void TimerClient::stopTimer() {
+    removeClient(this);
+}
+
 void TimerClient::startTimer() {
     TimerState& s = state();
+    const std::lock_guard<std::recursive_mutex> hold(s.lock);
     if (std::find(s.clients.begin(), s.clients.end(), this) != s.clients.end()) return;
     s.clients.push_back(this);
     if (s.clients.size() == 1) {
@@ -78,17 +87,21 @@ void TimerClient::startTimer() {
 
 void TimerClient::setTimerInterval(int32 milliseconds) {
     TimerState& s = state();
+    const std::lock_guard<std::recursive_mutex> hold(s.lock);
     s.interval = milliseconds;
     killPlatformTimer();
     if (!s.clients.empty()) setPlatformTimer();
 }
 
 int32 TimerClient::timerInterval() {
-    return state().interval;
+    TimerState& s = state();
+    const std::lock_guard<std::recursive_mutex> hold(s.lock);
+    return s.interval;
 }
 
 void sharedTimerTick() {
     TimerState& s = state();
+    const std::lock_guard<std::recursive_mutex> hold(s.lock);
     // A client may start or leave the list from inside onTimer: walk a snapshot and skip
     // clients that have left meanwhile.
     const std::vector<TimerClient*> snapshot = s.clients;
@@ -99,7 +112,9 @@ void sharedTimerTick() {
 }
 
 int32 sharedTimerRunningInterval() {
-    return state().runningInterval;
+    TimerState& s = state();
+    const std::lock_guard<std::recursive_mutex> hold(s.lock);
+    return s.runningInterval;
 }
 
 } // namespace gmpi

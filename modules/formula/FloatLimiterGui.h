@@ -11,6 +11,8 @@ class FloatLimiterGui final : public gmpi::MpGuiBase, public gmpi::TimerClient {
   public:
     // Sets the process-wide GUI timer interval to 20 ms.
     explicit FloatLimiterGui(gmpi::IMpUnknown* host);
+    // Leaves the timer before the members a tick reads are gone.
+    ~FloatLimiterGui() override { stopTimer(); }
     bool onTimer() override;
 
   private:

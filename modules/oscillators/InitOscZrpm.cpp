@@ -2,14 +2,15 @@
 // Each slot is reloaded when its own wave type or number changes: the
 // File pin's name is resolved to a full path, its last nine characters ("/" + four-character
 // stem + ".zrw") are replaced by the slot's file name, the file's header is checked and the
-// file is read into the slot in place.
+// file is read into the slot in place. Only regular files of a whole table's length are read
+// (see loadSlot).
 #include "modules/oscillators/InitOscZrpm.h"
 
 #include "framework/mp_factory.h"
-#include "framework/mp_text.h"
+#include "framework/platform/read_file.h"
 
+#include <algorithm>
 #include <bit>
-#include <cstdio>
 
 namespace zr {
 
@@ -17,35 +18,9 @@ using namespace wavetables;
 
 // Files hold little-endian floats and are read straight into the slots.
 static_assert(std::endian::native == std::endian::little);
+static_assert(InitOscZrpm::kMaxPath <= gmpi::platform::ReadOnlyFile::kMaxPath);
 
 namespace {
-
-// Opens a file for binary reading by its UTF-16 path (null-terminated, shorter than
-// InitOscZrpm::kMaxPath). No allocation: the converted path lives on the stack.
-std::FILE* openForReading(const char16_t* path) {
-    constexpr int maxPath = InitOscZrpm::kMaxPath;
-#if defined(_WIN32)
-    wchar_t wide[maxPath];
-    int n = 0;
-    for (; n < maxPath - 1 && path[n]; ++n)
-        wide[n] = static_cast<wchar_t>(path[n]);
-    wide[n] = 0;
-    return _wfopen(wide, L"rb");
-#else
-    // At most three UTF-8 bytes per UTF-16 code unit (a surrogate pair takes four for two);
-    // an unpaired surrogate names no file we could have written and becomes U+FFFD.
-    char utf8[maxPath * 3 + 1];
-    std::size_t length = 0;
-    while (length < maxPath - 1 && path[length])
-        ++length;
-    const std::u16string_view text(path, length);
-    int out = 0;
-    for (std::size_t i = 0; i < text.size();)
-        out += gmpi::encodeUtf8(gmpi::nextCodePoint(text, i), utf8 + out);
-    utf8[out] = 0;
-    return std::fopen(utf8, "rb");
-#endif
-}
 
 bool isChar(char16_t c, char lower) {
     return c == static_cast<char16_t>(lower) || c == static_cast<char16_t>(lower - 'a' + 'A');
@@ -189,28 +164,25 @@ bool InitOscZrpm::slotFilePath(int slot, char16_t (&path)[kMaxPath]) {
            append(path, length, kMaxPath, u".zrw");
 }
 
+// A slot is loaded only from a regular file at least as long as a whole table whose header
+// shows the format: anything else (a FIFO or device named like a table, a truncated file, a
+// file of another kind) leaves the slot as it was and its status "not loaded". A longer file
+// loads its first kFileBytes; the rest is ignored. The size is checked before anything is
+// read, so a refused file never overwrites part of the slot.
 void InitOscZrpm::loadSlot(int slot) {
     const SlotPins p = slotPins(slot);
+    // A load first reports "not loaded", then "loaded" once the whole table is in the slot.
     if (p.status.getValue() != kStatusNotLoaded) p.status.setValue(kStatusNotLoaded);
-
     char16_t path[kMaxPath];
     if (tables[slot] && getHost() && slotFilePath(slot, path)) {
-        if (std::FILE* f = openForReading(path)) {
-            // A file too short for a whole header is refused: the header buffer would still
-            // hold the previous file's format entry.
-            const std::size_t got = std::fread(header, sizeof(float), kHeaderEntries, f);
-            std::fclose(f);
-            if (got == static_cast<std::size_t>(kHeaderEntries) &&
-                hasValidFormat(header[kFormatEntry]) && p.status.getValue() != kStatusLoaded)
+        gmpi::platform::ReadOnlyFile file(path);
+        constexpr std::int64_t headerBytes = kHeaderEntries * sizeof(float);
+        if (file.isOpen() && file.size() >= kFileBytes &&
+            file.read(header, headerBytes) == headerBytes && hasValidFormat(header[kFormatEntry])) {
+            std::copy(header, header + kHeaderEntries, tables[slot]);
+            if (file.read(tables[slot] + kHeaderEntries, kFileBytes - headerBytes) ==
+                kFileBytes - headerBytes)
                 p.status.setValue(kStatusLoaded);
-        }
-        if (p.status.getValue() == kStatusLoaded) {
-            if (std::FILE* f = openForReading(path)) {
-                // Read by bytes so that a file whose length is not a multiple of four still
-                // fills exactly the bytes it has; anything past the zones is ignored.
-                std::fread(tables[slot], 1, static_cast<std::size_t>(kFileBytes), f);
-                std::fclose(f);
-            }
         }
     }
     p.status.sendValue();

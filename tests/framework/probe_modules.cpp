@@ -191,6 +191,8 @@ class TestGuiProbe final : public VlGuiCompositedGfxBase, public TimerClient {
         return ResultOk;
     }
 
+    ~TestGuiProbe() override { stopTimer(); }
+
     bool onTimer() override {
         ticks.setValue(ticks.getValue() + 1);
         return !stopAfterTick;

@@ -4,6 +4,7 @@
 #include "tools/zrhost/wavetable_cache.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cmath>
 #include <string>
@@ -275,4 +276,73 @@ TEST(ZrhostOrder, SourcesRunBeforeTheModulesTheyFeed) {
     EXPECT_EQ(engine.runOrder(), (std::vector<int>{2, 1, 0, 3}));
     EXPECT_FALSE(engine.delayed(0));
     EXPECT_FALSE(engine.delayed(1));
+}
+
+// Times beyond any render: a change that far away never comes, a glide that long creeps (the
+// filter's mode 0 copies the input, so the output is the input's constant).
+TEST(ZrhostAutomation, FarTimesNeverFireAndLongGlidesCreep) {
+    struct Case {
+        const char* name;
+        const char* automation;
+        double slope; // output per sample of a glide from 0 (0: silent throughout)
+    };
+    const Case cases[] = {
+        {"step at 1e300 s", R"({"at": 1e300, "pin": "copy.Input", "value": 1})", 0.0},
+        {"step at the largest time", R"({"at": 1.7e308, "pin": "copy.Input", "value": 1})", 0.0},
+        {"glide of 1e300 s", R"({"at": 0, "pin": "copy.Input", "value": 1, "ramp": 1e300})", 0.0},
+        {"glide of 10 s", R"({"at": 0, "pin": "copy.Input", "value": 1, "ramp": 10})", 1e-5},
+    };
+    for (const auto& c : cases) {
+        const auto out = render(std::string(R"({"seconds": 0.1, "sampleRate": 10000,
+            "modules": {"copy": {"id": "ZR-LPF over CS", "values": {"Mode": 0}}},
+            "automation": [)") + c.automation +
+                                R"(], "output": ["copy.Output"]})");
+        ASSERT_EQ(out[0].size(), 1000u) << c.name;
+        for (std::size_t n = 0; n < out[0].size(); ++n)
+            ASSERT_NEAR(out[0][n], c.slope * static_cast<double>(n + 1), 1e-7)
+                << c.name << " " << n;
+    }
+}
+
+// A chain of 20,000 copies renders on a thread with 1 MiB of stack: ordering it takes no stack
+// in proportion to the chain (a recursive walk needs more than that here).
+TEST(ZrhostOrder, LongChainRendersOnASmallStack) {
+    constexpr int kLength = 20000;
+    std::string modules, connections;
+    for (int i = 0; i < kLength; ++i) {
+        const std::string name = "c" + std::to_string(i);
+        modules += (i ? ", \"" : "\"") + name +
+                   R"(": {"id": "ZR-LPF over CS", "values": {"Mode": 0)" +
+                   (i ? "" : R"(, "Input": 0.25)") + "}}";
+        if (i)
+            connections += (i > 1 ? ", [\"c" : "[\"c") + std::to_string(i - 1) + ".Output\", \"" +
+                           name + ".Input\"]";
+    }
+    const zrhost::Patch patch = patchOf(
+        R"({"seconds": 0.002, "modules": {)" + modules + R"(}, "connections": [)" + connections +
+        R"(], "output": ["c)" + std::to_string(kLength - 1) + R"(.Output"]})");
+    struct Job {
+        const zrhost::Patch* patch;
+        std::vector<std::vector<float>> out;
+    } job{&patch, {}};
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 1 << 20);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attr,
+                  [](void* p) -> void* {
+                      auto& j = *static_cast<Job*>(p);
+                      zrhost::Engine engine(zrtest::library(), *j.patch);
+                      j.out = render(engine);
+                      return nullptr;
+                  },
+                  &job),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    ASSERT_EQ(job.out.size(), 1u);
+    ASSERT_FALSE(job.out[0].empty());
+    for (float y : job.out[0])
+        ASSERT_EQ(y, 0.25f);
 }

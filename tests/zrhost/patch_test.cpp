@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -148,4 +153,55 @@ TEST(ZrhostPatchErrors, ShapeOfTheDocument) {
     const auto e = refusal(R"({"modules": {"osc": "Nothing"}})");
     EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos);
     EXPECT_EQ(std::string(e.what()).rfind("test.json: modules.osc: ", 0), 0u);
+}
+
+// Hostile patches given to the zrhost binary: each stops with exit status 2 and one line naming
+// the file, the place and the problem, and leaves the patch's folder as it was (a user's own
+// table among it).
+TEST(ZrhostPatchErrors, HostilePatchesStopCleanlyAndWriteNothing) {
+    struct Case {
+        const char* name;
+        std::string patch;
+        std::string expect; // follows "patch.json: " in the error line
+    };
+    const std::string deep(100000, '[');
+    const Case cases[] = {
+        {"deep", R"({"modules": )" + deep + std::string(100000, ']') + "}",
+         "modules[0][0][0][0][0]...: nested more than 64 levels deep"},
+        {"huge_seconds", R"({"seconds": 1e400, "modules": {)" + kOsc + "}}",
+         "line 1, column 13: the number 1e400 is too large (in seconds)"},
+        {"duplicate_module", R"({"modules": {)" + kOsc + R"(, "osc": {"id": "ZR-LPF over CS"}}})",
+         "modules: the entry \"osc\" appears twice"},
+        {"duplicate_top", R"({"seconds": 1, "seconds": 2, "modules": {)" + kOsc + "}}",
+         "the entry \"seconds\" appears twice"}, // at the top: no place
+        {"tables_into_own_folder",
+         R"({"standardWavetables": true, "folder": ".", "modules": {)" + kOsc + "}}",
+         "standardWavetables: the standard wavetables live in zrhost's cache folder"},
+        {"tables_into_new_folder",
+         R"({"standardWavetables": true, "folder": "new/deeper", "modules": {)" + kOsc + "}}",
+         "standardWavetables: "},
+    };
+    for (const auto& c : cases) {
+        const auto folder = zrtest::scratch() / "hostile" / c.name;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "patch.json", std::ios::binary) << c.patch;
+        std::ofstream(folder / "base.zrw", std::ios::binary) << "mine";
+        const std::string command = "cd '" + folder.string() +
+                                    "' && '" ZRHOST_BINARY
+                                    "' render patch.json -o out.wav 2>err.txt >/dev/null";
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << c.name << ": " << raw;
+        std::ostringstream errText, table;
+        errText << std::ifstream(folder / "err.txt").rdbuf();
+        table << std::ifstream(folder / "base.zrw").rdbuf();
+        const std::string err = errText.str();
+        EXPECT_NE(err.find("patch.json: " + c.expect), std::string::npos) << c.name << ": " << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.name;
+        EXPECT_EQ(table.str(), "mine") << c.name;
+        std::size_t entries = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
+            ++entries;
+        EXPECT_EQ(entries, 3u) << c.name; // patch.json, base.zrw, err.txt
+    }
 }

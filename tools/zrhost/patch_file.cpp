@@ -3,6 +3,7 @@
 #include "tools/zrhost/patch_file.h"
 
 #include "framework/mp_text.h"
+#include "tools/zrhost/patch_json.h"
 #include "tools/zrhost/patch_midi.h"
 #include "tools/zrhost/patch_values.h"
 
@@ -10,7 +11,9 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <unordered_map>
 
 namespace zrhost {
 
@@ -144,6 +147,12 @@ class Resolver {
                 reinterpret_cast<const char8_t*>(v.get_ref<const std::string&>().c_str()));
             patch_.folder = given.is_absolute() ? given : options_.baseFolder / given;
             patch_.folderGiven = true;
+            // The standard tables are written into the cache only, never into a folder of the
+            // user's, where they could replace the user's own tables of the same names.
+            if (patch_.standardWavetables)
+                fail("standardWavetables",
+                     "the standard wavetables live in zrhost's cache folder, not in a \"folder\" "
+                     "the patch names; leave out one of the two");
         }
         if (doc.contains("description") && !doc["description"].is_string())
             fail("description", "expected text");
@@ -196,10 +205,11 @@ class Resolver {
             }
             module.audioPins = info->audioPins;
             module.guiPins = info->guiPins;
+            byName_.emplace(name, static_cast<int>(patch_.modules.size()));
             patch_.modules.push_back(std::move(module));
         }
         for (const auto& wanted : options_.guiModules)
-            if (patch_.findModule(wanted) < 0)
+            if (!byName_.count(wanted))
                 fail("modules", "the patch has no module named " + inQuotes(wanted));
     }
 
@@ -267,7 +277,8 @@ class Resolver {
         if (dot == std::string::npos || dot == 0 || dot + 1 == text.size())
             fail(place, inQuotes(text) + " is not of the form \"module.pin\"");
         const std::string moduleName = text.substr(0, dot);
-        const int index = patch_.findModule(moduleName);
+        const auto found = byName_.find(moduleName);
+        const int index = found == byName_.end() ? -1 : found->second;
         if (index < 0) {
             std::vector<std::string> names;
             for (const auto& m : patch_.modules)
@@ -402,18 +413,15 @@ class Resolver {
     // A module whose two halves both exist gets its audio outputs relayed to the GUI inputs of
     // the same name and datatype, unless the patch connects that GUI input itself.
     void guiRelays() {
+        std::set<std::pair<int, gmpi::int32>> connectedGuiInputs;
+        for (const auto& c : patch_.connections)
+            if (c.to.half == Half::Gui) connectedGuiInputs.emplace(c.to.module, c.to.pin);
         for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
             const PatchModule& m = patch_.modules[i];
             if (!m.audio || !m.gui) continue;
             for (const auto& in : m.guiPins) {
                 if (in.direction != gmpi::DirectionIn) continue;
-                const bool connected =
-                    std::any_of(patch_.connections.begin(), patch_.connections.end(),
-                                [&](const PatchConnection& c) {
-                                    return c.to.module == static_cast<int>(i) &&
-                                           c.to.half == Half::Gui && c.to.pin == in.id;
-                                });
-                if (connected) continue;
+                if (connectedGuiInputs.count({static_cast<int>(i), in.id})) continue;
                 for (const auto& out : m.audioPins) {
                     if (out.direction != gmpi::DirectionOut || out.name != in.name ||
                         out.datatype != in.datatype || out.datatype == gmpi::DatatypeAudio)
@@ -462,23 +470,26 @@ class Resolver {
     }
 
     // Initial pin values, read once every module exists.
+    // Initial pin values, read once every module exists. Modules were added in the order of
+    // the entries, so entry i is module i (a lookup by name would be linear in the entries).
     void moduleValues(const PatchJson& mods) {
-        for (std::size_t i = 0; i < patch_.modules.size(); ++i) {
-            const std::string& name = patch_.modules[i].name;
-            const auto& entry = mods[name];
+        std::size_t i = 0;
+        for (const auto& [name, entry] : mods.items()) {
+            const std::size_t index = i++;
             if (!entry.is_object() || !entry.contains("values")) continue;
             const std::string place = "modules." + name + ".values";
             const auto& vals = entry["values"];
             if (!vals.is_object()) fail(place, "expected an object of pin values by pin name");
             for (const auto& [pinText, v] : vals.items()) {
                 const std::string pinPlace = place + "." + pinText;
-                PinAddress a = pin(static_cast<int>(i), pinText, pinPlace, name + "." + pinText);
+                PinAddress a =
+                    pin(static_cast<int>(index), pinText, pinPlace, name + "." + pinText);
                 if (a.direction != gmpi::DirectionIn)
                     fail(pinPlace, inQuotes(a.text) + " is an output; only inputs take values");
                 if (a.datatype == gmpi::DatatypeMidi)
                     fail(pinPlace, "MIDI inputs take messages in \"automation\", not values");
                 PinValue pv = pinValueOf(v, a, file_, pinPlace);
-                auto& list = patch_.modules[i].values;
+                auto& list = patch_.modules[index].values;
                 list.erase(std::remove_if(list.begin(), list.end(),
                                           [&](const auto& kv) { return kv.first == a; }),
                            list.end());
@@ -491,6 +502,7 @@ class Resolver {
     const ModuleCatalog& catalog_;
     const PatchOptions& options_;
     Patch patch_;
+    std::unordered_map<std::string, int> byName_; // module index by instance name
 };
 
 } // namespace
@@ -507,28 +519,7 @@ Patch resolvePatch(const PatchJson& doc, const std::string& file, const ModuleCa
 
 Patch parsePatch(std::string_view text, const std::string& file, const ModuleCatalog& catalog,
                  const PatchOptions& options) {
-    PatchJson doc;
-    try {
-        doc = PatchJson::parse(text.begin(), text.end());
-    } catch (const PatchJson::parse_error& e) {
-        // Line and column of the byte where parsing stopped.
-        std::size_t line = 1, column = 1;
-        const std::size_t end = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
-        for (std::size_t i = 0; i < end; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        std::string problem = e.what();
-        const std::size_t colon = problem.find(": ", problem.find("parse error"));
-        if (colon != std::string::npos) problem = problem.substr(colon + 2);
-        throw PatchError(file,
-                         "line " + std::to_string(line) + ", column " + std::to_string(column),
-                         "not valid JSON: " + problem);
-    }
+    const PatchJson doc = readPatchJson(text, file);
     return resolvePatch(doc, file, catalog, options);
 }
 

@@ -387,6 +387,13 @@ void attachMidiEntries(Patch& patch, const PatchMidiEntries& e,
         if (f.group < 0) base.pin = midiPin(patch, f.pin, f.place + ".to", gmpi::DirectionIn);
         const std::filesystem::path path = f.file.is_absolute() ? f.file : baseFolder / f.file;
         std::vector<TimedMessage> messages;
+        // Only a regular file: reading a FIFO or a device would wait or never end.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            throw PatchError(patch.file, f.place + ".file",
+                             path.string() + ": " +
+                                 (std::filesystem::exists(path, ec) ? "not a regular file"
+                                                                    : "cannot open the MIDI file"));
         try {
             messages = readMidiFile(path);
         } catch (const MidiFileError& err) {

@@ -1,3 +1,4 @@
+// The standard wavetables in zrhost's cache folder: found, or generated and renamed into place.
 #include "tools/zrhost/wavetable_cache.h"
 
 #include "modules/oscillators/Wavetables.h"
@@ -72,7 +73,8 @@ void ensureStandardWavetables(const fs::path& folder) {
                              e.what());
     }
     if (fs::exists(folder, ec) && !hasStandardWavetables(folder)) {
-        // Left incomplete (by hand, say): the tables it is missing are written into it.
+        // Left incomplete (by hand, say): the cache folder is zrhost's own, so its missing or
+        // damaged tables are replaced.
         for (const auto& name : standardFiles())
             fs::copy_file(fresh / name, folder / name, fs::copy_options::overwrite_existing, ec);
         fs::remove_all(fresh, ec);
@@ -91,7 +93,12 @@ void ensureStandardWavetables(const fs::path& folder) {
 
 void prepareWavetables(Patch& patch) {
     if (!patch.standardWavetables) return;
-    if (!patch.folderGiven) patch.folder = standardWavetableFolder();
+    // Tables are written into the cache folder and nowhere else; a patch with a folder of its
+    // own provides its own tables (the patch reader refuses asking for both).
+    if (patch.folderGiven)
+        throw WavetableError("the standard wavetables go into the cache folder only, not into " +
+                             patch.folder.string());
+    patch.folder = standardWavetableFolder();
     ensureStandardWavetables(patch.folder);
 }
 

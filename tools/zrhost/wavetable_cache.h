@@ -33,8 +33,9 @@ bool hasStandardWavetables(const std::filesystem::path& folder);
 // WavetableError.
 void ensureStandardWavetables(const std::filesystem::path& folder);
 
-// For a patch that asks for the standard tables: points its file folder at the cache (unless
-// the patch names a folder) and makes sure the tables are there.
+// For a patch that asks for the standard tables: points its file folder at the cache and makes
+// sure the tables are there. Nothing is written anywhere else; a patch that names its own
+// folder is refused (WavetableError).
 void prepareWavetables(Patch& patch);
 
 } // namespace zrhost
