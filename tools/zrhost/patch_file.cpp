@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -383,8 +384,14 @@ class Resolver {
             checkKeys(v, place, {"pin", "gain"});
             if (!v.contains("pin")) fail(place, "the output names no pin");
             source.pin = endpoint(v["pin"], place + ".pin");
-            if (v.contains("gain"))
-                source.gain = static_cast<float>(number(v["gain"], place + ".gain"));
+            if (v.contains("gain")) {
+                const double gain = number(v["gain"], place + ".gain");
+                // Beyond a float the conversion itself would be undefined.
+                if (std::fabs(gain) > std::numeric_limits<float>::max())
+                    fail(place + ".gain", "the gain is beyond what a float sample holds (about "
+                                          "3.4e38 at most), so the output would be infinite");
+                source.gain = static_cast<float>(gain);
+            }
         } else {
             source.pin = endpoint(v, place);
         }
