@@ -11,8 +11,8 @@
 
 #include <charconv>
 #include <set>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace gmpi {

@@ -21,8 +21,8 @@ namespace zr::zrpm {
 // routine the oscillator plays.
 inline constexpr gmpi::MpPinDoc kWaveDoc{"Sine=0,Morph=1,Saw=2,Tri=3,Pulse=4"};
 // Reset Mode: 0 (or below) ignores Sync, 1 restarts the phase at once, N >= 2 crossfades
-// into the restarted phase over N tenths of a millisecond. There is no upper limit.
-inline constexpr gmpi::MpPinDoc kResetModeDoc{nullptr, "0"};
+// into the restarted phase over N tenths of a millisecond; every value has a meaning.
+inline constexpr gmpi::MpPinDoc kResetModeDoc{};
 
 // Highest pitch played, in volts (about 17.7 kHz).
 inline constexpr float kTopVolts = 10.333333f;

@@ -192,8 +192,7 @@ void listModules(const ModuleCatalog& catalog) {
 }
 
 // One module, or every module with --all, as text or Markdown (the module reference).
-void describeModules(const ModuleCatalog& catalog, const std::string& id, bool all,
-                     bool markdown) {
+void describeModules(const ModuleCatalog& catalog, const std::string& id, bool all, bool markdown) {
     if (all == !id.empty())
         throw UsageError("describe: give one module identifier or --all, not both or neither");
     if (all) {

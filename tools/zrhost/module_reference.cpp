@@ -57,8 +57,7 @@ std::string pinsText(const char* title, const std::vector<PinInfo>& pins) {
                                  "  " + padded(gmpi::datatypeName(p.datatype), 8) + "  " +
                                  padded(defaultText(p), defaultWidth) + "  " + rangeText(p);
         out += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
-        if (!p.valueNames.empty())
-            out += std::string(9, ' ') + "values: " + valuesText(p) + "\n";
+        if (!p.valueNames.empty()) out += std::string(9, ' ') + "values: " + valuesText(p) + "\n";
     }
     return out;
 }
@@ -97,16 +96,16 @@ std::string halvesOf(const ModuleInfo& m) {
 }
 
 std::string moduleText(const ModuleInfo& m) {
-    std::string out = m.id + ": " + m.name + "\ncategory: " + m.category +
-                      "\nhalves: " + halvesOf(m) + "\n";
+    std::string out =
+        m.id + ": " + m.name + "\ncategory: " + m.category + "\nhalves: " + halvesOf(m) + "\n";
     if (m.hasAudio) out += pinsText("audio pins:", m.audioPins);
     if (m.hasGui) out += pinsText("GUI pins:", m.guiPins);
     return out;
 }
 
 std::string moduleMarkdown(const ModuleInfo& m) {
-    std::string out = "## " + cell(m.id) + "\n\n" + cell(m.name) + ". Category: " +
-                      (m.category.empty() ? "-" : cell(m.category)) +
+    std::string out = "## " + cell(m.id) + "\n\n" + cell(m.name) +
+                      ". Category: " + (m.category.empty() ? "-" : cell(m.category)) +
                       ". Halves: " + halvesOf(m) + ".\n";
     if (m.hasAudio) out += pinsMarkdown("Audio pins:", m.audioPins);
     if (m.hasGui) out += pinsMarkdown("GUI pins:", m.guiPins);

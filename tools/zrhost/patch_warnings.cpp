@@ -34,8 +34,7 @@ std::string numberText(double v) {
 }
 
 const PinInfo* pinOf(const Patch& patch, const PinAddress& a) {
-    if (a.module < 0 || static_cast<std::size_t>(a.module) >= patch.modules.size())
-        return nullptr;
+    if (a.module < 0 || static_cast<std::size_t>(a.module) >= patch.modules.size()) return nullptr;
     const PatchModule& m = patch.modules[static_cast<std::size_t>(a.module)];
     for (const auto& p : a.half == Half::Gui ? m.guiPins : m.audioPins)
         if (p.id == a.pin) return &p;
