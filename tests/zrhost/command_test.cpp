@@ -245,7 +245,7 @@ TEST(ZrhostCatalog, ListAndDescribe) {
         std::istringstream words(line);
         std::string index, name, direction, datatype;
         words >> index >> name >> direction >> datatype;
-        if (index == "4") {
+        if (index == "4" && !found) { // value lines below may also start with a number
             found = true;
             EXPECT_EQ(name, "Mode");
             EXPECT_EQ(direction, "in");
@@ -255,11 +255,11 @@ TEST(ZrhostCatalog, ListAndDescribe) {
             words >> defaultValue >> from >> to >> upTo;
             EXPECT_EQ(defaultValue + " " + from + " " + to + " " + upTo, "0 0 to 31");
             std::getline(lines, line);
-            EXPECT_NE(line.find("values: 0 Bypass, 1 LP4,"), std::string::npos) << line;
-            EXPECT_NE(line.find(", 18 HP4,"), std::string::npos) << line;
+            EXPECT_EQ(line.find("values: 0 Bypass, 1 LP4,"), 9u) << line;
         }
     }
     EXPECT_TRUE(found) << r.out;
+    EXPECT_NE(r.out.find(" 18 HP4,"), std::string::npos) << r.out;
 
     // The oscillator's waves by the slot each reads; the reference in Markdown carries them.
     r = runZrhost("describe --markdown 'Osc ZRPM'", folder);

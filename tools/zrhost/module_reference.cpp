@@ -31,6 +31,22 @@ std::string valuesText(const PinInfo& p) {
     return out;
 }
 
+// "values: 0 Sine, 1 Morph, ..." below a pin's line, wrapped at 100 columns.
+std::string wrappedValues(const PinInfo& p) {
+    const std::string indent(17, ' ');
+    std::string out = std::string(9, ' ') + "values: ", line;
+    for (std::size_t i = 0; i < p.valueNames.size(); ++i) {
+        std::string item = std::to_string(p.valueNames[i].id) + " " + p.valueNames[i].name;
+        if (i + 1 < p.valueNames.size()) item += ",";
+        if (!line.empty() && indent.size() + line.size() + 1 + item.size() > 100) {
+            out += line + "\n" + indent;
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + item;
+    }
+    return out + line + "\n";
+}
+
 std::string defaultText(const PinInfo& p) {
     if (!p.defaultValue) return "-";
     return p.defaultValue->empty() ? "\"\"" : *p.defaultValue;
@@ -57,7 +73,7 @@ std::string pinsText(const char* title, const std::vector<PinInfo>& pins) {
                                  "  " + padded(gmpi::datatypeName(p.datatype), 8) + "  " +
                                  padded(defaultText(p), defaultWidth) + "  " + rangeText(p);
         out += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
-        if (!p.valueNames.empty()) out += std::string(9, ' ') + "values: " + valuesText(p) + "\n";
+        if (!p.valueNames.empty()) out += wrappedValues(p);
     }
     return out;
 }
