@@ -10,6 +10,7 @@
 #include "framework/mp_text.h"
 
 #include <charconv>
+#include <optional>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -84,8 +85,8 @@ std::string floatText(float v) {
 }
 
 // The value a control input holds as constructed: what the module works with until the host
-// sends one. Empty for pins that hold no number, flag or text.
-std::string initialValueText(const MpPinBase& pin) {
+// sends one. Nothing for pins that hold no number, flag or text (audio, blob, MIDI).
+std::optional<std::string> initialValueText(const MpPinBase& pin) {
     if (const auto* f = dynamic_cast<const MpControlPinBase<float, DatatypeFloat>*>(&pin))
         return floatText(f->getValue());
     if (const auto* i = dynamic_cast<const MpControlPinBase<int32, DatatypeInt>*>(&pin))
@@ -96,7 +97,7 @@ std::string initialValueText(const MpPinBase& pin) {
         return b->getValue() ? "1" : "0";
     if (const auto* t = dynamic_cast<const MpControlPinBase<MpText, DatatypeText>*>(&pin))
         return utf16ToUtf8(t->getValue());
-    return {};
+    return std::nullopt;
 }
 
 // The documentation attributes of a pin: its default, its range and its value names. The
@@ -104,7 +105,8 @@ std::string initialValueText(const MpPinBase& pin) {
 std::string docAttributes(const MpPinBase& pin) {
     const MpPinDoc* doc = pin.doc();
     if (!doc) return {};
-    std::string out = " default=\"" + escape(initialValueText(pin)) + "\"";
+    std::string out;
+    if (const auto initial = initialValueText(pin)) out = " default=\"" + escape(*initial) + "\"";
     std::string minimum = doc->minimum ? doc->minimum : "";
     std::string maximum = doc->maximum ? doc->maximum : "";
     if (doc->valueNames) {
