@@ -3,13 +3,17 @@
 // for every other identifier the library describes the pins its halves bind, in index order,
 // by building each half once around a probe host that answers every interface.
 #include "framework/mp_base.h"
+#include "framework/mp_enum_list.h"
 #include "framework/mp_factory.h"
 #include "framework/mp_gui.h"
 #include "framework/mp_pins.h"
 #include "framework/mp_text.h"
 
+#include <charconv>
+#include <optional>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace gmpi {
@@ -74,12 +78,62 @@ std::string blockBody(const char* xml, std::set<std::string>& ids) {
     return body;
 }
 
-void writePin(std::string& out, int32 id, const char* name, int32 direction, int32 datatype) {
+std::string floatText(float v) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    return std::string(buffer, end);
+}
+
+// The value a control input holds as constructed: what the module works with until the host
+// sends one. Nothing for pins that hold no number, flag or text (audio, blob, MIDI).
+std::optional<std::string> initialValueText(const MpPinBase& pin) {
+    if (const auto* f = dynamic_cast<const MpControlPinBase<float, DatatypeFloat>*>(&pin))
+        return floatText(f->getValue());
+    if (const auto* i = dynamic_cast<const MpControlPinBase<int32, DatatypeInt>*>(&pin))
+        return std::to_string(i->getValue());
+    if (const auto* l = dynamic_cast<const MpControlPinBase<int32, DatatypeList>*>(&pin))
+        return std::to_string(l->getValue());
+    if (const auto* b = dynamic_cast<const MpControlPinBase<bool, DatatypeBool>*>(&pin))
+        return b->getValue() ? "1" : "0";
+    if (const auto* t = dynamic_cast<const MpControlPinBase<MpText, DatatypeText>*>(&pin))
+        return utf16ToUtf8(t->getValue());
+    return std::nullopt;
+}
+
+// The documentation attributes of a pin: its default, its range and its value names. The
+// range of an enumerated pin runs from its lowest to its highest id unless the doc says more.
+std::string docAttributes(const MpPinBase& pin) {
+    const MpPinDoc* doc = pin.doc();
+    if (!doc) return {};
+    std::string out;
+    if (const auto initial = initialValueText(pin)) out = " default=\"" + escape(*initial) + "\"";
+    std::string minimum = doc->minimum ? doc->minimum : "";
+    std::string maximum = doc->maximum ? doc->maximum : "";
+    if (doc->valueNames) {
+        int64_t lo = 0, hi = -1;
+        // Value names are the library's own ASCII constants: widening each byte is exact.
+        const std::string_view names(doc->valueNames);
+        const std::u16string list(names.begin(), names.end());
+        for (MpEnumListIterator it(list); !it.isDone(); it.next()) {
+            if (hi < lo || it.currentId() < lo) lo = it.currentId();
+            if (hi < lo || it.currentId() > hi) hi = it.currentId();
+        }
+        if (minimum.empty() && hi >= lo) minimum = std::to_string(lo);
+        if (maximum.empty() && hi >= lo) maximum = std::to_string(hi);
+    }
+    if (!minimum.empty()) out += " minimum=\"" + escape(minimum) + "\"";
+    if (!maximum.empty()) out += " maximum=\"" + escape(maximum) + "\"";
+    if (doc->valueNames) out += " valueNames=\"" + escape(doc->valueNames) + "\"";
+    return out;
+}
+
+void writePin(std::string& out, int32 id, const char* name, int32 direction, int32 datatype,
+              const std::string& extra = {}) {
     out += "      <Pin id=\"" + std::to_string(id) + "\" name=\"" + escape(name ? name : "") +
            "\" direction=\"" + (direction == DirectionOut ? "out" : "in") + "\" datatype=\"" +
            schemaDatatypeName(static_cast<PinDatatype>(datatype)) + "\"";
     if (datatype == DatatypeAudio) out += " rate=\"audio\"";
-    out += " />\n";
+    out += extra + " />\n";
 }
 
 // Answers every host interface with itself and every request with success, so that a module
@@ -160,7 +214,10 @@ void describeHalf(std::string& out, const char* element, MpCreateFunction create
     out += std::string("    <") + element + ">\n";
     auto* half = static_cast<Base*>(static_cast<Interface*>(object));
     half->forEachPin([&](int32 id, auto& pin) {
-        writePin(out, id, pin.name(), pin.direction(), pin.datatype());
+        std::string extra;
+        if constexpr (std::is_base_of_v<MpPinBase, std::decay_t<decltype(pin)>>)
+            extra = docAttributes(pin);
+        writePin(out, id, pin.name(), pin.direction(), pin.datatype(), extra);
     });
     out += std::string("    </") + element + ">\n";
     object->release();

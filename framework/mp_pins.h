@@ -15,9 +15,22 @@ namespace gmpi {
 
 using MpText = std::u16string;
 
+// What the module catalog tells a user about an input pin beyond its name: the values the
+// module works with and names for enumerated values. The catalog also writes the pin's value
+// as constructed as its default, so a pin with a doc needs no second copy of that value.
+// Texts as they appear in the catalog; a null text says nothing.
+struct MpPinDoc {
+    // Enumeration list in the list-pin text format ("Sine=0,Saw=1,..."). The range of a pin
+    // with value names is its lowest to its highest id unless minimum and maximum say more.
+    const char* valueNames = nullptr;
+    const char* minimum = nullptr;
+    const char* maximum = nullptr;
+};
+
 class MpPinBase {
   public:
-    explicit MpPinBase(const char* name = nullptr) : name_(name) {}
+    explicit MpPinBase(const char* name = nullptr, const MpPinDoc* doc = nullptr)
+        : name_(name), doc_(doc) {}
     MpPinBase(const MpPinBase&) = delete;
     MpPinBase& operator=(const MpPinBase&) = delete;
 
@@ -37,6 +50,8 @@ class MpPinBase {
     MpBase* getModule() const { return module_; }
     // Display name, used only by the library's module catalog.
     const char* name() const { return name_; }
+    // Catalog documentation, null when the module gives none.
+    const MpPinDoc* doc() const { return doc_; }
 
     // Called by `initializePin`.
     void bind(int32 pinId, MpBase* module, MpEventHandler handler) {
@@ -50,6 +65,7 @@ class MpPinBase {
     MpBase* module_ = nullptr;
     MpEventHandler handler_ = nullptr;
     const char* name_;
+    const MpPinDoc* doc_;
 };
 
 class MpAudioPinBase : public MpPinBase {

@@ -2,10 +2,13 @@
 
 #include "host/module_library.h"
 
+#include "framework/mp_enum_list.h"
 #include "framework/mp_text.h"
+#include "host/text.h"
 
 #include <pugixml.hpp>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace zrhost {
@@ -17,6 +20,32 @@ std::map<std::string, std::string> attributesOf(const pugi::xml_node& node) {
     for (const auto& a : node.attributes())
         out[a.name()] = a.value();
     return out;
+}
+
+std::optional<double> numberAttribute(const pugi::xml_node& node, const char* name,
+                                      const std::string& where) {
+    const auto attr = node.attribute(name);
+    if (!attr) return std::nullopt;
+    const char* text = attr.value();
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end != 0 || !std::isfinite(v))
+        throw CatalogError(where + ": " + name + " '" + text + "' is not a number");
+    return v;
+}
+
+// Range and value names. A "range lo,hi" list names no values (its items are the numbers
+// themselves), so descriptions give such ranges as minimum and maximum instead.
+void readDoc(const pugi::xml_node& node, PinInfo& pin, const std::string& where) {
+    pin.minimum = numberAttribute(node, "minimum", where);
+    pin.maximum = numberAttribute(node, "maximum", where);
+    const auto names = node.attribute("valueNames");
+    if (!names) return;
+    const std::u16string list = toUtf16(names.value());
+    gmpi::MpEnumListIterator it(list);
+    if (it.isRange()) throw CatalogError(where + ": valueNames holds a range, not names");
+    for (; !it.isDone(); it.next())
+        pin.valueNames.push_back({it.currentId(), toUtf8(it.currentText())});
 }
 
 std::vector<PinInfo> parsePins(const pugi::xml_node& half, const std::string& moduleId) {
@@ -52,6 +81,7 @@ std::vector<PinInfo> parsePins(const pugi::xml_node& half, const std::string& mo
             pin.datatype = gmpi::DatatypeAudio;
         }
         if (const auto def = node.attribute("default")) pin.defaultValue = def.value();
+        readDoc(node, pin, where);
         pins.push_back(std::move(pin));
     }
     return pins;

@@ -10,6 +10,7 @@
 
 #include "framework/mp_interfaces.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -36,6 +37,16 @@ struct PinInfo {
     gmpi::PinDatatype datatype = gmpi::DatatypeFloat;
     bool audioRate = false;
     std::optional<std::string> defaultValue;
+    // The range the module works with, where its description gives one (minimum and maximum
+    // attributes, numbers as text).
+    std::optional<double> minimum, maximum;
+    // Names of enumerated values (valueNames attribute, an enumeration list such as
+    // "Sine=0,Saw=1"), in list order; empty when the pin has none.
+    struct ValueName {
+        std::int64_t id = 0;
+        std::string name;
+    };
+    std::vector<ValueName> valueNames;
     // Every attribute of the element, as written (hostConnect, parameterId, ...).
     std::map<std::string, std::string> attributes;
 };
@@ -62,7 +73,8 @@ struct ModuleCatalog {
 
 // Parses a description document. A Pin without an id takes the previous pin's id + 1 (0 for
 // the first). Throws CatalogError on malformed XML, a missing PluginList root, a Plugin without
-// id, or a pin with an unknown direction or datatype (the message names module and pin).
+// id, or a pin with an unknown direction or datatype, a minimum or maximum that is not a
+// number, or a "range" value list (the message names module and pin).
 ModuleCatalog parseModuleCatalog(std::string_view xml);
 
 // The catalog of a loaded library; nullopt when it does not export ZrModuleDescriptions.

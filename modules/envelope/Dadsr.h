@@ -82,18 +82,29 @@ class Dadsr : public gmpi::MpBase {
     gmpi::AudioInPin sustainIn{"Sustain"};
     gmpi::AudioInPin releaseIn{"Release"};
     gmpi::AudioInPin levelIn{"Level"};
-    gmpi::IntInPin attackShapeIn{"Attack Shape"};
-    gmpi::IntInPin decayShapeIn{"Decay Shape"};
-    gmpi::IntInPin releaseShapeIn{"Release Shape"};
+    // Curve types by the shape of their table (Dadsr.cpp): sine-bent exponential and its
+    // steeper form, the phase itself, the quarter sine and its steeper form, and two
+    // exponentials in decibels.
+    static constexpr gmpi::MpPinDoc kShapeDoc{
+        "Exponential+=0,Exponential=1,Linear=2,Logarithmic=3,Logarithmic+=4,Decibel=5,"
+        "Decibel+=6"};
+    // Time ranges: 1 selects the long range; any other value the normal one.
+    static constexpr gmpi::MpPinDoc kRangeDoc{"Normal=0,Long=1"};
+    static constexpr gmpi::MpPinDoc kRestartDoc{"Off=0,On=1"};
+    static constexpr gmpi::MpPinDoc kFixedTimeDoc{"Level-Scaled=0,Fixed=1"};
+
+    gmpi::IntInPin attackShapeIn{"Attack Shape", &kShapeDoc};
+    gmpi::IntInPin decayShapeIn{"Decay Shape", &kShapeDoc};
+    gmpi::IntInPin releaseShapeIn{"Release Shape", &kShapeDoc};
     gmpi::AudioOutPin envelopeOut{"Envelope"};
-    gmpi::IntInPin restartFromZeroIn{"Restart From Zero"};
-    gmpi::IntInPin attackRangeIn{"Attack Range"};
-    gmpi::IntInPin decayRangeIn{"Decay Range"};
-    gmpi::IntInPin releaseRangeIn{"Release Range"};
+    gmpi::IntInPin restartFromZeroIn{"Restart From Zero", &kRestartDoc};
+    gmpi::IntInPin attackRangeIn{"Attack Range", &kRangeDoc};
+    gmpi::IntInPin decayRangeIn{"Decay Range", &kRangeDoc};
+    gmpi::IntInPin releaseRangeIn{"Release Range", &kRangeDoc};
     gmpi::AudioInPin delayIn{"Delay"};
     gmpi::IntInPin gateIn{"Gate"};
     gmpi::FloatInPin triggerIn{"Trigger"};
-    gmpi::IntInPin fixedTimeIn{"Fixed Time"};
+    gmpi::IntInPin fixedTimeIn{"Fixed Time", &kFixedTimeDoc};
     gmpi::IntInPin holdReleaseIn{"Hold Release"};
 
     // Shared curve tables by curve type; type 2 (linear) has none.

@@ -43,6 +43,18 @@ struct AllFiltersConstants {
 // Coefficients and filter state: what a mode routine reads and writes, small enough to copy
 // into the routine for the length of a block.
 struct AllFiltersCore {
+    // Names of the 32 modes, in the order of the mode routines (AllFiltersCS.cpp). "LPn" is
+    // an n-stage low-pass ladder, "HPn" n high-pass stages after it, "SVF" the state-variable
+    // sections ("2x": two in series, Blend mixing the second in).
+    static constexpr gmpi::MpPinDoc kModeDoc{
+        "Bypass=0,LP4=1,LP4 Clean Resonant=2,LP4 Clean Resonant Limited=3,LP4 Resonant=4,"
+        "LP4 Oversampled Tanh=5,LP4 Oversampled Cubic=6,LP3 Oversampled Tanh=7,"
+        "LP3 Oversampled Folded=8,LP3 Resonant=9,LP3 HP4=10,LP3 HP3=11,LP2=12,LP2 HP4=13,"
+        "LP2 HP3=14,LP1=15,LP1 HP4=16,LP1 HP3=17,HP4=18,SVF 2x Low=19,SVF 2x High=20,"
+        "SVF 2x Band=21,SVF 2x Notch=22,SVF Low=23,SVF High=24,SVF Band=25,"
+        "SVF 2x Low Gained=26,SVF 2x High Gained=27,SVF 2x Band Gained=28,"
+        "SVF 2x Notch Undamped=29,LP5 Oversampled Saturating=30,"
+        "LP4 Oversampled Saturating=31"};
     // Control caches: the pin values the coefficients were last computed from.
     float cachedPitch = -100.0f;
     float cachedRes = -100.0f;

@@ -53,7 +53,11 @@ class DistOver : public gmpi::MpBase {
     gmpi::AudioInPin divisorIn{"Output Divisor"};
     gmpi::AudioInPin aux2In{"Aux In 2"};
     gmpi::AudioOutPin outputOut{"Output"};
-    gmpi::IntInPin modeIn{"Mode"};
+    // Mode names in the order of the routines (DistOver.cpp): tanh saturation, its amount
+    // scaled by the level or not, at two or four times the rate; amplitude modulation.
+    static constexpr gmpi::MpPinDoc kModeDoc{
+        "Clean Gain=0,Tanh Level-Scaled 2x=1,Tanh 2x=2,Tanh Level-Scaled 4x=3,Tanh 4x=4,AM 2x=5"};
+    gmpi::IntInPin modeIn{"Mode", &kModeDoc};
     gmpi::FloatInPin clearIn{"Clear"};
 
     DistOverCore core;

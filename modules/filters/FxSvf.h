@@ -21,6 +21,10 @@ struct FxSvfTables {
 
 // Coefficients and state; a routine copies it for the length of a block.
 struct FxSvfCore {
+    // Names of the nine modes, in the order of the mode routines (FxSvf.cpp).
+    static constexpr gmpi::MpPinDoc kModeDoc{
+        "Bypass=0,SVF 2x Low=1,SVF 2x High=2,SVF 2x Band=3,SVF 2x Notch=4,One-Pole Low=5,"
+        "One-Pole High=6,One-Pole Band=7,All-Pass=8"};
     float cachedPitch = -100.0f;
     float cachedRes = -100.0f;
     // The resonance gainA and gainB were computed from. Separate from cachedRes because the

@@ -29,7 +29,8 @@ class PanStCS : public gmpi::MpBase {
     gmpi::AudioInPin panIn{"Pan"};
     gmpi::AudioOutPin leftOut{"Left"};
     gmpi::AudioOutPin rightOut{"Right"};
-    gmpi::IntInPin modeIn{"Mode"};
+    static constexpr gmpi::MpPinDoc kModeDoc{"Pan Sum=0,Cross-Mix=1"};
+    gmpi::IntInPin modeIn{"Mode", &kModeDoc};
 
     dsp::QuarterWaveTables tables;
     float cachedPan = -100.0f;

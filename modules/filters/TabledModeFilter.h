@@ -106,7 +106,7 @@ class TabledModeFilter : public gmpi::MpBase {
     gmpi::AudioInPin pitchIn{"Pitch"};
     gmpi::AudioInPin resonanceIn{"Resonance"};
     gmpi::AudioOutPin outputOut{"Output"};
-    gmpi::IntInPin modeIn{"Mode"};
+    gmpi::IntInPin modeIn{"Mode", &Core::kModeDoc};
     gmpi::AudioInPin auxIn{"Aux In"};
     gmpi::AudioInPin blendIn{"Blend"};
     gmpi::FloatInPin clearIn{"Clear"};

@@ -21,7 +21,13 @@ class UnitConverter final : public gmpi::MpBase {
   private:
     gmpi::FloatInPin valueIn{"Value In"};
     gmpi::FloatOutPin valueOut{"Value Out"};
-    gmpi::ListInPin mode{"Conversion"};
+    // The conversions by mode number (UnitConverter.cpp); other numbers leave the output as
+    // it is.
+    static constexpr gmpi::MpPinDoc kConversionDoc{
+        "Hz to Volts=0,dB to Volts=1,dB to Volts Exponential=2,ms to Volts=3,"
+        "Hz to Volts 1 kHz Scale=4,Volts to Hz=100,Volts to dB=101,Volts to dB Exponential=102,"
+        "Volts to ms=103,Volts to Hz 1 kHz Scale=104"};
+    gmpi::ListInPin mode{"Conversion", &kConversionDoc};
 };
 
 } // namespace zr

@@ -77,8 +77,8 @@ class OscZrpm : public gmpi::MpBase {
     gmpi::AudioOutPin zoneFadeOut{"Zone Fade Out"};
     gmpi::AudioOutPin zoneBaseOut{"Zone Base Out"};
     gmpi::IntInPin spareIn{"Spare"};
-    gmpi::IntInPin waveIn{"Wave"};
-    gmpi::IntInPin resetModeIn{"Reset Mode"};
+    gmpi::IntInPin waveIn{"Wave", &zrpm::kWaveDoc};
+    gmpi::IntInPin resetModeIn{"Reset Mode", &zrpm::kResetModeDoc};
     gmpi::AudioInPin spareAudioIn{"Spare Audio"};
     gmpi::FloatInPin sineLevelIn{"Sine Level"};
     gmpi::FloatInPin sawLevelIn{"Saw Level"};

@@ -27,7 +27,7 @@ class OscZrpmSine : public gmpi::MpBase {
     gmpi::AudioInPin syncIn{"Sync"};
     gmpi::AudioOutPin audioOut{"Audio Out"};
     gmpi::IntInPin spareIn{"Spare"};
-    gmpi::IntInPin resetModeIn{"Reset Mode"};
+    gmpi::IntInPin resetModeIn{"Reset Mode", &zrpm::kResetModeDoc};
     gmpi::AudioInPin spareAudioIn{"Spare Audio"};
     gmpi::FloatInPin sineLevelIn{"Sine Level"};
     gmpi::FloatInPin resetIn{"Reset"};

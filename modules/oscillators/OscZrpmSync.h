@@ -90,8 +90,8 @@ class OscZrpmSync : public gmpi::MpBase {
     gmpi::IntInPin syncOnIn{"Sync On"};
     gmpi::IntInPin syncModeIn{"Sync Mode"};
     gmpi::IntInPin spareIn{"Spare"};
-    gmpi::IntInPin waveIn{"Wave"};
-    gmpi::IntInPin resetModeIn{"Reset Mode"};
+    gmpi::IntInPin waveIn{"Wave", &zrpm::kWaveDoc};
+    gmpi::IntInPin resetModeIn{"Reset Mode", &zrpm::kResetModeDoc};
     gmpi::AudioInPin spareAudioIn{"Spare Audio"};
     gmpi::FloatInPin sineLevelIn{"Sine Level"};
     gmpi::FloatInPin sawLevelIn{"Saw Level"};

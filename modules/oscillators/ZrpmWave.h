@@ -7,12 +7,22 @@
 #include "dsp/clamp.h"
 #include "dsp/table_read.h"
 #include "dsp/units.h"
+#include "framework/mp_pins.h"
 #include "modules/oscillators/Wavetables.h"
 
 #include <cmath>
 #include <cstdint>
 
 namespace zr::zrpm {
+
+// The Wave pin of "Osc ZRPM" and "Osc ZRPM Sync": which slots a wave routine reads (the
+// Morph crossfades the tri slot into the saw slot with Shape; the Pulse is the difference of
+// two reads of the saw slot, Shape setting the width). A value outside 0 to 4 keeps the
+// routine the oscillator plays.
+inline constexpr gmpi::MpPinDoc kWaveDoc{"Sine=0,Morph=1,Saw=2,Tri=3,Pulse=4"};
+// Reset Mode: 0 (or below) ignores Sync, 1 restarts the phase at once, N >= 2 crossfades
+// into the restarted phase over N tenths of a millisecond; every value has a meaning.
+inline constexpr gmpi::MpPinDoc kResetModeDoc{};
 
 // Highest pitch played, in volts (about 17.7 kHz).
 inline constexpr float kTopVolts = 10.333333f;

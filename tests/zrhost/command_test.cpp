@@ -277,18 +277,69 @@ TEST(ZrhostCatalog, ListAndDescribe) {
         std::istringstream words(line);
         std::string index, name, direction, datatype;
         words >> index >> name >> direction >> datatype;
-        if (index == "4") {
+        if (index == "4" && !found) { // value lines below may also start with a number
             found = true;
             EXPECT_EQ(name, "Mode");
             EXPECT_EQ(direction, "in");
             EXPECT_EQ(datatype, "int");
+            // Default 0 (the pin before any value), the 32 modes, named below the pin.
+            std::string defaultValue, from, to, upTo;
+            words >> defaultValue >> from >> to >> upTo;
+            EXPECT_EQ(defaultValue + " " + from + " " + to + " " + upTo, "0 0 to 31");
+            std::getline(lines, line);
+            EXPECT_EQ(line.find("values: 0 Bypass, 1 LP4,"), 9u) << line;
         }
     }
     EXPECT_TRUE(found) << r.out;
+    EXPECT_NE(r.out.find(" 18 HP4,"), std::string::npos) << r.out;
+
+    // The oscillator's waves by the slot each reads; the reference in Markdown carries them.
+    r = runZrhost("describe --markdown 'Osc ZRPM'", folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("| 11 | Wave | in | int | 0 | 0 to 4 | 0 Sine, 1 Morph, 2 Saw, 3 Tri, "
+                         "4 Pulse |"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(runZrhost("describe", folder).status, 2);
+    EXPECT_EQ(runZrhost("describe --all 'Osc ZRPM'", folder).status, 2);
 
     r = runZrhost("describe 'osc zrpm'", folder);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("\"Osc ZRPM\""), std::string::npos) << r.err;
+}
+
+// Values outside a pin's described range render (the modules ignore them) with one warning
+// line each; values inside render silently.
+TEST(ZrhostRender, WarnsOfValuesOutsideThePinRange) {
+    const fs::path folder = folderFor("range-warnings");
+    const struct {
+        const char* values;
+        const char* warning; // empty: none
+    } cases[] = {
+        {R"("Wave": 99)",
+         "zrhost: warning: patch.json: osc.Wave: 99 is not one of the values of \"Wave\""},
+        {R"("Wave": -1)", "zrhost: warning: patch.json: osc.Wave: -1 is not one of"},
+        {R"("Wave": 4)", ""},
+    };
+    for (const auto& c : cases) {
+        std::string patch = kGood;
+        patch.replace(patch.find(R"("Wave": 0)"), 9, c.values);
+        write(folder / "patch.json", patch);
+        const Result r = runZrhost("render patch.json -o out.wav", folder);
+        EXPECT_EQ(r.status, 0) << r.err;
+        if (*c.warning)
+            EXPECT_EQ(r.err.rfind(c.warning, 0), 0u) << r.err;
+        else
+            EXPECT_EQ(r.err.find("osc.Wave"), std::string::npos) << r.err;
+    }
+    write(folder / "filter.json", R"({"seconds": 0.1, "modules": {
+        "f": {"id": "ZR-LPF over CS", "values": {"Input": 0.5, "Mode": 999}}},
+        "output": ["f.Output"]})");
+    const Result r = runZrhost("render filter.json -o out.wav", folder);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("zrhost: warning: filter.json: f.Mode: 999 is not one of the values", 0),
+              0u)
+        << r.err;
 }
 
 TEST(ZrhostScope, PaintsThePictureIntoAPng) {

@@ -59,9 +59,12 @@ TEST(ZrhostPatchPins, ValuesTakeThePinsType) {
         "automation": [{"at": 1.5, "pin": "osc.Wave", "value": 1},
                        {"at": 0.5, "pin": "osc.Pitch", "value": 1, "ramp": 0.1}]})");
     const auto& osc = p.modules[0];
-    ASSERT_EQ(osc.values.size(), 2u);
+    // The patch's values, then the catalog's default for the one described pin left out.
+    ASSERT_EQ(osc.values.size(), 3u);
     EXPECT_EQ(osc.values[0].second.asFloat(), 0.25f);
     EXPECT_EQ(osc.values[1].second.bytes, (std::vector<std::uint8_t>{3, 0, 0, 0}));
+    EXPECT_EQ(osc.values[2].first.text, "osc.Reset Mode");
+    EXPECT_EQ(osc.values[2].second.bytes, (std::vector<std::uint8_t>{0, 0, 0, 0}));
     EXPECT_EQ(p.modules[1].values[0].second.bytes, (std::vector<std::uint8_t>{'a', 0, 'b', 0}));
     // Changes are kept in time order.
     ASSERT_EQ(p.changes.size(), 2u);

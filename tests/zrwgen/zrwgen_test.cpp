@@ -10,6 +10,10 @@
 #include <complex>
 #include <cstdlib>
 #include <fstream>
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+#include <limits>
 #include <numbers>
 #include <sstream>
 
@@ -160,7 +164,7 @@ TEST(FreeTables, ResampleAndBandLimitACycleOfAnyLength) {
     GTEST_SKIP() << "this build reads no sound files";
 #endif
     const fs::path dir = scratch("free");
-    // 1000 samples (FFT), 2053 (a prime: summed directly), and a stereo file whose channels
+    // 1000 samples (FFT), 2053 (a prime: Bluestein's transform), and a stereo file whose channels
     // mix to the cycle.
     for (int length : {1000, 2053, 777}) {
         const int channels = length == 777 ? 2 : 1;
@@ -208,7 +212,10 @@ TEST(FreeTables, RefuseWhatHoldsNoWaveform) {
     writeWav(dir / "silent.wav", std::vector<float>(600, 0.25f)); // DC only
     writeWav(dir / "two.wav", {0.5f, -0.5f});
     { std::ofstream(dir / "text.wav") << "not a sound file"; }
-    for (const char* name : {"silent.wav", "two.wav", "text.wav", "missing.wav"})
+    std::vector<float> inf(600, 0.5f);
+    inf[300] = std::numeric_limits<float>::infinity(); // would make every harmonic NaN
+    writeWav(dir / "inf.wav", inf);
+    for (const char* name : {"silent.wav", "two.wav", "text.wav", "missing.wav", "inf.wav"})
         EXPECT_THROW(zrw::writeFreeTable(dir, 1, dir / name), zrw::Error) << name;
     EXPECT_FALSE(fs::exists(dir / "osc-free-1.zrw"));
 }
@@ -266,7 +273,7 @@ TEST(Checker, RefusesDamagedFiles) {
                {"long.zrw", "508964 bytes"},
                {"format.zrw", "format"},
                {"nan.zrw", "zone 5 sample 17"},
-               {"missing.zrw", "cannot read"}};
+               {"missing.zrw", "no such file"}};
     for (const auto& b : bad) {
         try {
             zrw::inspectTable(dir / b.name);
@@ -292,6 +299,61 @@ TEST(Checker, RefusesDamagedFiles) {
     zrw::Table fromCommand(wt::kFileEntries);
     in.read(reinterpret_cast<char*>(fromCommand.data()), wt::kFileBytes);
     EXPECT_EQ(fromCommand, zrw::makeStandardTable(zrw::Wave::Saw, 4));
+}
+
+// Bluestein's transform against the defining sum, on lengths that are prime (small, and above
+// the mixed-radix limit), even, and trivial.
+TEST(Transforms, BluesteinMatchesTheDirectSum) {
+    for (std::size_t n : {1u, 2u, 7u, 12u, 101u, 1031u}) {
+        std::vector<std::complex<double>> x(n);
+        for (std::size_t j = 0; j < n; ++j)
+            x[j] = {std::sin(0.7 * j * j + 1.0), std::cos(1.3 * j)};
+        const auto fast = zrw::bluesteinDft(x);
+        ASSERT_EQ(fast.size(), n);
+        for (std::size_t k = 0; k < n; ++k) {
+            std::complex<double> direct = 0.0;
+            for (std::size_t j = 0; j < n; ++j)
+                direct += x[j] * std::polar(1.0, -2 * pi * static_cast<double>(j * k % n) / n);
+            EXPECT_LT(std::abs(fast[k] - direct), 1e-9 * static_cast<double>(n)) << n << " " << k;
+        }
+    }
+}
+
+// The command's exit status: 2 for a bad command line or an unusable WAV, 1 when `info`
+// finds a file missing or not a wavetable; nothing is written for refused input.
+TEST(Command, ExitStatusNamesTheFault) {
+    if (!hasCommand()) GTEST_SKIP() << "this build has no zrwgen command";
+    const fs::path dir = scratch("command");
+    std::vector<float> inf(600, 0.5f);
+    inf[10] = -std::numeric_limits<float>::infinity();
+    writeWav(dir / "inf.wav", inf);
+    { std::ofstream(dir / "text.wav") << "not a sound file"; }
+    const std::string out = " -o \"" + (dir / "out").string() + "\"";
+    const std::string in = "\"" + dir.string() + "/";
+    const struct {
+        std::string args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"standard -n -1" + out, 2, "--number"},
+        {"standard -n 1.5" + out, 2, "--number"},
+        {"standard -n 99999999999" + out, 2, "--number"},
+        {"frobnicate", 2, "subcommand"},
+        {"free" + out, 2, "wav"},
+        {"free " + in + "missing.wav\"" + out, 2, "no such file"},
+        {"free " + in + "text.wav\"" + out, 2, "not a sound file"},
+        {"free " + in + "inf.wav\"" + out, 2, "frame 10 is not a finite number"},
+        {"info " + in + "missing.zrw\"", 1, "no such file"},
+        {"info " + in + "text.wav\"", 1, "not a wavetable"},
+    };
+    for (const auto& c : cases) {
+        const auto [status, message] = runCommand(c.args, dir);
+#if !defined(_WIN32)
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << c.args;
+#endif
+        EXPECT_NE(message.find(c.says), std::string::npos) << c.args << ": " << message;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out")) << "refused input wrote files";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 //                                             file ("-": standard output); see sound_file.h
 //   zrhost play PATCH.json                    a patch file, live through the audio server
 //   zrhost list | describe ID                 the library's modules and their pins
+//   zrhost describe --all --markdown          the module reference (docs/modules.md)
 //   zrhost scope PATCH.json --module NAME -o scope.png
 //   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
 //
@@ -14,7 +15,9 @@
 // -v: the modules as well). Ctrl-C or SIGTERM removes the unfinished output (status 130, 143).
 #include "tools/zrhost/demo_patch.h"
 #include "tools/zrhost/eval_command.h"
+#include "tools/zrhost/module_reference.h"
 #include "tools/zrhost/patch_overrides.h"
+#include "tools/zrhost/patch_warnings.h"
 #include "tools/zrhost/play_command.h"
 #include "tools/zrhost/png_writer.h"
 #include "tools/zrhost/render_output.h"
@@ -114,11 +117,6 @@ void checkOutputName(const fs::path& out, const fs::path& patchFile) {
                          ": that is the patch file itself; the output would replace it");
 }
 
-std::string halvesOf(const ModuleInfo& m) {
-    if (m.hasAudio && m.hasGui) return "audio+gui";
-    return m.hasAudio ? "audio" : m.hasGui ? "gui" : "-";
-}
-
 void listModules(const ModuleCatalog& catalog) {
     std::vector<const ModuleInfo*> modules;
     for (const auto& m : catalog.modules)
@@ -140,39 +138,22 @@ void listModules(const ModuleCatalog& catalog) {
                     m->category.c_str(), halvesOf(*m).c_str());
 }
 
-void describePins(const char* title, const std::vector<PinInfo>& pins) {
-    std::printf("%s\n", title);
-    std::size_t nameWidth = 4;
-    for (const auto& p : pins)
-        nameWidth = std::max(nameWidth, p.name.size());
-    std::printf("  %5s  %-*s  %-9s  %-8s  %s\n", "INDEX", static_cast<int>(nameWidth), "NAME",
-                "DIRECTION", "DATATYPE", "DEFAULT");
-    for (const auto& p : pins)
-        std::printf("  %5d  %-*s  %-9s  %-8s  %s\n", p.id, static_cast<int>(nameWidth),
-                    p.name.c_str(), p.direction == gmpi::DirectionOut ? "out" : "in",
-                    gmpi::datatypeName(p.datatype), p.defaultValue ? p.defaultValue->c_str() : "-");
-}
-
-void describeModule(const ModuleCatalog& catalog, const std::string& id) {
-    const ModuleInfo* m = catalog.find(id);
-    if (!m) {
-        std::string close;
-        for (const auto& other : catalog.modules)
-            if (close.empty() && other.id.size() == id.size()) {
-                bool same = true;
-                for (std::size_t i = 0; i < id.size(); ++i)
-                    same = same && std::tolower(static_cast<unsigned char>(id[i])) ==
-                                       std::tolower(static_cast<unsigned char>(other.id[i]));
-                if (same) close = other.id;
-            }
-        throw UsageError("unknown module identifier \"" + id + "\"" +
-                         (close.empty() ? std::string(" (zrhost list shows them all)")
-                                        : " (identifiers are case-sensitive: \"" + close + "\"?)"));
+// One module, or every module with --all, as text or Markdown (the module reference).
+void describeModules(const ModuleCatalog& catalog, const std::string& id, bool all, bool markdown) {
+    if (all == !id.empty())
+        throw UsageError("describe: give one module identifier or --all, not both or neither");
+    if (all) {
+        if (markdown) {
+            std::fputs(referenceMarkdown(catalog).c_str(), stdout);
+            return;
+        }
+        for (const auto& m : catalog.modules)
+            std::printf("%s%s", &m == &catalog.modules.front() ? "" : "\n", moduleText(m).c_str());
+        return;
     }
-    std::printf("%s: %s\ncategory: %s\nhalves: %s\n", m->id.c_str(), m->name.c_str(),
-                m->category.c_str(), halvesOf(*m).c_str());
-    if (m->hasAudio) describePins("audio pins:", m->audioPins);
-    if (m->hasGui) describePins("GUI pins:", m->guiPins);
+    const ModuleInfo* m = catalog.find(id);
+    if (!m) throw UsageError(unknownModuleMessage(catalog, id));
+    std::fputs((markdown ? moduleMarkdown(*m) : moduleText(*m)).c_str(), stdout);
 }
 
 void scopePicture(ModuleLibrary& library, const ModuleCatalog& catalog, const fs::path& patchFile,
@@ -235,6 +216,7 @@ struct Commands {
     CLI::App* list = nullptr;
     CLI::App* describe = nullptr;
     std::string describeId;
+    bool describeAll = false, describeMarkdown = false;
 
     CLI::App* scope = nullptr;
     fs::path scopePatch, scopeOut;
@@ -292,8 +274,10 @@ void addCommands(CLI::App& app, Commands& c) {
     c.play = addPlayCommand(app, c.playArguments);
 
     c.list = app.add_subcommand("list", "list the library's modules");
-    c.describe = app.add_subcommand("describe", "show one module's pins");
-    c.describe->add_option("id", c.describeId, "module identifier")->required();
+    c.describe = app.add_subcommand("describe", "show a module's pins, defaults and ranges");
+    c.describe->add_option("id", c.describeId, "module identifier");
+    c.describe->add_flag("--all", c.describeAll, "every module of the library");
+    c.describe->add_flag("--markdown", c.describeMarkdown, "Markdown (the module reference)");
 
     c.scope = app.add_subcommand("scope", "render a patch and paint an oscilloscope to PNG");
     c.scope->add_option("patch", c.scopePatch, "patch file (JSON)")->required();
@@ -323,6 +307,7 @@ int runCommand(const Commands& c) {
         Patch patch = readPatch(c.patchFile, loaded.catalog);
         applyOverrides(patch, c.renderOptions);
         applyPinOverrides(patch, c.renderSettings);
+        printPatchRangeWarnings(patch);
         renderToSoundFile(*loaded.library, std::move(patch), c.renderOut, c.renderOptions.format,
                           c.renderOptions.verbosity);
     } else if (*c.play) {
@@ -330,7 +315,7 @@ int runCommand(const Commands& c) {
     } else if (*c.list) {
         listModules(loaded.catalog);
     } else if (*c.describe) {
-        describeModule(loaded.catalog, c.describeId);
+        describeModules(loaded.catalog, c.describeId, c.describeAll, c.describeMarkdown);
     } else if (*c.scope) {
         checkOutputName(c.scopeOut, c.scopePatch);
         scopePicture(*loaded.library, loaded.catalog, c.scopePatch, c.scopeModule, c.scopeOut,

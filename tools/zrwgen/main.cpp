@@ -3,14 +3,21 @@
 //   zrwgen standard [-o FOLDER] [-n NUMBER]   osc-{sine,tri,saw,sqr}-N.zrw and base.zrw
 //   zrwgen free WAV [-o FOLDER] [-n NUMBER]   osc-free-N.zrw from a single-cycle waveform
 //   zrwgen info FILE...                       header, size, per-zone peak and top harmonic
+//
+// Exit status: 0 done; 2 bad input (command line, or a WAV that is missing or not one finite
+// cycle); 1 anything else, and `info` when a file is missing or not a wavetable.
 #include "tools/zrwgen/zrw.h"
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <cstdio>
 #include <iostream>
 
 namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitBadInput = 2;
 
 void printInfo(const std::filesystem::path& file, const zrw::TableInfo& info) {
     std::printf("%s: %ju bytes, format %g\n", file.string().c_str(), info.fileBytes,
@@ -40,19 +47,32 @@ int main(int argc, char** argv) {
     auto* standard = app.add_subcommand(
         "standard", "write osc-sine-N, osc-tri-N, osc-saw-N, osc-sqr-N and base.zrw");
     standard->add_option("-o,--out", folder, "folder to write into (created if needed)");
-    standard->add_option("-n,--number", number, "the number N in the file names");
+    // N appears in the file names the loader builds from its number pins: a whole number,
+    // 0 or more (a negative one would give names such as osc-free--1.zrw).
+    const CLI::Range numberRange(0, INT_MAX);
+    standard->add_option("-n,--number", number, "the number N in the file names")
+        ->check(numberRange);
 
     std::string wav;
     auto* free = app.add_subcommand("free", "write osc-free-N.zrw from a single-cycle WAV");
     free->add_option("wav", wav, "sound file holding exactly one cycle")->required();
     free->add_option("-o,--out", folder, "folder to write into (created if needed)");
-    free->add_option("-n,--number", number, "the number N in the file name");
+    free->add_option("-n,--number", number, "the number N in the file name")->check(numberRange);
 
     std::vector<std::string> files;
     auto* info = app.add_subcommand("info", "check files and print what they hold");
     info->add_option("files", files, "wavetable files")->required();
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "zrwgen: error: %s (zrwgen --help shows the commands)\n", e.what());
+        return kExitBadInput;
+    }
 
     try {
         if (*standard) {
@@ -65,19 +85,25 @@ int main(int argc, char** argv) {
             for (const auto& f : files) {
                 try {
                     printInfo(f, zrw::inspectTable(f));
+                } catch (const zrw::NoSuchFile& e) {
+                    std::fprintf(stderr, "zrwgen: error: %s\n", e.what());
+                    ++failures;
+                } catch (const zrw::InputError& e) {
+                    std::fprintf(stderr, "zrwgen: error: not a wavetable: %s\n", e.what());
+                    ++failures;
                 } catch (const zrw::Error& e) {
-                    std::fprintf(stderr, "zrwgen: damaged: %s\n", e.what());
+                    std::fprintf(stderr, "zrwgen: error: %s\n", e.what());
                     ++failures;
                 }
             }
-            return failures ? 1 : 0;
+            return failures ? kExitFailure : 0;
         }
-    } catch (const zrw::Error& e) {
-        std::fprintf(stderr, "zrwgen: %s\n", e.what());
-        return 1;
+    } catch (const zrw::InputError& e) {
+        std::fprintf(stderr, "zrwgen: error: %s\n", e.what());
+        return kExitBadInput;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "zrwgen: %s\n", e.what());
-        return 1;
+        std::fprintf(stderr, "zrwgen: error: %s\n", e.what());
+        return kExitFailure;
     }
     return 0;
 }

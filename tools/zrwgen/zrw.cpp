@@ -34,7 +34,46 @@ std::size_t largestPrimeFactor(std::size_t n) {
     return n > 1 ? n : largest;
 }
 
+std::vector<std::complex<double>> mixedRadixDft(std::span<const std::complex<double>> in) {
+    std::vector<std::complex<double>> out(in.size());
+    kissfft<double>(in.size(), false).transform(in.data(), out.data());
+    return out;
+}
+
 } // namespace
+
+std::vector<std::complex<double>> bluesteinDft(std::span<const std::complex<double>> in) {
+    // X_k = conj(w_k) * sum_n (x_n conj(w_n)) w_(k-n) with the chirp w_n = exp(i pi n^2 / N):
+    // a circular convolution of length M >= 2N - 1, done with power-of-two FFTs.
+    const std::size_t n = in.size();
+    if (n == 0) return {};
+    std::size_t m = 1;
+    while (m < 2 * n - 1)
+        m *= 2;
+    // n^2 taken modulo 2N keeps the chirp's angle exact for long cycles.
+    std::vector<std::complex<double>> chirp(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const auto q = static_cast<std::uint64_t>(j) * j % (2 * static_cast<std::uint64_t>(n));
+        chirp[j] =
+            std::polar(1.0, std::numbers::pi * static_cast<double>(q) / static_cast<double>(n));
+    }
+    std::vector<std::complex<double>> a(m), b(m), fa(m), fb(m);
+    for (std::size_t j = 0; j < n; ++j)
+        a[j] = in[j] * std::conj(chirp[j]);
+    b[0] = chirp[0];
+    for (std::size_t j = 1; j < n; ++j)
+        b[j] = b[m - j] = chirp[j];
+    const kissfft<double> forward(m, false), inverse(m, true);
+    forward.transform(a.data(), fa.data());
+    forward.transform(b.data(), fb.data());
+    for (std::size_t j = 0; j < m; ++j)
+        fa[j] *= fb[j];
+    inverse.transform(fa.data(), a.data());
+    std::vector<std::complex<double>> out(n);
+    for (std::size_t k = 0; k < n; ++k)
+        out[k] = std::conj(chirp[k]) * a[k] / static_cast<double>(m);
+    return out;
+}
 
 double zoneTopVolts(int zone) {
     if (zone >= wt::kZoneCount - 1) return kTopVolts;
@@ -83,34 +122,21 @@ Spectrum standardSpectrum(Wave wave) {
 
 Spectrum cycleSpectrum(std::span<const float> cycle) {
     const std::size_t m = cycle.size();
-    if (m < 3) throw Error("a cycle needs at least 3 samples to hold a waveform");
+    if (m < 3) throw InputError("a cycle needs at least 3 samples to hold a waveform");
+    for (std::size_t n = 0; n < m; ++n)
+        if (!std::isfinite(cycle[n]))
+            throw InputError("cycle sample " + std::to_string(n) + " is not a finite number");
     // Harmonics strictly below the cycle's Nyquist bin, as many as the table can hold.
     const int harmonics = static_cast<int>(std::min<std::size_t>((m - 1) / 2, kTableHarmonics));
     Spectrum s(static_cast<std::size_t>(kTableHarmonics) + 1);
     std::vector<std::complex<double>> in(cycle.begin(), cycle.end());
-    if (largestPrimeFactor(m) <= 1024) {
-        std::vector<std::complex<double>> out(m);
-        kissfft<double>(m, false).transform(in.data(), out.data());
-        for (int k = 1; k <= harmonics; ++k)
-            s[k] = out[k] / static_cast<double>(m);
-    } else {
-        // A length with a large prime factor makes a mixed-radix FFT slow; the few hundred
-        // harmonics the table keeps are summed directly against one table of twiddles.
-        std::vector<std::complex<double>> twiddle(m);
-        for (std::size_t j = 0; j < m; ++j)
-            twiddle[j] = std::polar(1.0, -2.0 * std::numbers::pi * static_cast<double>(j) /
-                                             static_cast<double>(m));
-        for (int k = 1; k <= harmonics; ++k) {
-            std::complex<double> sum = 0.0;
-            std::size_t j = 0;
-            for (std::size_t n = 0; n < m; ++n) {
-                sum += in[n] * twiddle[j];
-                j += static_cast<std::size_t>(k);
-                if (j >= m) j -= m;
-            }
-            s[k] = sum / static_cast<double>(m);
-        }
-    }
+    // Lengths whose prime factors are small go through the mixed-radix FFT as they always
+    // have (power-of-two cycles stay bit for bit what they were); a large prime factor makes
+    // that FFT quadratic in the factor, so those lengths take Bluestein's transform instead.
+    const std::vector<std::complex<double>> out =
+        largestPrimeFactor(m) <= 1024 ? mixedRadixDft(in) : bluesteinDft(in);
+    for (int k = 1; k <= harmonics; ++k)
+        s[k] = out[static_cast<std::size_t>(k)] / static_cast<double>(m);
     return s;
 }
 
@@ -134,7 +160,7 @@ Table makeTable(const Spectrum& spectrum, Wave wave, int number) {
             peak = std::max(peak, std::abs(v));
         }
     }
-    if (!(peak > 1e-9)) throw Error("the waveform is silent: it has no harmonic to play");
+    if (!(peak > 1e-9)) throw InputError("the waveform is silent: it has no harmonic to play");
     // One gain for the whole file: zones keep their common harmonics at equal level, so the
     // crossfade between neighbours does not change loudness.
     const double gain = 1.0 / peak;
@@ -237,30 +263,37 @@ ZoneInfo analyseZone(std::span<const float> zone) {
 TableInfo inspectTable(const std::filesystem::path& file) {
     TableInfo info;
     std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (status.type() == std::filesystem::file_type::not_found)
+        throw NoSuchFile("no such file: " + pathText(file));
+    if (ec) throw Error("cannot read " + pathText(file) + ": " + ec.message());
+    // A FIFO or device would block or never end; only a regular file can be a table.
+    if (status.type() != std::filesystem::file_type::regular)
+        throw InputError(pathText(file) + " is not a regular file");
     info.fileBytes = std::filesystem::file_size(file, ec);
     if (ec) throw Error("cannot read " + pathText(file) + ": " + ec.message());
     if (info.fileBytes != static_cast<std::uintmax_t>(wt::kFileBytes))
-        throw Error(pathText(file) + " is " + std::to_string(info.fileBytes) +
-                    " bytes long; a wavetable file holds exactly " +
-                    std::to_string(wt::kFileBytes) + " bytes (8 header values, " +
-                    std::to_string(wt::kZoneStart - wt::kHeaderEntries) + " unused values and " +
-                    std::to_string(wt::kZoneCount) + " zones of " +
-                    std::to_string(wt::kZoneLength) + ")");
+        throw InputError(pathText(file) + " is " + std::to_string(info.fileBytes) +
+                         " bytes long; a wavetable file holds exactly " +
+                         std::to_string(wt::kFileBytes) + " bytes (8 header values, " +
+                         std::to_string(wt::kZoneStart - wt::kHeaderEntries) +
+                         " unused values and " + std::to_string(wt::kZoneCount) + " zones of " +
+                         std::to_string(wt::kZoneLength) + ")");
     Table table(wt::kFileEntries);
     std::ifstream in(file, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(table.data()), wt::kFileBytes))
         throw Error("cannot read " + pathText(file));
     std::copy_n(table.begin(), wt::kHeaderEntries, info.header.begin());
     if (!wt::hasValidFormat(table[wt::kFormatEntry]))
-        throw Error(pathText(file) + ": the format value (header entry 3) is " +
-                    std::to_string(table[wt::kFormatEntry]) +
-                    "; the loader accepts only values that truncate to 2");
+        throw InputError(pathText(file) + ": the format value (header entry 3) is " +
+                         std::to_string(table[wt::kFormatEntry]) +
+                         "; the loader accepts only values that truncate to 2");
     for (int z = 0; z < wt::kZoneCount; ++z) {
         const std::span<const float> zone(table.data() + wt::kZoneStart + z * kLength, kLength);
         for (int n = 0; n < kLength; ++n)
             if (!std::isfinite(zone[n]))
-                throw Error(pathText(file) + ": zone " + std::to_string(z) + " sample " +
-                            std::to_string(n) + " is not a finite number");
+                throw InputError(pathText(file) + ": zone " + std::to_string(z) + " sample " +
+                                 std::to_string(n) + " is not a finite number");
         info.zones[z] = analyseZone(zone);
     }
     return info;

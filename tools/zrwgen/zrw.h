@@ -30,6 +30,16 @@ class Error : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+// An input file that cannot serve: not a sound file, not one finite cycle, not a wavetable.
+class InputError : public Error {
+  public:
+    using Error::Error;
+};
+// An input file that does not exist.
+class NoSuchFile : public InputError {
+  public:
+    using InputError::InputError;
+};
 
 // Lowest sample rate at which every zone is free of aliasing.
 inline constexpr double kMinSampleRate = 44100.0;
@@ -70,6 +80,11 @@ Spectrum standardSpectrum(Wave wave);
 // Nyquist bin left out), as many as the table can hold.
 Spectrum cycleSpectrum(std::span<const float> cycle);
 
+// The discrete Fourier transform of any length in O(n log n) (Bluestein's chirp transform on
+// power-of-two FFTs), unnormalised, sign -1 in the exponent. cycleSpectrum uses it for lengths
+// with a prime factor above 1024.
+std::vector<std::complex<double>> bluesteinDft(std::span<const std::complex<double>> in);
+
 // The 127240 entries of a wavetable file.
 using Table = std::vector<float>;
 
@@ -79,7 +94,9 @@ Table makeTable(const Spectrum& spectrum, Wave wave, int number);
 Table makeStandardTable(Wave wave, int number);
 Table makeTableFromCycle(std::span<const float> cycle, int number);
 
-// A single cycle from a WAV (or any file libsndfile reads), channels mixed to mono.
+// A single cycle from a WAV (or any file libsndfile reads), channels mixed to mono. Throws
+// NoSuchFile, or InputError for a file that is not a sound file or holds a sample that is not
+// finite (one infinity would turn every harmonic, and so the whole table, into NaN).
 std::vector<float> readCycle(const std::filesystem::path& file);
 
 // "osc-saw-5.zrw" and the like.
@@ -107,8 +124,9 @@ struct TableInfo {
     std::array<ZoneInfo, wt::kZoneCount> zones{};
 };
 
-// Reads and checks a file. Throws Error when it cannot be read, has another size than
-// 508960 bytes, a format entry that does not truncate to 2, or a sample that is not finite.
+// Reads and checks a file. Throws NoSuchFile when it does not exist, InputError when it is
+// not a wavetable (not a regular file, another size than 508960 bytes, a format entry that
+// does not truncate to 2, or a sample that is not finite), Error when it cannot be read.
 TableInfo inspectTable(const std::filesystem::path& file);
 // Harmonic analysis of one zone (the entries of one cycle).
 ZoneInfo analyseZone(std::span<const float> zone);
