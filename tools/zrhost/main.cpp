@@ -5,6 +5,7 @@
 //   zrhost list | describe ID                 the library's modules and their pins
 //   zrhost scope PATCH.json --module NAME -o scope.png
 //   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
+//   zrhost validate [--library PATH] [--only ID] [--seed N]   every module half, checked
 //
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, say). Errors are one line on standard error.
@@ -12,6 +13,7 @@
 #include "tools/zrhost/eval_command.h"
 #include "tools/zrhost/midi_file.h"
 #include "tools/zrhost/png_writer.h"
+#include "tools/zrhost/validate_command.h"
 #include "tools/zrhost/wav_writer.h"
 #include "tools/zrhost/wavetable_cache.h"
 
@@ -294,6 +296,9 @@ struct Commands {
     CLI::App* eval = nullptr;
     EvalArguments evalArguments;
 
+    CLI::App* validate = nullptr;
+    ValidateArguments validateArguments;
+
     // Options given only sometimes become optionals once the command line is parsed.
     void parsed() {
         if (*secondsOpt) renderOptions.seconds = seconds;
@@ -334,6 +339,7 @@ void addCommands(CLI::App& app, Commands& c) {
     c.scopeSecondsOpt = c.scope->add_option("--seconds", c.scopeSeconds, "length to render");
 
     c.eval = addEvalCommand(app, c.evalArguments);
+    c.validate = addValidateCommand(app, c.validateArguments);
 }
 
 void runCommand(const Commands& c) {
@@ -381,6 +387,8 @@ int main(int argc, char** argv) {
     commands.parsed();
 
     if (*commands.eval) return runEvalCommand(commands.evalArguments); // needs no module library
+    if (*commands.validate)
+        return runValidateCommand(commands.validateArguments, commands.libraryPath);
 
     try {
         runCommand(commands);
