@@ -151,6 +151,8 @@ class AudioRig final : public zrhost::AudioCallSink {
         };
         if (blocks_ == 0) events.addGraphStart(0);
         for (const auto& b : buffers_) {
+            // Pins of unknown type start streaming once, as a host's connected inputs do.
+            if (subject_.blind && blocks_ == 0) events.addStreamingStart(0, b.pin->id);
             if (!b.input() || subject_.blind) continue;
             if (blocks_ == 0 || below(rng, 8) == 0)
                 events.addStreamingStart(when(), b.pin->id);
