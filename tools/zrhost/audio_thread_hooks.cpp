@@ -5,7 +5,9 @@
 // process runs on this thread (see tools/validate/audio_thread_watch.h), reports the call.
 //
 // dlsym may itself allocate before the real malloc is known; those few early requests are
-// served from a small static arena whose blocks are never freed.
+// served from a small static arena whose blocks are never freed. Under AddressSanitizer the
+// allocator belongs to the sanitizer, which offers hooks of its own: those are installed
+// instead of replacing malloc.
 #include "tools/validate/audio_thread_watch.h"
 
 #include <dlfcn.h>
@@ -17,6 +19,57 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ZR_SANITIZER_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZR_SANITIZER_ALLOCATOR 1
+#endif
+#endif
+
+#if defined(ZR_SANITIZER_ALLOCATOR)
+// The sanitizer runtime's interface (declared here: GCC installs no header for it).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*,
+                                                                          std::size_t),
+                                                         void (*onFree)(const volatile void*));
+#endif
+
+namespace {
+
+using MutexFn = int (*)(pthread_mutex_t*);
+
+template <class Fn>
+Fn next(const char* name) {
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+void allocation(const char* what) {
+    if (zrvalidate::audioThreadWatchArmed()) zrvalidate::noteAudioThreadAllocation(what);
+}
+
+} // namespace
+
+#if defined(ZR_SANITIZER_ALLOCATOR)
+
+namespace {
+
+void onMalloc(const volatile void*, std::size_t) {
+    allocation("an allocation (malloc)");
+}
+void onFree(const volatile void* p) {
+    if (p) allocation("a release of memory (free)");
+}
+
+const int installed = [] {
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    zrvalidate::setAudioThreadHooksInstalled();
+    return 0;
+}();
+
+} // namespace
+
+#else
+
 namespace {
 
 using MallocFn = void* (*)(std::size_t);
@@ -25,8 +78,6 @@ using CallocFn = void* (*)(std::size_t, std::size_t);
 using ReallocFn = void* (*)(void*, std::size_t);
 using MemalignFn = void* (*)(std::size_t, std::size_t);
 using PosixMemalignFn = int (*)(void**, std::size_t, std::size_t);
-using MutexFn = int (*)(pthread_mutex_t*);
-
 alignas(std::max_align_t) char arena[16384];
 std::atomic<std::size_t> arenaUsed{0};
 
@@ -39,11 +90,6 @@ void* arenaAlloc(std::size_t size) {
     const std::size_t at = arenaUsed.fetch_add(rounded);
     if (at + rounded > sizeof arena) return nullptr;
     return arena + at;
-}
-
-template <class Fn>
-Fn next(const char* name) {
-    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
 thread_local bool resolving = false;
@@ -75,10 +121,6 @@ const Real& real() {
         return x;
     }();
     return r;
-}
-
-void allocation(const char* what) {
-    if (zrvalidate::audioThreadWatchArmed()) zrvalidate::noteAudioThreadAllocation(what);
 }
 
 } // namespace
@@ -133,6 +175,12 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
     allocation("an allocation (posix_memalign)");
     return real().posixMemalign(out, alignment, size);
 }
+
+} // extern "C"
+
+#endif
+
+extern "C" {
 
 int pthread_mutex_lock(pthread_mutex_t* m) {
     static const MutexFn lock = next<MutexFn>("pthread_mutex_lock");
