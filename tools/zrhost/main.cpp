@@ -8,6 +8,8 @@
 //   zrhost describe --all --markdown          the module reference (docs/modules.md)
 //   zrhost scope PATCH.json --module NAME -o scope.png
 //   zrhost eval "EXPRESSION" [--var NAME=VALUE ...]   a formula's value
+//   zrhost validate [--only ID] [--seed N]      every module half through hostile cases
+//   zrhost validate [--library PATH] [--only ID] [--seed N]   every module half, checked
 //
 // Exit status: 0 done, 2 bad input (command line, patch file, library), 1 anything else
 // (an output that cannot be written, an output with NaN or infinite samples). Errors and
@@ -23,6 +25,7 @@
 #include "tools/zrhost/render_output.h"
 #include "tools/zrhost/sound_file.h"
 #include "tools/zrhost/suggest.h"
+#include "tools/zrhost/validate_command.h"
 #include "tools/zrhost/wavetable_cache.h"
 
 #include "framework/mp_text.h"
@@ -229,6 +232,8 @@ struct Commands {
     EvalArguments evalArguments;
 
     bool quiet = false, verbose = false;
+    CLI::App* validate = nullptr;
+    ValidateArguments validateArguments;
 
     // Options given only sometimes become optionals once the command line is parsed.
     void parsed() {
@@ -287,6 +292,7 @@ void addCommands(CLI::App& app, Commands& c) {
     c.scopeSecondsOpt = c.scope->add_option("--seconds", c.scopeSeconds, "length to render");
 
     c.eval = addEvalCommand(app, c.evalArguments);
+    c.validate = addValidateCommand(app, c.validateArguments);
 }
 
 // Returns the exit status.
@@ -370,6 +376,8 @@ int main(int argc, char** argv) {
     removeTemporariesOnSignals();
 
     if (*commands.eval) return runEvalCommand(commands.evalArguments); // needs no module library
+    if (*commands.validate)
+        return runValidateCommand(commands.validateArguments, commands.libraryPath);
 
     try {
         return runCommand(commands);
