@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zrhost {
@@ -47,6 +48,11 @@ struct PinAddress {
     gmpi::PinDirection direction = gmpi::DirectionIn;
     gmpi::PinDatatype datatype = gmpi::DatatypeFloat;
     std::string text; // as the patch wrote it, for messages
+
+    // Pin `pin` of a module's half, named `text` in messages.
+    static PinAddress of(int module, Half half, const PinInfo& pin, std::string text) {
+        return {module, half, pin.id, pin.direction, pin.datatype, std::move(text)};
+    }
 
     bool operator==(const PinAddress& o) const {
         return module == o.module && half == o.half && pin == o.pin;

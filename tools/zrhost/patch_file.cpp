@@ -259,14 +259,7 @@ class Resolver {
             found = matches.front();
         }
         if (half == Half::Gui) m.gui = true;
-        PinAddress a;
-        a.module = index;
-        a.half = half;
-        a.pin = found->id;
-        a.direction = found->direction;
-        a.datatype = found->datatype;
-        a.text = fullText;
-        return a;
+        return PinAddress::of(index, half, *found, fullText);
     }
 
     // "module.pin" → the pin.
@@ -445,15 +438,9 @@ class Resolver {
     }
 
     PinAddress address(int module, Half half, const PinInfo& info) const {
-        PinAddress a;
-        a.module = module;
-        a.half = half;
-        a.pin = info.id;
-        a.direction = info.direction;
-        a.datatype = info.datatype;
-        a.text = patch_.modules[static_cast<std::size_t>(module)].name +
-                 (half == Half::Gui ? ".gui." : ".") + info.name;
-        return a;
+        return PinAddress::of(module, half, info,
+                              patch_.modules[static_cast<std::size_t>(module)].name +
+                                  (half == Half::Gui ? ".gui." : ".") + info.name);
     }
 
     void defaults() {

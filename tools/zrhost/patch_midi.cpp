@@ -318,13 +318,7 @@ PinAddress findPin(const Patch& patch, const std::string& text, const std::strin
     if (!found || folded != 1 || !module.audio)
         throw PatchError(patch.file, place,
                          "module " + inQuotes(module.name) + " has no audio pin " + inQuotes(name));
-    PinAddress a;
-    a.module = m;
-    a.pin = found->id;
-    a.direction = found->direction;
-    a.datatype = found->datatype;
-    a.text = text;
-    return a;
+    return PinAddress::of(m, Half::Audio, *found, text);
 }
 
 PinAddress midiPin(const Patch& patch, const std::string& text, const std::string& place,

@@ -63,13 +63,7 @@ PinAddress findPin(const Patch& patch, int index, std::string_view pinText,
         fail("module " + inQuotes(m.name) + " (" + m.id + ") has no " +
              (half == Half::Gui ? "GUI " : "") + "pin " + inQuotes(name) + "; its inputs are " +
              namesOf(pins));
-    PinAddress a;
-    a.module = index;
-    a.half = half;
-    a.pin = found->id;
-    a.direction = found->direction;
-    a.datatype = found->datatype;
-    a.text = m.name + "." + std::string(pinText);
+    const PinAddress a = PinAddress::of(index, half, *found, m.name + "." + std::string(pinText));
     if (a.direction != gmpi::DirectionIn)
         fail(inQuotes(a.text) + " is an output; only inputs take values");
     if (a.datatype == gmpi::DatatypeMidi)
