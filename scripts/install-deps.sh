@@ -9,6 +9,7 @@ packages=(
   libsndfile1-dev nlohmann-json3-dev libcli11-dev libkissfft-dev libpugixml-dev libpng-dev
   locales libsmf-dev
   libjack-jackd2-dev
+  faust
 )
 # JACK: libjack-jackd2-dev for `zrhost play`; jackd2 for the test that plays into a server on
 # its dummy driver, installed without its recommendations (desktop control panels). jackd2 asks

@@ -25,7 +25,7 @@ using peers::Runner;
 struct Options {
     bool checkOnly = false;
     bool csv = false;
-    int rounds = 31;
+    int rounds = 101;
     std::string filter;
 };
 
@@ -53,15 +53,15 @@ struct Result {
 };
 
 // Rounds of the unit then the peer (the order alternating round by round), each round long
-// enough (about 1 ms a side) for the clock; medians of ns per sample and of the per-round
-// ratio, and the ratio's interquartile range.
+// enough (about 0.25 ms a side, so that few rounds are cut by the scheduler) for the clock; medians
+// of ns per sample and of the per-round ratio, and the ratio's interquartile range.
 Result measure(const Row& row, int rounds) {
     auto unit = row.makeUnit();
     auto peer = row.makePeer();
     timeBlocks(*unit, 200);
     timeBlocks(*peer, 200);
     const double perBlock = std::max(timeBlocks(*unit, 100), timeBlocks(*peer, 100)) / 100.0;
-    const int blocks = std::max(10, static_cast<int>(1e6 / std::max(perBlock, 1.0)));
+    const int blocks = std::max(4, static_cast<int>(2.5e5 / std::max(perBlock, 1.0)));
     const double samples = static_cast<double>(blocks) * kBlock * row.perUnit;
     std::vector<double> u, p, ratio;
     for (int r = 0; r < rounds; ++r) {

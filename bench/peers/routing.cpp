@@ -18,6 +18,8 @@
 #endif
 
 namespace peers {
+// Every row here has a Faust peer: without Faust there are none.
+#if defined(ZR_HAVE_FAUST)
 namespace {
 
 using Fill = std::function<float(int pin, int i)>;
@@ -116,7 +118,6 @@ Setup matrix() {
     return s;
 }
 
-#if defined(ZR_HAVE_FAUST)
 // The state-variable low-pass is Q = 0.5 / (1 - 0.996 res) above its pass band at the cutoff.
 Check svfGain() {
     return [] {
@@ -181,9 +182,9 @@ Make svfPeer(bool changing) {
     const Setup s = svf(changing);
     return faust<Faust_svf>([s](int c, long long i) { return s.fill(c, static_cast<int>(i)); });
 }
-#endif
 
 } // namespace
+#endif
 
 std::vector<Row> effectRows() {
     std::vector<Row> rows;
