@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     if (opt.csv)
         std::printf("unit,unit_ns_per_sample,peer,peer_ns_per_sample,ratio,spread_percent\n");
     else if (!opt.checkOnly)
-        std::printf("%-28s %9s  %-32s %9s %7s %7s\n", "unit", "ns/smp", "peer", "ns/smp", "ratio",
+        std::printf("%-32s %9s  %-36s %9s %7s %7s\n", "unit", "ns/smp", "peer", "ns/smp", "ratio",
                     "spread");
     for (const Row& row : rows) {
         const std::string problem = row.check ? row.check() : std::string();
@@ -130,12 +130,12 @@ int main(int argc, char** argv) {
             if (opt.csv)
                 std::printf("%s,,%s,,check failed,\n", row.unit.c_str(), row.peer.c_str());
             else
-                std::printf("%-28s %9s  %-32s check failed: %s\n", row.unit.c_str(), "",
+                std::printf("%-32s %9s  %-36s check failed: %s\n", row.unit.c_str(), "",
                             row.peer.c_str(), problem.c_str());
             continue;
         }
         if (opt.checkOnly) {
-            std::printf("ok  %-28s %s\n", row.unit.c_str(), row.peer.c_str());
+            std::printf("ok  %-32s %s\n", row.unit.c_str(), row.peer.c_str());
             continue;
         }
         const Result r = measure(row, opt.rounds);
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
             std::printf("%s,%.3f,%s,%.3f,%.3f,%.1f\n", row.unit.c_str(), r.unitNs, row.peer.c_str(),
                         r.peerNs, r.ratio, r.spread);
         else
-            std::printf("%-28s %9.2f  %-32s %9.2f %7.2f %6.1f%%\n", row.unit.c_str(), r.unitNs,
+            std::printf("%-32s %9.2f  %-36s %9.2f %7.2f %6.1f%%\n", row.unit.c_str(), r.unitNs,
                         row.peer.c_str(), r.peerNs, r.ratio, r.spread);
         std::fflush(stdout);
     }
