@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr gmpi::int32 kBlock = 256;
+constexpr gmpi::int32 kBlock = 64;
 constexpr float kRate = 44100.0f;
 
 using benchrig::library;

@@ -53,7 +53,7 @@ inline float heldResonance(float res) {
 template <Tap Feed>
 struct SvPairMode {
     static constexpr bool kComparesResonance = true;
-    static void update(FxSvfCore& c, float pitch, float res, float) {
+    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float res, float) {
         const float r = heldResonance(res);
         if (r != c.gainRes) {
             c.gainRes = r;
@@ -63,8 +63,17 @@ struct SvPairMode {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         const float f = readAtPinValue(c.tables.volt, clampNanToLow(pitch, 0.0f, 1.0f));
-        c.t = dsp::levelDamping(c.lastOut);
-        const float u = r * 0.996f * (1.0f - c.t);
+        // u = r x 0.996 x (1 - t). The level damping t is exactly 0 unless the last output
+        // exceeds 1 in magnitude, and then u is r x 0.996 itself: a branch rather than a data
+        // path, so that the usual case need not wait for the last output, which the previous
+        // sample has only just produced.
+        const float k = r * 0.996f;
+        float u = k;
+        c.t = 0.0f;
+        if (std::fabs(c.lastOut) > 1.0f) {
+            c.t = dsp::levelDamping(c.lastOut);
+            u = k * (1.0f - c.t);
+        }
         c.q1 = 1.0f - u;
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables.res, kEntries, u));
         c.f2 = dsp::minNum(f, c.tables.res[0]);
@@ -78,7 +87,7 @@ struct SvPairMode {
 // Mode 4: undamped double notch.
 struct NotchMode {
     static constexpr bool kComparesResonance = false;
-    static void update(FxSvfCore& c, float pitch, float, float) {
+    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.f1 = c.f2 = readAtPinValue(c.tables.volt, clampNanToLow(pitch, 0.0f, 0.93f));
         c.q1 = c.q2 = 1.0f;
@@ -92,7 +101,7 @@ struct NotchMode {
 template <bool HighPass>
 struct OnePoleMode {
     static constexpr bool kComparesResonance = false;
-    static void update(FxSvfCore& c, float pitch, float, float) {
+    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.a1 = readAtPinValue(c.tables.lag, clampNanToLow(pitch, 0.0f, 1.0f));
     }
@@ -106,7 +115,7 @@ struct OnePoleMode {
 // twice the pitch less 1 (the pitch range spread over both).
 struct OnePoleBandMode {
     static constexpr bool kComparesResonance = false;
-    static void update(FxSvfCore& c, float pitch, float, float) {
+    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         const float p = clampNanToLow(pitch, 0.0f, 1.0f);
         c.a1 = readAtPinValue(c.tables.lag, clampNanToLow(2.0f * p, 0.0f, 1.0f));
@@ -123,7 +132,7 @@ struct OnePoleBandMode {
 // resonance-dependent multiple of the pitch (a larger e moves the poles inward).
 struct AllPassMode {
     static constexpr bool kComparesResonance = true;
-    static void update(FxSvfCore& c, float pitch, float res, float) {
+    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         const float p = clampNanToLow(pitch, 0.0f, 1.0f);
@@ -198,13 +207,40 @@ void FxSvf::clearState() {
     core.resetState();
 }
 
+// The routine of TabledModeFilter::subProcessMode, compiled without straight-line (SLP)
+// vectorisation: GCC otherwise packs the copied state into vector registers and unpacks and
+// repacks it around every coefficient update, which lengthens the chain from one sample's output
+// to the next sample's damping. Same operations, same samples.
+template <class Mode>
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("no-tree-slp-vectorize")))
+#endif
+void FxSvf::subProcessScalar(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    const float* in = inputIn.getBuffer() + bufferOffset;
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    const float* res = resonanceIn.getBuffer() + bufferOffset;
+    const float* blend = blendIn.getBuffer() + bufferOffset;
+    float* out = outputOut.getBuffer() + bufferOffset;
+    FxSvfCore c = core;
+    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
+        const bool changed = Mode::kComparesResonance
+                                 ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
+                                 : pitch[i] != c.cachedPitch;
+        if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
+        out[i] = Mode::tick(c, in[i], blend[i]);
+    }
+    core = c;
+}
+
 namespace {
 using Routine = FxSvf::Routine;
+template <class Mode>
+constexpr Routine scalar = static_cast<Routine>(&FxSvf::subProcessScalar<Mode>);
 constexpr Routine kModeRoutines[9] = {
     &FxSvf::subProcessCopy,
-    &FxSvf::subProcessMode<SvPairMode<Tap::Low>>,
-    &FxSvf::subProcessMode<SvPairMode<Tap::High>>,
-    &FxSvf::subProcessMode<SvPairMode<Tap::Band>>,
+    scalar<SvPairMode<Tap::Low>>,
+    scalar<SvPairMode<Tap::High>>,
+    scalar<SvPairMode<Tap::Band>>,
     &FxSvf::subProcessMode<NotchMode>,
     &FxSvf::subProcessMode<OnePoleMode<false>>,
     &FxSvf::subProcessMode<OnePoleMode<true>>,

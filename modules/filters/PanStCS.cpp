@@ -55,6 +55,28 @@ void PanStCS::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFram
         left[i] = right[i] = 0.0f;
 }
 
+namespace {
+
+// One sample's outputs for gains gl and gr.
+template <bool CrossMix>
+inline void panSample(float a, float b, float gl, float gr, float& left, float& right) {
+    if constexpr (CrossMix) {
+        left = b * gr + a * gl;
+        right = b * gl + a * gr;
+    } else {
+        const float s = b + a;
+        left = gl * s;
+        right = gr * s;
+    }
+}
+
+} // namespace
+
+// Samples equal to the cached position keep the gains in hand, which before the first
+// computation need not be that position's. From the first change on every sample gets the
+// gains of its own position: a repeated position would only reuse gains computed from an equal
+// value, and equal positions give equal gains. So a changing stretch computes the gains of
+// every sample without comparing (no branch to mispredict, no chain through the cache).
 template <bool CrossMix>
 void PanStCS::subProcessPan(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
     const float* a = inA.getBuffer() + bufferOffset;
@@ -62,24 +84,18 @@ void PanStCS::subProcessPan(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) 
     const float* pan = panIn.getBuffer() + bufferOffset;
     float* left = leftOut.getBuffer() + bufferOffset;
     float* right = rightOut.getBuffer() + bufferOffset;
-    float cached = cachedPan;
-    dsp::PanGains g = gains;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
-        if (pan[i] != cached) {
-            cached = pan[i];
-            g = dsp::quarterWaveGains(tables, pan[i]);
-        }
-        if constexpr (CrossMix) {
-            left[i] = b[i] * g.right + a[i] * g.left;
-            right[i] = b[i] * g.left + a[i] * g.right;
-        } else {
-            const float s = b[i] + a[i];
-            left[i] = g.left * s;
-            right[i] = g.right * s;
-        }
+    const float cached = cachedPan;
+    const dsp::PanGains held = gains;
+    gmpi::int32 i = 0;
+    for (; i < sampleFrames && pan[i] == cached; ++i)
+        panSample<CrossMix>(a[i], b[i], held.left, held.right, left[i], right[i]);
+    if (i == sampleFrames) return;
+    for (; i < sampleFrames; ++i) {
+        const dsp::PanGains g = dsp::quarterWaveGains(tables, pan[i]);
+        panSample<CrossMix>(a[i], b[i], g.left, g.right, left[i], right[i]);
     }
-    cachedPan = cached;
-    gains = g;
+    cachedPan = pan[sampleFrames - 1];
+    gains = dsp::quarterWaveGains(tables, cachedPan);
 }
 
 namespace {
