@@ -26,6 +26,7 @@ using dsp::readAtPinValue;
 using dsp::readInterpolated;
 using dsp::SharedTable;
 using Tap = dsp::ChamberlinTap;
+using BaseCore = AllFiltersBaseRateCore;
 
 // ---------------------------------------------------------------------------------------------
 // Shared tables. Entry i stands for the pin value i / 10000, that is i x 0.001 volts. Each
@@ -175,17 +176,19 @@ inline float instanceLerp(const float* t, float x, float top) {
 // Mode kernels. Each has `kComparesResonance` (whether a Resonance change triggers `update`),
 // `update(core, pitch, res, blend)` run when a compared control differs from its cache, and
 // `tick(core, in, blend)` returning one output sample. `res` in a tick is the cached value.
+// The modes that do not oversample name the base-rate part of the core as their `State`.
 
 // Mode 1: four-stage low-pass without resonance.
 struct LadderPlain {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = false;
-    static void update(AllFiltersCore& c, float pitch, float, float) {
+    static void update(BaseCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
         c.k = readAtPinValue(c.tables().ok0, c.pitch);
         c.g = dsp::onePoleGain(c.k);
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         return dsp::lowPassLadder<4>(c.lpPrev, c.lp, in, c.k, c.g);
     }
 };
@@ -193,9 +196,10 @@ struct LadderPlain {
 // Modes 2 and 3: a clean ladder, plus a soft-clipped resonant ladder while res > 0.
 template <int Mode>
 struct LadderCleanResonant {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
     static constexpr float kLimit = Mode == 2 ? 15.0f : 1.5f;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
@@ -209,7 +213,7 @@ struct LadderCleanResonant {
         c.softC = res * 0.015f;
         c.denom = 2.0f * res + 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         const float res = c.cachedRes;
         const float cleanIn = Mode == 2 ? in : clampNanToLow(in, -1.5f, 1.5f);
         const float c4 = dsp::lowPassLadder<4>(c.cleanPrev, c.clean, cleanIn, c.k, c.g);
@@ -227,8 +231,9 @@ struct LadderCleanResonant {
 
 // Mode 4: resonant four-stage ladder, input scaled down as resonance rises.
 struct LadderResonant4 {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
@@ -238,7 +243,7 @@ struct LadderResonant4 {
         c.fb = res * 0.171f * c.r;
         c.resPlusOne = res + 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         const float x = clampNanToLow(in / c.resPlusOne - c.fb * c.lp[3], -2.0f, 2.0f);
         return dsp::lowPassLadder<4>(c.lpPrev, c.lp, x, c.k, c.g);
     }
@@ -321,8 +326,9 @@ struct OversampledLadder3 {
 // (1 - res x 0.5).
 template <int Tap, int HighPassStages, bool Scaled>
 struct Ladder3 {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
@@ -338,7 +344,7 @@ struct Ladder3 {
             c.gh = dsp::onePoleGain(c.kh);
         }
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         const float x =
             clampNanToLow(c.inputGain * in / c.resPlusOne - c.fb * c.lp[2], -2.0f, 2.0f);
         dsp::lowPassLadder<3>(c.lpPrev, c.lp, x, c.k, c.g);
@@ -352,15 +358,16 @@ struct Ladder3 {
 
 // Mode 18: four high-pass stages, no resonance (but a Resonance change still recomputes).
 struct HighPass4 {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
         c.kh = readAtPinValue(c.tables().ohp, c.pitch);
         c.gh = dsp::onePoleGain(c.kh);
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         return dsp::highPassLadder<4>(c.hpPrev, c.hp, clampNanToLow(in, -2.0f, 2.0f), c.kh, c.gh);
     }
 };
@@ -369,8 +376,9 @@ struct HighPass4 {
 // fades from the single to the double section.
 template <Tap Feed>
 struct SvPair {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
@@ -383,7 +391,7 @@ struct SvPair {
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
         c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, v));
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
         dsp::chamberlinTick(c.sv2, dsp::chamberlinOutput<Feed>(c.sv1), c.f2, c.q2);
         const float a = dsp::chamberlinOutput<Feed>(c.sv1);
@@ -395,8 +403,9 @@ struct SvPair {
 
 // Mode 22: double notch with damping tied to resonance.
 struct SvNotch {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
@@ -406,7 +415,7 @@ struct SvNotch {
         c.q1 = c.q2 = 1.0f - u;
         c.f1 = c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         const float out = dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
         c.lastOut = out;
         return out;
@@ -416,8 +425,9 @@ struct SvNotch {
 // Modes 23-25: one section, low, high or band output.
 template <Tap Out>
 struct SvSingle {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.pitch = clampNanToLow(pitch, 0.0f, 0.9f);
@@ -426,7 +436,7 @@ struct SvSingle {
         c.q1 = 1.0f - u;
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
         return dsp::chamberlinOutput<Out>(c.sv1);
     }
@@ -436,8 +446,9 @@ struct SvSingle {
 // first section's low-pass state and resonance-dependent output gains.
 template <Tap Feed>
 struct SvPairLoud {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         if (res != c.cachedRes) {
             c.gainA = dsp::resonanceGain(dsp::kResonanceGainA, res);
             c.gainB = dsp::resonanceGain(dsp::kResonanceGainB, res);
@@ -453,21 +464,22 @@ struct SvPairLoud {
         c.f2 = dsp::minNum(f, c.tables().svRes[0]);
         c.q2 = 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         return svpair::limitedTick<Feed>(c, in, blend);
     }
 };
 
 // Mode 29: undamped double notch, pitch only.
 struct SvNotchOpen {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = false;
-    static void update(AllFiltersCore& c, float pitch, float, float) {
+    static void update(BaseCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
         c.pitch = clampNanToLow(pitch, 0.0f, 0.93f);
         c.f1 = c.f2 = readAtPinValue(c.tables().svVolt, c.pitch);
         c.q1 = c.q2 = 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         return svpair::notchTick(c, in, blend);
     }
 };
