@@ -184,8 +184,8 @@ struct LadderPlain {
     static constexpr bool kComparesResonance = false;
     static void update(BaseCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
-        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, p);
         c.g = dsp::onePoleGain(c.k);
     }
     static float tick(BaseCore& c, float in, float) {
@@ -202,14 +202,14 @@ struct LadderCleanResonant {
     static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
-        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().os0, c.pitch);
+        const float r = readAtPinValue(c.tables().os0, p);
         if constexpr (Mode == 2)
-            c.fb = res * c.r * 0.9f;
+            c.fb = res * r * 0.9f;
         else
-            c.fb = res * 0.74f * c.r;
+            c.fb = res * 0.74f * r;
         c.softC = res * 0.015f;
         c.denom = 2.0f * res + 1.0f;
     }
@@ -236,11 +236,11 @@ struct LadderResonant4 {
     static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
-        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().osloo1, c.pitch);
-        c.fb = res * 0.171f * c.r;
+        const float r = readAtPinValue(c.tables().osloo1, p);
+        c.fb = res * 0.171f * r;
         c.resPlusOne = res + 1.0f;
     }
     static float tick(BaseCore& c, float in, float) {
@@ -257,15 +257,15 @@ struct OversampledLadder4 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
-        c.k = readAtPinValue(c.tables().ok0x2, c.pitch);
+        const float p = clampNanToLow(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok0x2, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().oslo, c.pitch);
+        const float r = readAtPinValue(c.tables().oslo, p);
         if constexpr (Mode == 5) {
             c.resScaled = res * 0.935f;
-            c.fb = c.resScaled * c.r;
+            c.fb = c.resScaled * r;
         } else {
-            c.fb = res * c.r;
+            c.fb = res * r;
         }
     }
     static float tick(AllFiltersCore& c, float in, float) {
@@ -290,16 +290,16 @@ struct OversampledLadder3 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
-        c.k = readAtPinValue(c.tables().ok18x2, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok18x2, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().or18x2, c.pitch);
+        const float r = readAtPinValue(c.tables().or18x2, p);
         if constexpr (Mode == 7) {
-            c.fb = res * 0.171f * c.r;
+            c.fb = res * 0.171f * r;
             c.inputGain = res * 6.65f + 1.0f;
         } else {
             c.resScaled = res * 0.2f;
-            c.fb = c.resScaled * c.r;
+            c.fb = c.resScaled * r;
             c.inputGain = c.resScaled * 6.65f + 1.0f;
         }
         c.resPlusOne = res + 1.0f;
@@ -331,16 +331,16 @@ struct Ladder3 {
     static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
-        c.k = readAtPinValue(c.tables().ok18, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok18, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().or18, c.pitch);
-        c.fb = res * 0.171f * c.r;
+        const float r = readAtPinValue(c.tables().or18, p);
+        c.fb = res * 0.171f * r;
         c.inputGain = res * 6.65f + 1.0f;
         c.resPlusOne = res + 1.0f;
-        c.outScale = 1.0f - res * 0.5f;
+        if constexpr (Scaled) c.outScale = 1.0f - res * 0.5f;
         if constexpr (HighPassStages > 0) {
-            c.kh = readAtPinValue(c.tables().ohp, c.pitch);
+            c.kh = readAtPinValue(c.tables().ohp, p);
             c.gh = dsp::onePoleGain(c.kh);
         }
     }
@@ -363,8 +363,8 @@ struct HighPass4 {
     static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
-        c.kh = readAtPinValue(c.tables().ohp, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.kh = readAtPinValue(c.tables().ohp, p);
         c.gh = dsp::onePoleGain(c.kh);
     }
     static float tick(BaseCore& c, float in, float) {
@@ -382,8 +382,8 @@ struct SvPair {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = res * 0.98f * (1.0f - c.t);
         const float v = u - u * u;
         c.q1 = 1.0f - u;
@@ -409,8 +409,8 @@ struct SvNotch {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = (res * 0.13f + 0.82f) * (1.0f - c.t);
         c.q1 = c.q2 = 1.0f - u;
         c.f1 = c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
@@ -430,8 +430,8 @@ struct SvSingle {
     static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.9f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.9f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = res * 0.88f;
         c.q1 = 1.0f - u;
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
@@ -456,8 +456,8 @@ struct SvPairLoud {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = res * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
@@ -475,8 +475,8 @@ struct SvNotchOpen {
     static constexpr bool kComparesResonance = false;
     static void update(BaseCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.93f);
-        c.f1 = c.f2 = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.93f);
+        c.f1 = c.f2 = readAtPinValue(c.tables().svVolt, p);
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(BaseCore& c, float in, float blend) {
@@ -499,17 +499,17 @@ struct OversampledBlend {
         if (res != c.cachedRes) c.gainG = instanceLerp(c.constants->gainTableG, res * 10.0f, 10.0f);
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.054f);
-        const float x = c.pitch * 10.0f;
+        const float p = clampNanToLow(pitch, 0.0f, 1.054f);
+        const float x = p * 10.0f;
         const float o1 = readInterpolated(c.constants->pitchOffset1, x);
         const float o2 = readInterpolated(c.constants->pitchOffset2, x);
         // Blend is unbounded, so the effective pitch is also held below the tables' top.
-        c.effectivePitch = clampNanToLow(c.pitch + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
+        c.effectivePitch = clampNanToLow(p + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
         c.k = readAtPinValue(c.tables().ok0x2, c.effectivePitch);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().oslo1, c.effectivePitch);
+        const float r = readAtPinValue(c.tables().oslo1, c.effectivePitch);
         const float rs = readInterpolated(c.constants->resScale, x);
-        c.fb = c.r * res * rs;
+        c.fb = r * res * rs;
         if constexpr (FiveStages) c.fb = c.fb * c.constants->feedbackTrim;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {

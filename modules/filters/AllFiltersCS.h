@@ -58,13 +58,11 @@ struct AllFiltersBaseRateCore {
     // Control caches: the pin values the coefficients were last computed from.
     float cachedPitch = -100.0f;
     float cachedRes = -100.0f;
-    float pitch = 0.0f;          // the clamped pitch
     float effectivePitch = 0.0f; // modes 30-31: pitch moved by the blended offsets
 
     // Ladder coefficients and the values derived from resonance.
     float k = 0.0f;
     float g = 0.5f;
-    float r = 0.0f;
     float fb = 0.0f;
     float resScaled = 0.0f;  // res x 0.935 (mode 5), res x 0.2 (mode 8)
     float inputGain = 1.0f;  // (res x 6.65 + 1) of the three-stage ladders
