@@ -1,6 +1,7 @@
-// Cost per sample of every mode of the multi-mode filter, with steady controls (coefficients
-// cached: one comparison per sample) and with Pitch and Resonance changing every sample
-// (coefficients recomputed every sample). The gap between the two is the cache at work.
+// Cost per sample of every mode of the multi-mode filter (64-sample blocks at 48 kHz), with
+// steady controls (coefficients cached: one comparison per sample) and with Pitch and Resonance
+// changing every sample (coefficients recomputed every sample). The gap between the two is the
+// cache at work.
 #include "bench/bench_library.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
@@ -17,13 +18,13 @@ namespace {
 
 constexpr gmpi::int32 kInputPin = 0, kPitchPin = 1, kResPin = 2, kOutputPin = 3, kModePin = 4,
                       kAuxPin = 5, kBlendPin = 6;
-constexpr gmpi::int32 kBlock = 256;
+constexpr gmpi::int32 kBlock = 64;
 
 using benchrig::library;
 
 void runMode(benchmark::State& state, int mode, bool changing) {
     zrhost::HostContext context;
-    zrhost::AudioModule module(library(), u"ZR-LPF over CS", context, {kBlock, 44100.0f});
+    zrhost::AudioModule module(library(), u"ZR-LPF over CS", context, {kBlock, 48000.0f});
     for (gmpi::int32 pin : {kInputPin, kPitchPin, kResPin, kOutputPin, kAuxPin, kBlendPin})
         module.attachOwnBuffer(pin);
     module.setRecording(false);

@@ -32,6 +32,8 @@ inline float highPassStage(float in, float& prevIn, float& out, float kh, float 
 template <int Stages, float (*Stage)(float, float&, float&, float, float)>
 inline float stageChain(float* prevIn, float* out, float in, float k, float g) {
     float s = in;
+    // Unrolled, so that a caller's local copy of the stage state can live in registers.
+#pragma GCC unroll 8
     for (int i = 0; i < Stages; ++i)
         s = Stage(s, prevIn[i], out[i], k, g);
     return s;

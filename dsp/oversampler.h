@@ -24,6 +24,7 @@ struct Oversampler {
     template <class Routine>
     float run(float in, Routine&& routine) {
         const float step = (in - previousInput) * (1.0f / Factor);
+#pragma GCC unroll 4
         for (int i = 0; i < Factor; ++i)
             subOutput[i] = routine(previousInput + static_cast<float>(i + 1) * step);
         previousInput = in;

@@ -26,6 +26,7 @@ using dsp::readAtPinValue;
 using dsp::readInterpolated;
 using dsp::SharedTable;
 using Tap = dsp::ChamberlinTap;
+using BaseCore = AllFiltersBaseRateCore;
 
 // ---------------------------------------------------------------------------------------------
 // Shared tables. Entry i stands for the pin value i / 10000, that is i x 0.001 volts. Each
@@ -175,17 +176,19 @@ inline float instanceLerp(const float* t, float x, float top) {
 // Mode kernels. Each has `kComparesResonance` (whether a Resonance change triggers `update`),
 // `update(core, pitch, res, blend)` run when a compared control differs from its cache, and
 // `tick(core, in, blend)` returning one output sample. `res` in a tick is the cached value.
+// The modes that do not oversample name the base-rate part of the core as their `State`.
 
 // Mode 1: four-stage low-pass without resonance.
 struct LadderPlain {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = false;
-    static void update(AllFiltersCore& c, float pitch, float, float) {
+    static void update(BaseCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
-        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, p);
         c.g = dsp::onePoleGain(c.k);
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         return dsp::lowPassLadder<4>(c.lpPrev, c.lp, in, c.k, c.g);
     }
 };
@@ -193,23 +196,24 @@ struct LadderPlain {
 // Modes 2 and 3: a clean ladder, plus a soft-clipped resonant ladder while res > 0.
 template <int Mode>
 struct LadderCleanResonant {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
     static constexpr float kLimit = Mode == 2 ? 15.0f : 1.5f;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
-        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().os0, c.pitch);
+        const float r = readAtPinValue(c.tables().os0, p);
         if constexpr (Mode == 2)
-            c.fb = res * c.r * 0.9f;
+            c.fb = res * r * 0.9f;
         else
-            c.fb = res * 0.74f * c.r;
+            c.fb = res * 0.74f * r;
         c.softC = res * 0.015f;
         c.denom = 2.0f * res + 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         const float res = c.cachedRes;
         const float cleanIn = Mode == 2 ? in : clampNanToLow(in, -1.5f, 1.5f);
         const float c4 = dsp::lowPassLadder<4>(c.cleanPrev, c.clean, cleanIn, c.k, c.g);
@@ -227,18 +231,19 @@ struct LadderCleanResonant {
 
 // Mode 4: resonant four-stage ladder, input scaled down as resonance rises.
 struct LadderResonant4 {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.99f);
-        c.k = readAtPinValue(c.tables().ok0, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.99f);
+        c.k = readAtPinValue(c.tables().ok0, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().osloo1, c.pitch);
-        c.fb = res * 0.171f * c.r;
+        const float r = readAtPinValue(c.tables().osloo1, p);
+        c.fb = res * 0.171f * r;
         c.resPlusOne = res + 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         const float x = clampNanToLow(in / c.resPlusOne - c.fb * c.lp[3], -2.0f, 2.0f);
         return dsp::lowPassLadder<4>(c.lpPrev, c.lp, x, c.k, c.g);
     }
@@ -252,15 +257,15 @@ struct OversampledLadder4 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
-        c.k = readAtPinValue(c.tables().ok0x2, c.pitch);
+        const float p = clampNanToLow(pitch - (Mode == 5 ? 0.0009f : 0.00395f), 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok0x2, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().oslo, c.pitch);
+        const float r = readAtPinValue(c.tables().oslo, p);
         if constexpr (Mode == 5) {
             c.resScaled = res * 0.935f;
-            c.fb = c.resScaled * c.r;
+            c.fb = c.resScaled * r;
         } else {
-            c.fb = res * c.r;
+            c.fb = res * r;
         }
     }
     static float tick(AllFiltersCore& c, float in, float) {
@@ -285,16 +290,16 @@ struct OversampledLadder3 {
     static void update(AllFiltersCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
-        c.k = readAtPinValue(c.tables().ok18x2, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok18x2, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().or18x2, c.pitch);
+        const float r = readAtPinValue(c.tables().or18x2, p);
         if constexpr (Mode == 7) {
-            c.fb = res * 0.171f * c.r;
+            c.fb = res * 0.171f * r;
             c.inputGain = res * 6.65f + 1.0f;
         } else {
             c.resScaled = res * 0.2f;
-            c.fb = c.resScaled * c.r;
+            c.fb = c.resScaled * r;
             c.inputGain = c.resScaled * 6.65f + 1.0f;
         }
         c.resPlusOne = res + 1.0f;
@@ -321,24 +326,25 @@ struct OversampledLadder3 {
 // (1 - res x 0.5).
 template <int Tap, int HighPassStages, bool Scaled>
 struct Ladder3 {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
-        c.k = readAtPinValue(c.tables().ok18, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.k = readAtPinValue(c.tables().ok18, p);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().or18, c.pitch);
-        c.fb = res * 0.171f * c.r;
+        const float r = readAtPinValue(c.tables().or18, p);
+        c.fb = res * 0.171f * r;
         c.inputGain = res * 6.65f + 1.0f;
         c.resPlusOne = res + 1.0f;
-        c.outScale = 1.0f - res * 0.5f;
+        if constexpr (Scaled) c.outScale = 1.0f - res * 0.5f;
         if constexpr (HighPassStages > 0) {
-            c.kh = readAtPinValue(c.tables().ohp, c.pitch);
+            c.kh = readAtPinValue(c.tables().ohp, p);
             c.gh = dsp::onePoleGain(c.kh);
         }
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         const float x =
             clampNanToLow(c.inputGain * in / c.resPlusOne - c.fb * c.lp[2], -2.0f, 2.0f);
         dsp::lowPassLadder<3>(c.lpPrev, c.lp, x, c.k, c.g);
@@ -352,15 +358,16 @@ struct Ladder3 {
 
 // Mode 18: four high-pass stages, no resonance (but a Resonance change still recomputes).
 struct HighPass4 {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.039f);
-        c.kh = readAtPinValue(c.tables().ohp, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.039f);
+        c.kh = readAtPinValue(c.tables().ohp, p);
         c.gh = dsp::onePoleGain(c.kh);
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         return dsp::highPassLadder<4>(c.hpPrev, c.hp, clampNanToLow(in, -2.0f, 2.0f), c.kh, c.gh);
     }
 };
@@ -369,13 +376,14 @@ struct HighPass4 {
 // fades from the single to the double section.
 template <Tap Feed>
 struct SvPair {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = res * 0.98f * (1.0f - c.t);
         const float v = u - u * u;
         c.q1 = 1.0f - u;
@@ -383,7 +391,7 @@ struct SvPair {
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
         c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, v));
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
         dsp::chamberlinTick(c.sv2, dsp::chamberlinOutput<Feed>(c.sv1), c.f2, c.q2);
         const float a = dsp::chamberlinOutput<Feed>(c.sv1);
@@ -395,18 +403,19 @@ struct SvPair {
 
 // Mode 22: double notch with damping tied to resonance.
 struct SvNotch {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = (res * 0.13f + 0.82f) * (1.0f - c.t);
         c.q1 = c.q2 = 1.0f - u;
         c.f1 = c.f2 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         const float out = dsp::chamberlinNotchPair(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend);
         c.lastOut = out;
         return out;
@@ -416,17 +425,18 @@ struct SvNotch {
 // Modes 23-25: one section, low, high or band output.
 template <Tap Out>
 struct SvSingle {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.9f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.9f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = res * 0.88f;
         c.q1 = 1.0f - u;
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
     }
-    static float tick(AllFiltersCore& c, float in, float) {
+    static float tick(BaseCore& c, float in, float) {
         dsp::chamberlinTick(c.sv1, in, c.f1, c.q1);
         return dsp::chamberlinOutput<Out>(c.sv1);
     }
@@ -436,8 +446,9 @@ struct SvSingle {
 // first section's low-pass state and resonance-dependent output gains.
 template <Tap Feed>
 struct SvPairLoud {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = true;
-    static void update(AllFiltersCore& c, float pitch, float res, float) {
+    static void update(BaseCore& c, float pitch, float res, float) {
         if (res != c.cachedRes) {
             c.gainA = dsp::resonanceGain(dsp::kResonanceGainA, res);
             c.gainB = dsp::resonanceGain(dsp::kResonanceGainB, res);
@@ -445,29 +456,30 @@ struct SvPairLoud {
         c.cachedPitch = pitch;
         c.cachedRes = res;
         c.t = dsp::levelDamping(c.lastOut);
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float f = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
+        const float f = readAtPinValue(c.tables().svVolt, p);
         const float u = res * 0.996f * (1.0f - c.t);
         c.q1 = 1.0f - u;
         c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables().svRes, kSvEntries, u));
         c.f2 = dsp::minNum(f, c.tables().svRes[0]);
         c.q2 = 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         return svpair::limitedTick<Feed>(c, in, blend);
     }
 };
 
 // Mode 29: undamped double notch, pitch only.
 struct SvNotchOpen {
+    using State = BaseCore;
     static constexpr bool kComparesResonance = false;
-    static void update(AllFiltersCore& c, float pitch, float, float) {
+    static void update(BaseCore& c, float pitch, float, float) {
         c.cachedPitch = pitch;
-        c.pitch = clampNanToLow(pitch, 0.0f, 0.93f);
-        c.f1 = c.f2 = readAtPinValue(c.tables().svVolt, c.pitch);
+        const float p = clampNanToLow(pitch, 0.0f, 0.93f);
+        c.f1 = c.f2 = readAtPinValue(c.tables().svVolt, p);
         c.q1 = c.q2 = 1.0f;
     }
-    static float tick(AllFiltersCore& c, float in, float blend) {
+    static float tick(BaseCore& c, float in, float blend) {
         return svpair::notchTick(c, in, blend);
     }
 };
@@ -487,17 +499,17 @@ struct OversampledBlend {
         if (res != c.cachedRes) c.gainG = instanceLerp(c.constants->gainTableG, res * 10.0f, 10.0f);
         c.cachedPitch = pitch;
         c.cachedRes = res;
-        c.pitch = clampNanToLow(pitch, 0.0f, 1.054f);
-        const float x = c.pitch * 10.0f;
+        const float p = clampNanToLow(pitch, 0.0f, 1.054f);
+        const float x = p * 10.0f;
         const float o1 = readInterpolated(c.constants->pitchOffset1, x);
         const float o2 = readInterpolated(c.constants->pitchOffset2, x);
         // Blend is unbounded, so the effective pitch is also held below the tables' top.
-        c.effectivePitch = clampNanToLow(c.pitch + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
+        c.effectivePitch = clampNanToLow(p + o1 + (o2 - o1) * blend, 0.0f, kTopPitch);
         c.k = readAtPinValue(c.tables().ok0x2, c.effectivePitch);
         c.g = dsp::onePoleGain(c.k);
-        c.r = readAtPinValue(c.tables().oslo1, c.effectivePitch);
+        const float r = readAtPinValue(c.tables().oslo1, c.effectivePitch);
         const float rs = readInterpolated(c.constants->resScale, x);
-        c.fb = c.r * res * rs;
+        c.fb = r * res * rs;
         if constexpr (FiveStages) c.fb = c.fb * c.constants->feedbackTrim;
     }
     static float tick(AllFiltersCore& c, float in, float blend) {

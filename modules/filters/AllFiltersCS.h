@@ -40,9 +40,9 @@ struct AllFiltersConstants {
     float feedbackTrim = 0.93f;  // mode 30
 };
 
-// Coefficients and filter state: what a mode routine reads and writes, small enough to copy
-// into the routine for the length of a block.
-struct AllFiltersCore {
+// Coefficients and filter state of the modes that run at the base rate: what their routines
+// read and write, small enough to copy into the routine for the length of a block.
+struct AllFiltersBaseRateCore {
     // Names of the 32 modes, in the order of the mode routines (AllFiltersCS.cpp). "LPn" is
     // an n-stage low-pass ladder, "HPn" n high-pass stages after it, "SVF" the state-variable
     // sections ("2x": two in series, Blend mixing the second in).
@@ -58,13 +58,11 @@ struct AllFiltersCore {
     // Control caches: the pin values the coefficients were last computed from.
     float cachedPitch = -100.0f;
     float cachedRes = -100.0f;
-    float pitch = 0.0f;          // the clamped pitch
     float effectivePitch = 0.0f; // modes 30-31: pitch moved by the blended offsets
 
     // Ladder coefficients and the values derived from resonance.
     float k = 0.0f;
     float g = 0.5f;
-    float r = 0.0f;
     float fb = 0.0f;
     float resScaled = 0.0f;  // res x 0.935 (mode 5), res x 0.2 (mode 8)
     float inputGain = 1.0f;  // (res x 6.65 + 1) of the three-stage ladders
@@ -94,14 +92,18 @@ struct AllFiltersCore {
     float hp[4] = {};
     dsp::ChamberlinState sv1, sv2;
 
+    // Shared tables and per-instance constants (the module owns them).
+    const AllFiltersConstants* constants = nullptr;
+    const AllFiltersTables& tables() const { return constants->tables; }
+};
+
+// All coefficients and state. The oversampling histories are more than half of it; the modes
+// that do not oversample copy only the part above (TabledModeFilter::subProcessMode).
+struct AllFiltersCore : AllFiltersBaseRateCore {
     // Two-times oversampling of the (pre-scaled) input, with decimation filters before and
     // after the ladder.
     dsp::Oversampler<2> oversampler;
     dsp::Decimator2x decA, decB;
-
-    // Shared tables and per-instance constants (the module owns them).
-    const AllFiltersConstants* constants = nullptr;
-    const AllFiltersTables& tables() const { return constants->tables; }
 
     // Zeroes every stage, section, oversampling history and the damping memory.
     void resetState();

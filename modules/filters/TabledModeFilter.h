@@ -1,12 +1,15 @@
 // The pins, block routines and pin logic shared by the multi-mode filters whose coefficients
 // come from shared tables ("ZR-LPF over CS", "ZR-SVF-02"). A mode is a kernel type with
-// `kComparesResonance`, `update(core, pitch, res, blend)` and `tick(core, in, blend)`; one block
-// routine template turns each kernel into the routine installed for that mode.
+// `kComparesResonance`, `update(core, pitch, res, blend)` and `tick(core, in, blend)`, and
+// optionally `State`, the base of the core it works on; one block routine template turns each
+// kernel into the routine installed for that mode.
 #pragma once
 
 #include "dsp/state_variable_pair.h"
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
+
+#include <type_traits>
 
 namespace zr {
 
@@ -31,6 +34,18 @@ inline float notchTick(Core& c, float in, float blend) {
 }
 
 } // namespace svpair
+
+// The part of the core a mode kernel reads and writes: its `State` if it names one (a base of
+// the core), else the whole core.
+template <class Core, class Mode, class = void>
+struct KernelState {
+    using type = Core;
+};
+template <class Core, class Mode>
+struct KernelState<Core, Mode, std::void_t<typename Mode::State>> {
+    using type = typename Mode::State;
+    static_assert(std::is_base_of_v<type, Core>);
+};
 
 template <class Core>
 class TabledModeFilter : public gmpi::MpBase {
@@ -61,8 +76,10 @@ class TabledModeFilter : public gmpi::MpBase {
         const float* blend = blendIn.getBuffer() + bufferOffset;
         float* out = outputOut.getBuffer() + bufferOffset;
         // A local copy lets the compiler keep the filter state in registers: the output
-        // buffer cannot alias it.
-        Core c = core;
+        // buffer cannot alias it. Only the kernel's part is copied, in and back out.
+        using State = typename KernelState<Core, Mode>::type;
+        State& kept = core;
+        State c = kept;
         for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
             const bool changed = Mode::kComparesResonance
                                      ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
@@ -70,7 +87,7 @@ class TabledModeFilter : public gmpi::MpBase {
             if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
             out[i] = Mode::tick(c, in[i], blend[i]);
         }
-        core = c;
+        kept = c;
     }
 
   protected:
