@@ -207,35 +207,10 @@ void FxSvf::clearState() {
     core.resetState();
 }
 
-// The routine of TabledModeFilter::subProcessMode, compiled without straight-line (SLP)
-// vectorisation: GCC otherwise packs the copied state into vector registers and unpacks and
-// repacks it around every coefficient update, which lengthens the chain from one sample's output
-// to the next sample's damping. Same operations, same samples.
-template <class Mode>
-#if defined(__GNUC__) && !defined(__clang__)
-__attribute__((optimize("no-tree-slp-vectorize")))
-#endif
-void FxSvf::subProcessScalar(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* in = inputIn.getBuffer() + bufferOffset;
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    const float* res = resonanceIn.getBuffer() + bufferOffset;
-    const float* blend = blendIn.getBuffer() + bufferOffset;
-    float* out = outputOut.getBuffer() + bufferOffset;
-    FxSvfCore c = core;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
-        const bool changed = Mode::kComparesResonance
-                                 ? pitch[i] != c.cachedPitch || res[i] != c.cachedRes
-                                 : pitch[i] != c.cachedPitch;
-        if (changed) Mode::update(c, pitch[i], res[i], blend[i]);
-        out[i] = Mode::tick(c, in[i], blend[i]);
-    }
-    core = c;
-}
-
 namespace {
 using Routine = FxSvf::Routine;
 template <class Mode>
-constexpr Routine scalar = static_cast<Routine>(&FxSvf::subProcessScalar<Mode>);
+constexpr Routine scalar = &FxSvf::subProcessModeScalar<Mode>;
 constexpr Routine kModeRoutines[9] = {
     &FxSvf::subProcessCopy,
     scalar<SvPairMode<Tap::Low>>,

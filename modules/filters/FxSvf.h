@@ -55,10 +55,6 @@ class FxSvf : public TabledModeFilter<FxSvfCore> {
     gmpi::int32 MP_STDCALL open() override;
     void pinsChanged() override;
 
-    // The shared mode routine, compiled to keep the state in scalar registers (see FxSvf.cpp).
-    template <class Mode>
-    void subProcessScalar(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-
   private:
     bool attachTables(float sampleRate);
     void clearState() override;

@@ -11,6 +11,12 @@
 
 #include <type_traits>
 
+#if defined(__GNUC__) && !defined(__clang__)
+#define ZR_WITHOUT_SLP_VECTORISING __attribute__((optimize("no-tree-slp-vectorize")))
+#else
+#define ZR_WITHOUT_SLP_VECTORISING
+#endif
+
 namespace zr {
 
 // The samples of the two state-variable pairs both filters play. `c` carries the sections
@@ -70,6 +76,24 @@ class TabledModeFilter : public gmpi::MpBase {
 
     template <class Mode>
     void subProcessMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+        runMode<Mode>(bufferOffset, sampleFrames);
+    }
+
+    // The same routine compiled without straight-line (SLP) vectorisation. For kernels whose
+    // coefficient update sits on the sample-to-sample chain (the level-damped pairs), GCC
+    // otherwise packs the copied state into vector registers and unpacks and repacks it
+    // around every update, which lengthens that chain. Same operations, same samples.
+    template <class Mode>
+    ZR_WITHOUT_SLP_VECTORISING void subProcessModeScalar(gmpi::int32 bufferOffset,
+                                                         gmpi::int32 sampleFrames) {
+        runMode<Mode>(bufferOffset, sampleFrames);
+    }
+
+  private:
+    // The loop of every mode routine, inlined into each so that it is compiled with that
+    // routine's options.
+    template <class Mode>
+    [[gnu::always_inline]] inline void runMode(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
         const float* in = inputIn.getBuffer() + bufferOffset;
         const float* pitch = pitchIn.getBuffer() + bufferOffset;
         const float* res = resonanceIn.getBuffer() + bufferOffset;
