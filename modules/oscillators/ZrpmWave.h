@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace zr::zrpm {
 
@@ -215,6 +216,115 @@ inline void crossfade(State& c, Reads& r, Slots slots, float length) {
         c.fade = -1.0f;
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Block steps: a stretch of samples over which the controls hold still is split into the phase
+// recursion, the only chain from sample to sample, and the reads, which are independent of one
+// another and so free to overlap. Each sample's arithmetic is that of the steps above.
+
+// Samples per stretch: the phases of one stretch are kept on the stack.
+inline constexpr int kStretch = 64;
+
+// Whether none of `count` samples would recompute what derives from Pitch, Phase Mod or (for
+// the waves that read it) Shape: every pitch equals the cached one or is ignored (below -1 or
+// NaN), every Phase Mod and Shape sample equals its cache.
+template <int Wave, class State>
+inline bool controlsHold(const State& c, const float* pitch, const float* phaseMod,
+                         const float* shape, int count) {
+    const float lastPitch = c.lastPitch;
+    const float lastPhaseMod = c.lastPhaseMod;
+    const float lastShape = c.lastShape;
+    int changes = 0;
+    for (int n = 0; n < count; ++n) {
+        const float p = pitch[n];
+        changes |= (p != lastPitch) & (p >= -1.0f);
+        changes |= phaseMod[n] != lastPhaseMod;
+        if constexpr (kUsesShape<Wave>) changes |= shape[n] != lastShape;
+    }
+    return changes == 0;
+}
+
+// `count` phase advances at a fixed increment: each phase into `phases`, each sample's wrap
+// into `wraps`. Returns the last wrap (0 for no samples).
+inline float advancePhases(float& phase, float increment, float length, float* __restrict phases,
+                           float* __restrict wraps, int count) {
+    float p = phase;
+    float wrap = 0.0f;
+    for (int n = 0; n < count; ++n) {
+        wrap = advancePhase(p, increment, length);
+        phases[n] = p;
+        wraps[n] = wrap;
+    }
+    phase = p;
+    return wrap;
+}
+
+// Four samples side by side. The reads of four samples are independent of one another, so
+// they are computed lane by lane with the scalar steps' operations in the same order (no
+// fused multiply-add anywhere): each lane's result equals the scalar one bit for bit.
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = std::int32_t __attribute__((vector_size(16)));
+
+inline Float4 load4(const float* p) {
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store4(float* p, Float4 v) {
+    std::memcpy(p, &v, sizeof v);
+}
+inline Float4 splat4(float v) {
+    return Float4{v, v, v, v};
+}
+
+// wrapPosition on four positions.
+inline Float4 wrapPosition4(Float4 p, Float4 length) {
+    const Float4 zero{};
+    p = p >= length ? p - length : p;
+    return p <= zero ? p + length : p;
+}
+
+// wrapShapePosition on four positions.
+inline Float4 wrapShapePosition4(Float4 p, Float4 length) {
+    const Float4 zero{};
+    p = wrapPosition4(p, length);
+    return p <= zero ? p + length : p;
+}
+
+// Entries n and n + 1 of a table at the four lane indices: the first of each pair in one
+// vector, the second in the other. Each pair is one 8-byte load.
+inline void gatherPairs(const float* t, Int4 n, Float4& first, Float4& second) {
+    using Float2 = float __attribute__((vector_size(8)));
+    Float2 p[4];
+    for (int k = 0; k < 4; ++k)
+        std::memcpy(&p[k], t + n[k], sizeof p[k]);
+    const Float4 lo = __builtin_shufflevector(p[0], p[1], 0, 1, 2, 3);
+    const Float4 hi = __builtin_shufflevector(p[2], p[3], 0, 1, 2, 3);
+    first = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
+    second = __builtin_shufflevector(lo, hi, 1, 3, 5, 7);
+}
+
+// readZone at four positions (zone base, step and mix of `z` held in locals by the caller):
+// the integer part truncated as static_cast<int> does.
+inline Float4 readZone4(const float* table, float zoneBase, const float* nextZone, Float4 mix,
+                        Float4 position) {
+    const Float4 x = splat4(zoneBase) + position;
+    const Int4 n = __builtin_convertvector(x, Int4);
+    const Float4 frac = x - __builtin_convertvector(n, Float4);
+    Float4 a0, a1, b0, b1;
+    gatherPairs(table, n, a0, a1);
+    gatherPairs(nextZone, n, b0, b1);
+    const Float4 a = a0 + (a1 - a0) * frac;
+    const Float4 b = b0 + (b1 - b0) * frac;
+    return a + (b - a) * mix;
+}
+
+// The zone pair of a steady pitch, held in locals for the reads of a stretch.
+struct ZonePair {
+    float zoneBase;
+    std::int32_t zoneStep;
+    float zoneMix;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Control steps, run from open and pinsChanged.
