@@ -130,13 +130,38 @@ inline float waveOutput(const zrpm::Reads& r, float firstLevel, float sawLevel, 
     }
 }
 
-// The reads and the output of a stretch whose zones and offsets hold still, from its phases,
-// four samples at a time.
+// Four output samples at the given phases, each lane with its own zone pair.
 template <int Wave>
-void readStretch(const zrpm::ZonePair z, float phaseModOffset, float shapeOffset,
-                 const float* __restrict phases, const float* __restrict shape, zrpm::Slots slots,
-                 float length, float firstLevel, float sawLevel, float* __restrict audio,
-                 int count) {
+inline zrpm::Float4 output4(zrpm::Slots slots, zrpm::Float4 base, zrpm::Int4 step, zrpm::Float4 mix,
+                            zrpm::Float4 phases, zrpm::Float4 phaseMod, zrpm::Float4 shapeOffset,
+                            zrpm::Float4 length, zrpm::Float4 firstLevel, zrpm::Float4 sawLevel,
+                            const float* shape) {
+    using zrpm::Float4;
+    const Float4 r1 = zrpm::readZone4(slots.first, base, step, mix,
+                                      zrpm::wrapPosition4(phases + phaseMod, length));
+    if constexpr (zrpm::kUsesShape<Wave>) {
+        const Float4 r2 =
+            zrpm::readZone4(slots.saw, base, step, mix,
+                            zrpm::wrapShapePosition4(phases + shapeOffset + phaseMod, length));
+        if constexpr (Wave == 1) {
+            const Float4 t = firstLevel * r1;
+            const Float4 a = sawLevel * r2;
+            return t + (zrpm::load4(shape) + 1.0f) * 0.5f * (a - t);
+        } else {
+            return sawLevel * (r1 - r2);
+        }
+    } else {
+        return firstLevel * r1;
+    }
+}
+
+// The phase advances, reads and output of a stretch whose zones and offsets hold still, four
+// samples at a time. Returns the last sample's wrap.
+template <int Wave>
+float renderSteady(const zrpm::ZonePair z, float& phase, float increment, float phaseModOffset,
+                   float shapeOffset, const float* __restrict shape, zrpm::Slots slots,
+                   float length, float firstLevel, float sawLevel, float* __restrict audio,
+                   float* __restrict wraps, int count) {
     using zrpm::Float4;
     const Float4 length4 = zrpm::splat4(length);
     const Float4 phaseMod4 = zrpm::splat4(phaseModOffset);
@@ -144,41 +169,27 @@ void readStretch(const zrpm::ZonePair z, float phaseModOffset, float shapeOffset
     const Float4 first4 = zrpm::splat4(firstLevel);
     const Float4 saw4 = zrpm::splat4(sawLevel);
     const Float4 mix4 = zrpm::splat4(z.zoneMix);
-    const float* firstNext = slots.first + z.zoneStep;
-    const float* sawNext = slots.saw + z.zoneStep;
+    const Float4 base4 = zrpm::splat4(z.zoneBase);
+    const zrpm::Int4 step4 = zrpm::splat4(z.zoneStep);
+    float p = phase;
     int n = 0;
     for (; n + 4 <= count; n += 4) {
-        const Float4 phase = zrpm::load4(phases + n);
-        const Float4 r1 = zrpm::readZone4(slots.first, z.zoneBase, firstNext, mix4,
-                                          zrpm::wrapPosition4(phase + phaseMod4, length4));
-        Float4 out;
-        if constexpr (zrpm::kUsesShape<Wave>) {
-            const Float4 r2 =
-                zrpm::readZone4(slots.saw, z.zoneBase, sawNext, mix4,
-                                zrpm::wrapShapePosition4(phase + shape4 + phaseMod4, length4));
-            if constexpr (Wave == 1) {
-                const Float4 t = first4 * r1;
-                const Float4 a = saw4 * r2;
-                out = t + (zrpm::load4(shape + n) + 1.0f) * 0.5f * (a - t);
-            } else {
-                out = saw4 * (r1 - r2);
-            }
-        } else {
-            out = first4 * r1;
-        }
+        const Float4 phases = zrpm::advance4(p, increment, length, wraps + n);
+        const Float4 out = output4<Wave>(slots, base4, step4, mix4, phases, phaseMod4, shape4,
+                                         length4, first4, saw4, shape + n);
         zrpm::store4(audio + n, out);
     }
     for (; n < count; ++n) {
-        const float phase = phases[n];
+        wraps[n] = zrpm::advancePhase(p, increment, length);
         zrpm::Reads r{
-            zrpm::readZone(slots.first, z, zrpm::wrapPosition(phase + phaseModOffset, length)),
-            0.0f};
+            zrpm::readZone(slots.first, z, zrpm::wrapPosition(p + phaseModOffset, length)), 0.0f};
         if constexpr (zrpm::kUsesShape<Wave>)
             r.second = zrpm::readZone(
-                slots.saw, z,
-                zrpm::wrapShapePosition(phase + shapeOffset + phaseModOffset, length));
+                slots.saw, z, zrpm::wrapShapePosition(p + shapeOffset + phaseModOffset, length));
         audio[n] = waveOutput<Wave>(r, firstLevel, sawLevel, shape[n]);
     }
+    phase = p;
+    return wraps[count - 1];
 }
 
 // Fills three outputs with their constant values.
@@ -202,11 +213,47 @@ template <int Wave>
     const float fraction = c.zoneFraction;
     const float base = c.zoneBase;
     fillConstant(s.increment, increment, s.zoneFade, fraction, s.zoneBase, base, count);
-    float phases[zrpm::kStretch];
-    c.wrap = zrpm::advancePhases(c.phase, increment, tableLengthF, phases, s.wrap, count);
-    readStretch<Wave>({c.zoneBase, c.zoneStep, c.zoneMix}, c.phaseModOffset, c.shapeOffset, phases,
-                      s.shape, {s.first, sawTable}, tableLengthF, s.firstLevel, s.sawLevel, s.audio,
-                      count);
+    c.wrap = renderSteady<Wave>({c.zoneBase, c.zoneStep, c.zoneMix}, c.phase, increment,
+                                c.phaseModOffset, c.shapeOffset, s.shape, {s.first, sawTable},
+                                tableLengthF, s.firstLevel, s.sawLevel, s.audio, s.wrap, count);
+}
+
+// A stretch whose pitch changes, none of it ignored, with steady offsets and no crossfade
+// running: the pitch steps, phases and reads four samples at a time.
+template <int Wave>
+void OscZrpm::movingCleanly(Core& c, const Stretch& s, int count) const {
+    using zrpm::Float4;
+    const zrpm::Geometry g{tableLength,  tableLengthF, zoneWidth,
+                           zonesPerVolt, topZoneVolts, topZoneBase};
+    const Float4 length4 = zrpm::splat4(tableLengthF);
+    const Float4 phaseMod4 = zrpm::splat4(c.phaseModOffset);
+    const Float4 shape4 = zrpm::splat4(c.shapeOffset);
+    const Float4 first4 = zrpm::splat4(s.firstLevel);
+    const Float4 saw4 = zrpm::splat4(s.sawLevel);
+    const zrpm::Slots slots{s.first, sawTable};
+    float phase = c.phase;
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(s.pitch + n), g, pitchTable);
+        zrpm::store4(s.increment + n, z.increment);
+        zrpm::store4(s.zoneFade + n, z.zoneFraction);
+        zrpm::store4(s.zoneBase + n, z.zoneBase);
+        const Float4 phases = zrpm::advance4(phase, z.increment, tableLengthF, s.wrap + n);
+        zrpm::store4(s.audio + n,
+                     output4<Wave>(slots, z.zoneBase, z.zoneStep, z.zoneMix, phases, phaseMod4,
+                                   shape4, length4, first4, saw4, s.shape + n));
+    }
+    c.phase = phase;
+    if (n > 0) {
+        // The cached pitch state as the last sample left it; the rest sample by sample.
+        zrpm::setPitch(c, s.pitch[n - 1], g, pitchTable);
+        c.wrap = s.wrap[n - 1];
+    }
+    if (n < count) {
+        Stretch rest = s;
+        rest.advance(n);
+        movingStretch<Wave, false>(c, rest, count - n);
+    }
 }
 
 // A stretch with changing controls or a running crossfade: every step for every sample.
@@ -239,6 +286,9 @@ template <int Wave, bool ResetFamily>
     const bool fading = ResetFamily && c.fade != -1.0f;
     if (!fading && zrpm::controlsHold<Wave>(c, s.pitch, s.phaseMod, s.shape, count))
         steadyStretch<Wave>(c, s, count);
+    else if (!fading && zrpm::pitchMovesCleanly(c, s.pitch, count) &&
+             zrpm::offsetsHold<Wave>(c, s.phaseMod, s.shape, count))
+        movingCleanly<Wave>(c, s, count);
     else
         movingStretch<Wave, ResetFamily>(c, s, count);
 }

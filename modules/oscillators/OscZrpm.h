@@ -80,6 +80,8 @@ class OscZrpm : public gmpi::MpBase {
     void renderStretch(Core& c, const Stretch& s, int count) const;
     template <int Wave>
     void steadyStretch(Core& c, const Stretch& s, int count) const;
+    template <int Wave>
+    void movingCleanly(Core& c, const Stretch& s, int count) const;
     template <int Wave, bool ResetFamily>
     void movingStretch(Core& c, const Stretch& s, int count) const;
     void startReset(Core& c) const;
