@@ -2,7 +2,9 @@
 // Per sample, each wave routine turns the pitch into a phase increment
 // through the pitch table, advances the phase, and reads every slot it plays at two
 // neighbouring zones, crossfaded by where the pitch lies between them. The wave mode and the
-// reset family are template parameters, so the sample loop carries no mode tests.
+// reset family are template parameters, so the sample loop carries no mode tests. A block is
+// rendered in stretches: one whose controls hold still, or whose pitch alone moves, is read
+// four samples at a time; any other takes every step sample by sample.
 #include "modules/oscillators/OscZrpm.h"
 
 #include "dsp/cache_forcing.h"
@@ -205,7 +207,7 @@ void fillConstant(float* __restrict a, float va, float* __restrict b, float vb, 
 } // namespace
 
 // A stretch over which no control changes and no crossfade runs: the auxiliary outputs are
-// constant, the phases are advanced in one pass and the reads follow in another.
+// constant, and the reads of four samples overlap the phase advances of the next four.
 template <int Wave>
 [[gnu::always_inline]] inline void OscZrpm::steadyStretch(Core& c, const Stretch& s,
                                                           int count) const {

@@ -1,7 +1,8 @@
 // The per-sample steps of the ZRPM wavetable oscillators ("Osc ZRPM", "Osc ZRPM Sync", "ZR Osc
 // SINE"): the pitch table, pitch to zone pair and increment, phase advance with wrap, the
-// wrapped read positions, the two-zone read of a slot and the reset crossfade. Each step works
-// on any state type that carries the fields it names, so every oscillator keeps its own state.
+// wrapped read positions, the two-zone read of a slot and the reset crossfade, and the same steps
+// four samples at a time. Each step works on any state type that carries the fields it names,
+// so every oscillator keeps its own state.
 #pragma once
 
 #include "dsp/clamp.h"
@@ -218,9 +219,9 @@ inline void crossfade(State& c, Reads& r, Slots slots, float length) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Block steps: a stretch of samples over which the controls hold still is split into the phase
-// recursion, the only chain from sample to sample, and the reads, which are independent of one
-// another and so free to overlap. Each sample's arithmetic is that of the steps above.
+// Block steps: within a stretch of samples the phase recursion is the only chain from sample
+// to sample; the pitch steps and the reads are independent of one another and are taken four
+// samples at a time. Each sample's arithmetic is that of the steps above.
 
 // Samples per stretch: the phases of one stretch are kept on the stack.
 inline constexpr int kStretch = 64;
