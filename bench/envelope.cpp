@@ -43,7 +43,7 @@ enum Pin : int32 {
     HoldRelease
 };
 constexpr std::array<int32, 7> kInputs = {Enable, Attack, Decay, Sustain, Release, Level, Delay};
-constexpr int32 kBlock = 128;
+constexpr int32 kBlock = 64; // the block size the goals are stated at
 
 using benchrig::library;
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kBlock = 256;
+constexpr int kBlock = 64; // the block size the goals are stated at
 constexpr int kSlotFileEntries = 127240;
 
 using benchrig::library;

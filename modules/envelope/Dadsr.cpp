@@ -266,14 +266,14 @@ int Dadsr::curveSlot(gmpi::int32 curveType) const {
 }
 
 template <int Curve>
-float Dadsr::curveValue(double phase) const {
+float Dadsr::curveValue(const float* table, double phase) {
     // Clamped so that NaN reads as 0: no read leaves entries 0..10001.
     const float p = static_cast<float>(dsp::clampNanToLow(phase, 0.0, 1.0));
     float value;
     if constexpr (Curve == 2) {
         value = p;
     } else {
-        value = dsp::readAtPinValue(tables[Curve], p);
+        value = dsp::readAtPinValue(table, p);
         if constexpr (Curve == 4) value *= 2.0f;
     }
     return value < 0.0f ? 0.0f : value;
@@ -281,31 +281,31 @@ float Dadsr::curveValue(double phase) const {
 
 // Stages 4 and 5 of one sample.
 template <bool Fixed, int Curve>
-void Dadsr::decayStep(Segment& s) const {
+void Dadsr::decayStep(Segment& s, const DecayValues& d) {
     if (s.stage == StageDecay) {
         if constexpr (Fixed) {
-            if (s.phase >= decayIncrement) {
-                s.phase -= decayIncrement;
+            if (s.phase >= d.increment) {
+                s.phase -= d.increment;
                 if constexpr (Curve != kNoCurve)
-                    s.level = curveValue<Curve>(s.phase) * oneMinusSustain + sustain;
+                    s.level = curveValue<Curve>(d.table, s.phase) * d.oneMinusSustain + d.sustain;
             } else {
-                s.level = sustain;
+                s.level = d.sustain;
                 s.stage = StageSustain;
             }
         } else {
             // The decay also ends once its phase has run out: a curve that does not reach 0
             // there (type 6, or no curve) would otherwise never arrive at the sustain level.
-            if (sustain < s.level && s.phase > 0.0) {
-                s.phase -= decayIncrement * oneMinusSustain;
+            if (d.sustain < s.level && s.phase > 0.0) {
+                s.phase -= d.increment * d.oneMinusSustain;
                 if constexpr (Curve != kNoCurve)
-                    s.level = curveValue<Curve>(s.phase) * oneMinusSustain + sustain;
+                    s.level = curveValue<Curve>(d.table, s.phase) * d.oneMinusSustain + d.sustain;
             } else {
-                s.level = sustain;
+                s.level = d.sustain;
                 s.stage = StageSustain;
             }
         }
     }
-    if (s.stage == StageSustain) s.level = sustain;
+    if (s.stage == StageSustain) s.level = d.sustain;
 }
 
 void Dadsr::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
@@ -325,9 +325,11 @@ void Dadsr::subProcessAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
 
 // `decayPending`: the attack ended in the sample before bufferOffset under another curve, and
 // that sample's decay step, which uses this routine's curve, is still to be taken.
+// The attack and the decay, the long stages, run in loops of their own while they last; the
+// other stages, and the sample on which a stage ends, take the whole step of one sample.
 template <bool Fixed, int Curve>
 void Dadsr::renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool decayPending) {
-    float* out = envelopeOut.getBuffer() + bufferOffset;
+    float* __restrict out = envelopeOut.getBuffer() + bufferOffset;
     const float* gain = levelIn.getBuffer() + bufferOffset;
     const float* delay = delayIn.getBuffer() + bufferOffset;
     const float damp = dampSlope;
@@ -335,10 +337,55 @@ void Dadsr::renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool d
     const float attackStep = Fixed ? attackIncrement : attackIncrement * attackSpan;
     const float span = attackSpan;
     const float startLevel = attackOffset;
+    const float* table = tables[Curve < kCurveTypes ? Curve : 0];
+    const DecayValues d{table, decayIncrement, sustain, oneMinusSustain};
 
     Segment s = seg;
-    if (decayPending) decayStep<Fixed, Curve>(s);
+    if (decayPending) decayStep<Fixed, Curve>(s, d);
     for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
+        if (s.stage == StageAttack) {
+            // Every sample but the last of the attack: the level stays below 1.
+            float level = s.level;
+            double phase = s.phase;
+            for (; i < sampleFrames; ++i) {
+                const double next = phase + attackStep;
+                float nextLevel = level;
+                if constexpr (Curve != kNoCurve)
+                    nextLevel = curveValue<Curve>(table, next) * span + startLevel;
+                if (nextLevel >= 1.0f) break;
+                out[i] = level * gain[i];
+                level = nextLevel;
+                phase = next;
+            }
+            s.level = level;
+            s.phase = phase;
+            if (i == sampleFrames) break;
+        } else if (s.stage == StageDecay) {
+            // Every sample of the decay but the one on which it ends (decayStep's arithmetic).
+            float level = s.level;
+            double phase = s.phase;
+            const float step = Fixed ? d.increment : d.increment * d.oneMinusSustain;
+            for (; i < sampleFrames; ++i) {
+                if constexpr (Fixed) {
+                    if (!(phase >= d.increment)) break;
+                } else {
+                    if (!(d.sustain < level && phase > 0.0)) break;
+                }
+                out[i] = level * gain[i];
+                phase -= step;
+                if constexpr (Curve != kNoCurve)
+                    level = curveValue<Curve>(table, phase) * d.oneMinusSustain + d.sustain;
+            }
+            s.level = level;
+            s.phase = phase;
+            if (i == sampleFrames) break;
+        } else if (s.stage == StageSustain) {
+            for (; i < sampleFrames; ++i) {
+                out[i] = s.level * gain[i];
+                s.level = d.sustain;
+            }
+            break;
+        }
         // The output shows the level before this sample's update: a one-sample lag.
         out[i] = s.level * gain[i];
         if (s.stage == StageDamp) {
@@ -359,7 +406,7 @@ void Dadsr::renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool d
         if (s.stage == StageAttack) {
             s.phase += attackStep;
             if constexpr (Curve != kNoCurve)
-                s.level = curveValue<Curve>(s.phase) * span + startLevel;
+                s.level = curveValue<Curve>(table, s.phase) * span + startLevel;
             if (s.level >= 1.0f) {
                 s.level = 1.0f;
                 s.phase = 1.0;
@@ -377,7 +424,7 @@ void Dadsr::renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool d
                 }
             }
         }
-        decayStep<Fixed, Curve>(s);
+        decayStep<Fixed, Curve>(s, d);
     }
     seg = s;
 }
@@ -392,6 +439,7 @@ void Dadsr::subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames
     const float step = Fixed ? releaseAdvance * releaseIncrement
                              : releaseIncrement * releaseStart * releaseAdvance;
     const float increment = releaseIncrement;
+    const float* table = tables[Curve < kCurveTypes ? Curve : 0];
 
     float level = seg.level;
     double phase = seg.phase;
@@ -413,7 +461,7 @@ void Dadsr::subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames
             finished = true;
         } else {
             phase -= step;
-            if constexpr (Curve != kNoCurve) level = start * curveValue<Curve>(phase);
+            if constexpr (Curve != kNoCurve) level = start * curveValue<Curve>(table, phase);
         }
     }
     seg.level = level;

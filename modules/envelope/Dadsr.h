@@ -59,10 +59,18 @@ class Dadsr : public gmpi::MpBase {
     float segmentIncrement(float volts, float rangeOffset) const;
     int curveSlot(gmpi::int32 curveType) const;
 
+    // What the decay step reads, held in locals by the routines.
+    struct DecayValues {
+        const float* table; // the decay curve's table (unused by the straight line)
+        float increment;
+        float sustain;
+        float oneMinusSustain;
+    };
+
     template <int Curve>
-    float curveValue(double phase) const;
+    static float curveValue(const float* table, double phase);
     template <bool Fixed, int Curve>
-    void decayStep(Segment& s) const;
+    static void decayStep(Segment& s, const DecayValues& d);
 
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
     template <bool Fixed, int Curve>

@@ -2,7 +2,9 @@
 // Per sample, each wave routine turns the pitch into a phase increment
 // through the pitch table, advances the phase, and reads every slot it plays at two
 // neighbouring zones, crossfaded by where the pitch lies between them. The wave mode and the
-// reset family are template parameters, so the sample loop carries no mode tests.
+// reset family are template parameters, so the sample loop carries no mode tests. A block is
+// rendered in stretches: one whose controls hold still, or whose pitch alone moves, is read
+// four samples at a time; any other takes every step sample by sample.
 #include "modules/oscillators/OscZrpm.h"
 
 #include "dsp/cache_forcing.h"
@@ -84,13 +86,6 @@ void OscZrpm::buildPitchTable() {
     zrpm::fillPitchTable(pitchTable, tableRatio, tableLengthF);
 }
 
-// Pitch: the zone pair that encloses it, their crossfade, and the phase increment.
-void OscZrpm::updatePitch(Core& c, float p) const {
-    zrpm::setPitch(c, p,
-                   {tableLength, tableLengthF, zoneWidth, zonesPerVolt, topZoneVolts, topZoneBase},
-                   pitchTable);
-}
-
 // A requested reset: at once (Reset Mode 0 or 1) or as a crossfade from the old phase.
 void OscZrpm::startReset(Core& c) const {
     zrpm::startReset(c, resetModeIn.getValue(), samplesPerMs);
@@ -120,57 +115,222 @@ void OscZrpm::crossfadeReset(Core& c, Reads& r, const float* first) const {
     zrpm::crossfade<Wave>(c, r, {first, sawTable}, tableLengthF);
 }
 
-template <int Wave, bool ResetFamily>
-void OscZrpm::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
-    const float* shape = shapeIn.getBuffer() + bufferOffset;
-    float* audio = audioOut.getBuffer() + bufferOffset;
-    float* wrapped = wrapOut.getBuffer() + bufferOffset;
-    float* incrementSignal = incrementOut.getBuffer() + bufferOffset;
-    float* zoneFade = zoneFadeOut.getBuffer() + bufferOffset;
-    float* zoneBaseSignal = zoneBaseOut.getBuffer() + bufferOffset;
+namespace {
 
-    // The first read of each wave: the sine slot, the tri slot (morph and tri) or the saw
-    // slot (saw and pulse). The second read, at the shape position, is always the saw slot.
-    const float* first = Wave == 0 ? sineTable : (Wave == 1 || Wave == 3) ? triTable : sawTable;
-    const float firstLevel = Wave == 0                  ? sineLevelIn.getValue()
-                             : (Wave == 1 || Wave == 3) ? triLevelIn.getValue()
-                                                        : sawLevelIn.getValue();
-    const float sawLevel = sawLevelIn.getValue();
+// One output sample from the two reads.
+template <int Wave>
+inline float waveOutput(const zrpm::Reads& r, float firstLevel, float sawLevel, float shape) {
+    if constexpr (Wave == 1) {
+        // The morph factor takes the unclamped Shape sample: beyond +-1 it extrapolates.
+        const float t = firstLevel * r.first;
+        const float a = sawLevel * r.second;
+        return t + (shape + 1.0f) * 0.5f * (a - t);
+    } else if constexpr (Wave == 4) {
+        return sawLevel * (r.first - r.second);
+    } else {
+        return firstLevel * r.first;
+    }
+}
 
-    Core c = core;
-    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
-        // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
-        const float p = pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) updatePitch(c, p);
-        if constexpr (ResetFamily) {
-            if (c.resetRequest) startReset(c);
+// Four output samples at the given phases, each lane with its own zone pair.
+template <int Wave>
+inline zrpm::Float4 output4(zrpm::Slots slots, zrpm::Float4 base, zrpm::Int4 step, zrpm::Float4 mix,
+                            zrpm::Float4 phases, zrpm::Float4 phaseMod, zrpm::Float4 shapeOffset,
+                            zrpm::Float4 length, zrpm::Float4 firstLevel, zrpm::Float4 sawLevel,
+                            const float* shape) {
+    using zrpm::Float4;
+    const Float4 r1 = zrpm::readZone4(slots.first, base, step, mix,
+                                      zrpm::wrapPosition4(phases + phaseMod, length));
+    if constexpr (zrpm::kUsesShape<Wave>) {
+        const Float4 r2 =
+            zrpm::readZone4(slots.saw, base, step, mix,
+                            zrpm::wrapShapePosition4(phases + shapeOffset + phaseMod, length));
+        if constexpr (Wave == 1) {
+            const Float4 t = firstLevel * r1;
+            const Float4 a = sawLevel * r2;
+            return t + (zrpm::load4(shape) + 1.0f) * 0.5f * (a - t);
+        } else {
+            return sawLevel * (r1 - r2);
         }
-        updateOffsets<Wave>(c, phaseMod[n], shape[n]);
+    } else {
+        return firstLevel * r1;
+    }
+}
+
+// The phase advances, reads and output of a stretch whose zones and offsets hold still, four
+// samples at a time. Returns the last sample's wrap.
+template <int Wave>
+float renderSteady(const zrpm::ZonePair z, float& phase, float increment, float phaseModOffset,
+                   float shapeOffset, const float* __restrict shape, zrpm::Slots slots,
+                   float length, float firstLevel, float sawLevel, float* __restrict audio,
+                   float* __restrict wraps, int count) {
+    using zrpm::Float4;
+    const Float4 length4 = zrpm::splat4(length);
+    const Float4 phaseMod4 = zrpm::splat4(phaseModOffset);
+    const Float4 shape4 = zrpm::splat4(shapeOffset);
+    const Float4 first4 = zrpm::splat4(firstLevel);
+    const Float4 saw4 = zrpm::splat4(sawLevel);
+    const Float4 mix4 = zrpm::splat4(z.zoneMix);
+    const Float4 base4 = zrpm::splat4(z.zoneBase);
+    const zrpm::Int4 step4 = zrpm::splat4(z.zoneStep);
+    float p = phase;
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const Float4 phases = zrpm::advance4(p, increment, length, wraps + n);
+        const Float4 out = output4<Wave>(slots, base4, step4, mix4, phases, phaseMod4, shape4,
+                                         length4, first4, saw4, shape + n);
+        zrpm::store4(audio + n, out);
+    }
+    for (; n < count; ++n) {
+        wraps[n] = zrpm::advancePhase(p, increment, length);
+        zrpm::Reads r{
+            zrpm::readZone(slots.first, z, zrpm::wrapPosition(p + phaseModOffset, length)), 0.0f};
+        if constexpr (zrpm::kUsesShape<Wave>)
+            r.second = zrpm::readZone(
+                slots.saw, z, zrpm::wrapShapePosition(p + shapeOffset + phaseModOffset, length));
+        audio[n] = waveOutput<Wave>(r, firstLevel, sawLevel, shape[n]);
+    }
+    phase = p;
+    return wraps[count - 1];
+}
+
+// Fills three outputs with their constant values.
+void fillConstant(float* __restrict a, float va, float* __restrict b, float vb, float* __restrict c,
+                  float vc, int count) {
+    for (int n = 0; n < count; ++n) {
+        a[n] = va;
+        b[n] = vb;
+        c[n] = vc;
+    }
+}
+
+} // namespace
+
+// A stretch over which no control changes and no crossfade runs: the auxiliary outputs are
+// constant, and the reads of four samples overlap the phase advances of the next four.
+template <int Wave>
+[[gnu::always_inline]] inline void OscZrpm::steadyStretch(Core& c, const Stretch& s,
+                                                          int count) const {
+    const float increment = c.increment;
+    const float fraction = c.zoneFraction;
+    const float base = c.zoneBase;
+    fillConstant(s.increment, increment, s.zoneFade, fraction, s.zoneBase, base, count);
+    c.wrap = renderSteady<Wave>({c.zoneBase, c.zoneStep, c.zoneMix}, c.phase, increment,
+                                c.phaseModOffset, c.shapeOffset, s.shape, {s.first, sawTable},
+                                tableLengthF, s.firstLevel, s.sawLevel, s.audio, s.wrap, count);
+}
+
+// A stretch whose pitch changes, none of it ignored, with steady offsets and no crossfade
+// running: the pitch steps, phases and reads four samples at a time.
+template <int Wave>
+void OscZrpm::movingCleanly(Core& c, const Stretch& s, int count) const {
+    using zrpm::Float4;
+    const zrpm::Geometry g{tableLength,  tableLengthF, zoneWidth,
+                           zonesPerVolt, topZoneVolts, topZoneBase};
+    const Float4 length4 = zrpm::splat4(tableLengthF);
+    const Float4 phaseMod4 = zrpm::splat4(c.phaseModOffset);
+    const Float4 shape4 = zrpm::splat4(c.shapeOffset);
+    const Float4 first4 = zrpm::splat4(s.firstLevel);
+    const Float4 saw4 = zrpm::splat4(s.sawLevel);
+    const zrpm::Slots slots{s.first, sawTable};
+    float phase = c.phase;
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(s.pitch + n), g, pitchTable);
+        zrpm::store4(s.increment + n, z.increment);
+        zrpm::store4(s.zoneFade + n, z.zoneFraction);
+        zrpm::store4(s.zoneBase + n, z.zoneBase);
+        const Float4 phases = zrpm::advance4(phase, z.increment, tableLengthF, s.wrap + n);
+        zrpm::store4(s.audio + n,
+                     output4<Wave>(slots, z.zoneBase, z.zoneStep, z.zoneMix, phases, phaseMod4,
+                                   shape4, length4, first4, saw4, s.shape + n));
+    }
+    c.phase = phase;
+    if (n > 0) {
+        // The cached pitch state as the last sample left it; the rest sample by sample.
+        zrpm::setPitch(c, s.pitch[n - 1], g, pitchTable);
+        c.wrap = s.wrap[n - 1];
+    }
+    if (n < count) {
+        Stretch rest = s;
+        rest.advance(n);
+        movingStretch<Wave, false>(c, rest, count - n);
+    }
+}
+
+// A stretch with changing controls or a running crossfade: every step for every sample.
+template <int Wave, bool ResetFamily>
+void OscZrpm::movingStretch(Core& c, const Stretch& s, int count) const {
+    const zrpm::Geometry g{tableLength,  tableLengthF, zoneWidth,
+                           zonesPerVolt, topZoneVolts, topZoneBase};
+    for (gmpi::int32 n = 0; n < count; ++n) {
+        // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
+        const float p = s.pitch[n];
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, g, pitchTable);
+        updateOffsets<Wave>(c, s.phaseMod[n], s.shape[n]);
         advancePhase(c);
 
-        Reads r = readWave<Wave>(c, c.phase, first);
+        Reads r = readWave<Wave>(c, c.phase, s.first);
         if constexpr (ResetFamily) {
-            if (c.fade != -1.0f) crossfadeReset<Wave>(c, r, first);
+            if (c.fade != -1.0f) crossfadeReset<Wave>(c, r, s.first);
         }
+        s.audio[n] = waveOutput<Wave>(r, s.firstLevel, s.sawLevel, s.shape[n]);
+        s.wrap[n] = c.wrap;
+        s.increment[n] = c.increment;
+        s.zoneFade[n] = c.zoneFraction;
+        s.zoneBase[n] = c.zoneBase;
+    }
+}
 
-        float out;
-        if constexpr (Wave == 1) {
-            // The morph factor takes the unclamped Shape sample: beyond +-1 it extrapolates.
-            const float t = firstLevel * r.first;
-            const float a = sawLevel * r.second;
-            out = t + (shape[n] + 1.0f) * 0.5f * (a - t);
-        } else if constexpr (Wave == 4) {
-            out = sawLevel * (r.first - r.second);
-        } else {
-            out = firstLevel * r.first;
-        }
-        audio[n] = out;
-        wrapped[n] = c.wrap;
-        incrementSignal[n] = c.increment;
-        zoneFade[n] = c.zoneFraction;
-        zoneBaseSignal[n] = c.zoneBase;
+template <int Wave, bool ResetFamily>
+[[gnu::always_inline]] inline void OscZrpm::renderStretch(Core& c, const Stretch& s,
+                                                          int count) const {
+    const bool fading = ResetFamily && c.fade != -1.0f;
+    if (!fading && zrpm::controlsHold<Wave>(c, s.pitch, s.phaseMod, s.shape, count))
+        steadyStretch<Wave>(c, s, count);
+    else if (!fading && zrpm::pitchMovesCleanly(c, s.pitch, count) &&
+             zrpm::offsetsHold<Wave>(c, s.phaseMod, s.shape, count))
+        movingCleanly<Wave>(c, s, count);
+    else
+        movingStretch<Wave, ResetFamily>(c, s, count);
+}
+
+template <int Wave, bool ResetFamily>
+void OscZrpm::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    // The first read of each wave: the sine slot, the tri slot (morph and tri) or the saw
+    // slot (saw and pulse). The second read, at the shape position, is always the saw slot.
+    Stretch s{pitchIn.getBuffer() + bufferOffset,
+              phaseModIn.getBuffer() + bufferOffset,
+              shapeIn.getBuffer() + bufferOffset,
+              audioOut.getBuffer() + bufferOffset,
+              wrapOut.getBuffer() + bufferOffset,
+              incrementOut.getBuffer() + bufferOffset,
+              zoneFadeOut.getBuffer() + bufferOffset,
+              zoneBaseOut.getBuffer() + bufferOffset,
+              Wave == 0                  ? sineTable
+              : (Wave == 1 || Wave == 3) ? triTable
+                                         : sawTable,
+              Wave == 0                  ? sineLevelIn.getValue()
+              : (Wave == 1 || Wave == 3) ? triLevelIn.getValue()
+                                         : sawLevelIn.getValue(),
+              sawLevelIn.getValue()};
+
+    Core c = core;
+    // A reset is requested only between blocks, and its start does not depend on the pitch:
+    // taken before the first sample, as if after that sample's pitch step.
+    if constexpr (ResetFamily) {
+        if (c.resetRequest && sampleFrames > 0) startReset(c);
+    }
+    for (gmpi::int32 done = 0; done < sampleFrames;) {
+        const int count =
+            sampleFrames - done < zrpm::kStretch ? sampleFrames - done : zrpm::kStretch;
+        // A whole stretch has a length known at compile time: its checks and fills vectorise.
+        if (count == zrpm::kStretch)
+            renderStretch<Wave, ResetFamily>(c, s, zrpm::kStretch);
+        else
+            renderStretch<Wave, ResetFamily>(c, s, count);
+        s.advance(count);
+        done += count;
     }
     core = c;
 }

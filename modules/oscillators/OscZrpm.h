@@ -49,9 +49,41 @@ class OscZrpm : public gmpi::MpBase {
   private:
     using Reads = zrpm::Reads;
 
+    // The buffers and levels of the part of a block still to render.
+    struct Stretch {
+        const float* pitch;
+        const float* phaseMod;
+        const float* shape;
+        float* audio;
+        float* wrap;
+        float* increment;
+        float* zoneFade;
+        float* zoneBase;
+        const float* first; // the slot of the wave's first read
+        float firstLevel;
+        float sawLevel;
+        void advance(int n) {
+            pitch += n;
+            phaseMod += n;
+            shape += n;
+            audio += n;
+            wrap += n;
+            increment += n;
+            zoneFade += n;
+            zoneBase += n;
+        }
+    };
+
     template <int Wave, bool ResetFamily>
     void subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    void updatePitch(Core& c, float p) const;
+    template <int Wave, bool ResetFamily>
+    void renderStretch(Core& c, const Stretch& s, int count) const;
+    template <int Wave>
+    void steadyStretch(Core& c, const Stretch& s, int count) const;
+    template <int Wave>
+    void movingCleanly(Core& c, const Stretch& s, int count) const;
+    template <int Wave, bool ResetFamily>
+    void movingStretch(Core& c, const Stretch& s, int count) const;
     void startReset(Core& c) const;
     template <int Wave>
     void updateOffsets(Core& c, float pm, float s) const;

@@ -47,30 +47,99 @@ gmpi::int32 OscZrpmSine::open() {
     return MpBase::open();
 }
 
+// A stretch at a steady pitch with no crossfade running, four samples at a time: the phase
+// lies in (0, 2048] and is the read position as it stands.
+void OscZrpmSine::steadyStretch(OscZrpm::Core& c, float* __restrict audio, float level,
+                                int count) const {
+    using zrpm::Float4;
+    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
+    const float* table = sineTable;
+    const float length = geometry.lengthF;
+    const float increment = c.increment;
+    const Float4 level4 = zrpm::splat4(level);
+    const Float4 mix4 = zrpm::splat4(z.zoneMix);
+    const Float4 base4 = zrpm::splat4(z.zoneBase);
+    const zrpm::Int4 step4 = zrpm::splat4(z.zoneStep);
+    float phase = c.phase;
+    float wraps[4]; // the sine has no wrap output
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const Float4 phases = zrpm::advance4(phase, increment, length, wraps);
+        const Float4 r = zrpm::readZone4(table, base4, step4, mix4, phases);
+        zrpm::store4(audio + n, -(level4 * r));
+    }
+    for (; n < count; ++n) {
+        zrpm::advancePhase(phase, increment, length);
+        audio[n] = -(level * zrpm::readZone(table, z, phase));
+    }
+    c.phase = phase;
+}
+
+// A stretch whose pitch changes, none of it ignored, with no crossfade running: the pitch
+// steps, phases and reads four samples at a time.
+void OscZrpmSine::movingCleanly(OscZrpm::Core& c, const float* pitch, float* __restrict audio,
+                                float level, int count) const {
+    using zrpm::Float4;
+    const float length = geometry.lengthF;
+    const Float4 level4 = zrpm::splat4(level);
+    float phase = c.phase;
+    float wraps[4]; // the sine has no wrap output
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(pitch + n), geometry, pitchTable);
+        const Float4 phases = zrpm::advance4(phase, z.increment, length, wraps);
+        const Float4 r = zrpm::readZone4(sineTable, z.zoneBase, z.zoneStep, z.zoneMix, phases);
+        zrpm::store4(audio + n, -(level4 * r));
+    }
+    c.phase = phase;
+    // The cached pitch state as the last sample left it; the rest sample by sample.
+    if (n > 0) zrpm::setPitch(c, pitch[n - 1], geometry, pitchTable);
+    if (n < count) movingStretch<false>(c, pitch + n, audio + n, level, count - n);
+}
+
+// A stretch with a changing pitch or a running crossfade: every step for every sample.
 template <bool ResetFamily>
-void OscZrpmSine::subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    float* audio = audioOut.getBuffer() + bufferOffset;
-    const float level = sineLevelIn.getValue();
+void OscZrpmSine::movingStretch(OscZrpm::Core& c, const float* pitch, float* audio, float level,
+                                int count) const {
     const float length = geometry.lengthF;
     const zrpm::Slots slots{sineTable, sineTable};
-    const gmpi::int32 mode = resetModeIn.getValue();
-
-    OscZrpm::Core c = core;
-    for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
+    for (gmpi::int32 n = 0; n < count; ++n) {
         // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
         const float p = pitch[n];
         if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTable);
-        if constexpr (ResetFamily) {
-            if (c.resetRequest) zrpm::startReset(c, mode, samplesPerMs);
-        }
         zrpm::advancePhase(c.phase, c.increment, length);
-        // The phase lies in (0, 2048] and is the read position as it stands.
         zrpm::Reads r{zrpm::readZone(sineTable, c, c.phase), 0.0f};
         if constexpr (ResetFamily) {
             if (c.fade != -1.0f) zrpm::crossfade<0>(c, r, slots, length);
         }
         audio[n] = -(level * r.first);
+    }
+}
+
+template <bool ResetFamily>
+void OscZrpmSine::subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    const float level = sineLevelIn.getValue();
+
+    OscZrpm::Core c = core;
+    // A reset is requested only between blocks, and its start does not depend on the pitch:
+    // taken before the first sample, as if after that sample's pitch step.
+    if constexpr (ResetFamily) {
+        if (c.resetRequest && sampleFrames > 0)
+            zrpm::startReset(c, resetModeIn.getValue(), samplesPerMs);
+    }
+    for (gmpi::int32 done = 0; done < sampleFrames;) {
+        const int count =
+            sampleFrames - done < zrpm::kStretch ? sampleFrames - done : zrpm::kStretch;
+        const bool fading = ResetFamily && c.fade != -1.0f;
+        if (!fading && zrpm::pitchHolds(c, pitch + done, count))
+            steadyStretch(c, audio + done, level, count);
+        else if (!fading && zrpm::pitchMovesCleanly(c, pitch + done, count))
+            movingCleanly(c, pitch + done, audio + done, level, count);
+        else
+            movingStretch<ResetFamily>(c, pitch + done, audio + done, level, count);
+        done += count;
     }
     core = c;
 }

@@ -20,6 +20,12 @@ class OscZrpmSine : public gmpi::MpBase {
   private:
     template <bool ResetFamily>
     void subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
+    void steadyStretch(OscZrpm::Core& c, float* audio, float level, int count) const;
+    void movingCleanly(OscZrpm::Core& c, const float* pitch, float* audio, float level,
+                       int count) const;
+    template <bool ResetFamily>
+    void movingStretch(OscZrpm::Core& c, const float* pitch, float* audio, float level,
+                       int count) const;
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
 
     gmpi::AudioInPin pitchIn{"Pitch"};

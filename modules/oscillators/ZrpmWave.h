@@ -1,7 +1,8 @@
 // The per-sample steps of the ZRPM wavetable oscillators ("Osc ZRPM", "Osc ZRPM Sync", "ZR Osc
 // SINE"): the pitch table, pitch to zone pair and increment, phase advance with wrap, the
-// wrapped read positions, the two-zone read of a slot and the reset crossfade. Each step works
-// on any state type that carries the fields it names, so every oscillator keeps its own state.
+// wrapped read positions, the two-zone read of a slot and the reset crossfade, and the same steps
+// four samples at a time. Each step works on any state type that carries the fields it names,
+// so every oscillator keeps its own state.
 #pragma once
 
 #include "dsp/clamp.h"
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace zr::zrpm {
 
@@ -215,6 +217,203 @@ inline void crossfade(State& c, Reads& r, Slots slots, float length) {
         c.fade = -1.0f;
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Block steps: within a stretch of samples the phase recursion is the only chain from sample
+// to sample; the pitch steps and the reads are independent of one another and are taken four
+// samples at a time. Each sample's arithmetic is that of the steps above.
+
+// Samples per stretch: the phases of one stretch are kept on the stack.
+inline constexpr int kStretch = 64;
+
+// Whether none of `count` samples would recompute what derives from Pitch, Phase Mod or (for
+// the waves that read it) Shape: every pitch equals the cached one or is ignored (below -1 or
+// NaN), every Phase Mod and Shape sample equals its cache.
+template <int Wave, class State>
+inline bool controlsHold(const State& c, const float* pitch, const float* phaseMod,
+                         const float* shape, int count) {
+    const float lastPitch = c.lastPitch;
+    const float lastPhaseMod = c.lastPhaseMod;
+    const float lastShape = c.lastShape;
+    if (pitch[0] != lastPitch && pitch[0] >= -1.0f) return false; // the common answer when moving
+    int changes = 0;
+    for (int n = 0; n < count; ++n) {
+        const float p = pitch[n];
+        changes |= (p != lastPitch) & (p >= -1.0f);
+        changes |= phaseMod[n] != lastPhaseMod;
+        if constexpr (kUsesShape<Wave>) changes |= shape[n] != lastShape;
+    }
+    return changes == 0;
+}
+
+// Whether none of `count` pitch samples would recompute what derives from the pitch.
+template <class State>
+inline bool pitchHolds(const State& c, const float* pitch, int count) {
+    const float last = c.lastPitch;
+    if (pitch[0] != last && pitch[0] >= -1.0f) return false; // the common answer when moving
+    int changes = 0;
+    for (int n = 0; n < count; ++n)
+        changes |= (pitch[n] != last) & (pitch[n] >= -1.0f);
+    return changes == 0;
+}
+
+// Four samples side by side. The reads of four samples are independent of one another, so
+// they are computed lane by lane with the scalar steps' operations in the same order (no
+// fused multiply-add anywhere): each lane's result equals the scalar one bit for bit.
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = std::int32_t __attribute__((vector_size(16)));
+
+inline Float4 load4(const float* p) {
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store4(float* p, Float4 v) {
+    std::memcpy(p, &v, sizeof v);
+}
+inline Float4 splat4(float v) {
+    return Float4{v, v, v, v};
+}
+inline Int4 splat4(std::int32_t v) {
+    return Int4{v, v, v, v};
+}
+
+// wrapPosition on four positions.
+inline Float4 wrapPosition4(Float4 p, Float4 length) {
+    const Float4 zero{};
+    p = p >= length ? p - length : p;
+    return p <= zero ? p + length : p;
+}
+
+// wrapShapePosition on four positions.
+inline Float4 wrapShapePosition4(Float4 p, Float4 length) {
+    const Float4 zero{};
+    p = wrapPosition4(p, length);
+    return p <= zero ? p + length : p;
+}
+
+// Entries n and n + 1 of a table at the four lane indices: the first of each pair in one
+// vector, the second in the other. Each pair is one 8-byte load.
+inline void gatherPairs(const float* t, Int4 n, Float4& first, Float4& second) {
+    using Float2 = float __attribute__((vector_size(8)));
+    Float2 p[4];
+    for (int k = 0; k < 4; ++k)
+        std::memcpy(&p[k], t + n[k], sizeof p[k]);
+    const Float4 lo = __builtin_shufflevector(p[0], p[1], 0, 1, 2, 3);
+    const Float4 hi = __builtin_shufflevector(p[2], p[3], 0, 1, 2, 3);
+    first = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
+    second = __builtin_shufflevector(lo, hi, 1, 3, 5, 7);
+}
+
+// readZone at four positions, each lane with its own zone pair: the integer part truncated
+// as static_cast<int> does.
+inline Float4 readZone4(const float* table, Float4 zoneBase, Int4 zoneStep, Float4 mix,
+                        Float4 position) {
+    const Float4 x = zoneBase + position;
+    const Int4 n = __builtin_convertvector(x, Int4);
+    const Float4 frac = x - __builtin_convertvector(n, Float4);
+    Float4 a0, a1, b0, b1;
+    gatherPairs(table, n, a0, a1);
+    gatherPairs(table, n + zoneStep, b0, b1);
+    const Float4 a = a0 + (a1 - a0) * frac;
+    const Float4 b = b0 + (b1 - b0) * frac;
+    return a + (b - a) * mix;
+}
+
+// setPitch on four pitch samples (each at least -1): the zone pairs and increments side by side.
+struct Zones4 {
+    Float4 volts;
+    Float4 zoneFraction;
+    Float4 zoneBase;
+    Int4 zoneStep;
+    Float4 zoneMix;
+    Float4 increment;
+};
+
+inline Zones4 setPitch4(Float4 p, const Geometry& g, const float* pitchTable) {
+    const Float4 zero{};
+    Zones4 z;
+    Float4 volts = p * splat4(dsp::kVoltsPerPinUnit);
+    volts = volts >= splat4(kTopVolts) ? splat4(kTopVolts) : volts;
+    const Float4 scaled = volts * splat4(g.zonesPerVolt);
+    const Float4 zone = __builtin_convertvector(__builtin_convertvector(scaled, Int4), Float4);
+    z.zoneFraction = scaled - zone;
+    const Float4 top = splat4(g.topZoneVolts);
+    z.zoneBase = volts >= top ? splat4(g.topZoneBase)
+                              : zone * splat4(g.lengthF) +
+                                    splat4(static_cast<float>(wavetables::kZoneStart));
+    z.zoneBase = volts < zero ? splat4(static_cast<float>(wavetables::kZoneStart)) : z.zoneBase;
+    const Int4 twoZones = (volts >= zero) & (volts < top);
+    z.zoneStep = twoZones & splat4(g.length);
+    z.zoneMix = twoZones ? z.zoneFraction : zero;
+    const Float4 x = volts * splat4(1000.0f) + splat4(10000.0f);
+    const Int4 n = __builtin_convertvector(x, Int4);
+    Float4 t0, t1;
+    gatherPairs(pitchTable, n, t0, t1);
+    z.increment = t0 + (t1 - t0) * (x - __builtin_convertvector(n, Float4));
+    z.volts = volts;
+    return z;
+}
+
+// Four phase advances at a fixed increment, the phases side by side; each sample's wrap goes
+// to `wraps`. Only the additions chain from sample to sample: the reads of one group of four
+// overlap the advances of the next.
+inline Float4 advance4(float& phase, float increment, float length, float* wraps) {
+    float p = phase;
+    wraps[0] = advancePhase(p, increment, length);
+    const float p0 = p;
+    wraps[1] = advancePhase(p, increment, length);
+    const float p1 = p;
+    wraps[2] = advancePhase(p, increment, length);
+    const float p2 = p;
+    wraps[3] = advancePhase(p, increment, length);
+    phase = p;
+    return Float4{p0, p1, p2, p};
+}
+
+// advance4 with an increment per sample.
+inline Float4 advance4(float& phase, Float4 increment, float length, float* wraps) {
+    float p = phase;
+    wraps[0] = advancePhase(p, increment[0], length);
+    const float p0 = p;
+    wraps[1] = advancePhase(p, increment[1], length);
+    const float p1 = p;
+    wraps[2] = advancePhase(p, increment[2], length);
+    const float p2 = p;
+    wraps[3] = advancePhase(p, increment[3], length);
+    phase = p;
+    return Float4{p0, p1, p2, p};
+}
+
+// Whether every Phase Mod and (for the waves that read it) Shape sample equals its cache.
+template <int Wave, class State>
+inline bool offsetsHold(const State& c, const float* phaseMod, const float* shape, int count) {
+    int changes = 0;
+    for (int n = 0; n < count; ++n) {
+        changes |= phaseMod[n] != c.lastPhaseMod;
+        if constexpr (kUsesShape<Wave>) changes |= shape[n] != c.lastShape;
+    }
+    return changes == 0;
+}
+
+// Whether a stretch's pitch can be computed four samples at a time: its first sample is new
+// (so the cached zones need not be consulted) and none is ignored (below -1 or NaN). Every
+// later sample then either is new or repeats the one before, which recomputes the same.
+template <class State>
+inline bool pitchMovesCleanly(const State& c, const float* pitch, int count) {
+    if (!(pitch[0] != c.lastPitch)) return false;
+    int ignored = 0;
+    for (int n = 0; n < count; ++n)
+        ignored |= !(pitch[n] >= -1.0f);
+    return ignored == 0;
+}
+
+// The zone pair of a steady pitch, held in locals for the reads of a stretch.
+struct ZonePair {
+    float zoneBase;
+    std::int32_t zoneStep;
+    float zoneMix;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Control steps, run from open and pinsChanged.
