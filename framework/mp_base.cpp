@@ -163,7 +163,7 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
     bool valuesChanged = false;
     for (const MpEvent* e = first; e != end; e = e->next) {
         if (!addressesPin(e->type)) continue;
-        if (MpPinBase* pin = findPin(e->pinId)) pin->beforeEvent(e);
+        if (MpPinBase* pin = findPin(e->pinId)) pin->takeEvent(e);
         if (e->type != EventMidi) valuesChanged = true;
     }
     for (const MpEvent* e = first; e != end; e = e->next) {
@@ -174,10 +174,21 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
         }
     }
     if (valuesChanged) pinsChanged();
-    for (const MpEvent* e = first; e != end; e = e->next) {
-        if (!addressesPin(e->type)) continue;
-        if (MpPinBase* pin = findPin(e->pinId)) pin->afterEvent(e);
+    ++dispatchSerial_; // clears every updated flag of the group
+}
+
+// The common case, an event alone at its time: the same order as a group, without its passes.
+inline void MpBase::dispatchOne(const MpEvent* e) {
+    if (!addressesPin(e->type)) {
+        if (e->type == EventGraphStart) graphStarted();
+        return;
     }
+    if (MpPinBase* pin = findPin(e->pinId)) {
+        pin->takeEvent(e);
+        pin->onEvent(e);
+    }
+    if (e->type != EventMidi) pinsChanged();
+    ++dispatchSerial_;
 }
 
 void MpBase::process(int32 sampleFrames, const MpEvent* event) {
@@ -200,7 +211,10 @@ void MpBase::process(int32 sampleFrames, const MpEvent* event) {
         const MpEvent* end = event->next;
         while (end && end->time == event->time)
             end = end->next;
-        dispatchGroup(event, end);
+        if (end == event->next)
+            dispatchOne(event);
+        else
+            dispatchGroup(event, end);
         event = end;
     }
     (this->*activeRoutine)(position, remaining);
