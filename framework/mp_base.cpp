@@ -194,17 +194,20 @@ inline void MpBase::dispatchOne(const MpEvent* e) {
 void MpBase::process(int32 sampleFrames, const MpEvent* event) {
     int32 position = 0;
     int32 remaining = sampleFrames > 0 ? sampleFrames : 0;
+    // The sleep check renders a stretch before a pending event in full.
+    eventsComplete = event == nullptr;
     while (event) {
         // Times outside the block or running backwards are the host's fault; they are held
         // inside [position, sampleFrames) so that no routine renders past the buffers.
         const int32 delta = event->time > position ? event->time - position : 0;
         if (delta > 0) {
             const int32 n = delta < remaining ? delta : remaining;
-            eventsComplete = false;
             (this->*activeRoutine)(position, n);
-            eventsComplete = true;
             remaining -= n;
-            if (remaining <= 0) return; // an event timed at the block end is never dispatched
+            if (remaining <= 0) { // an event timed at the block end is never dispatched
+                eventsComplete = true;
+                return;
+            }
             position += n;
         }
         blockPosition_ = position;
@@ -217,6 +220,7 @@ void MpBase::process(int32 sampleFrames, const MpEvent* event) {
             dispatchGroup(event, end);
         event = end;
     }
+    eventsComplete = true;
     (this->*activeRoutine)(position, remaining);
 }
 
