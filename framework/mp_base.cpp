@@ -13,6 +13,7 @@ MpPluginBase::MpPluginBase(IMpUnknown* hostObject) {
 MpPluginBase::~MpPluginBase() {
     if (host) host->release();
     pins.clear();
+    pinCount = 0;
 }
 
 int32 MpPluginBase::queryInterface(const MpGuid& iid, void** returnInterface) {
@@ -89,6 +90,7 @@ void MpPluginBase::initializePin(int32 pinIndex, MpPinBase& pin, MpEventHandler 
     if (pinIndex < 0) return;
     const auto slot = static_cast<std::size_t>(pinIndex);
     if (slot >= pins.size()) pins.resize(slot + 1, nullptr);
+    pinCount = static_cast<uint32_t>(pins.size());
     if (pins[slot]) return; // the first binding stays
     if (!handler && pin.direction() == DirectionIn) handler = pin.defaultHandler();
     pin.bind(pinIndex, static_cast<MpBase*>(this), handler);
@@ -211,13 +213,16 @@ void MpBase::process(int32 sampleFrames, const MpEvent* event) {
             position += n;
         }
         blockPosition_ = position;
-        const MpEvent* end = event->next;
+        const MpEvent* next = event->next;
+        if (!next || next->time != event->time) {
+            dispatchOne(event);
+            event = next;
+            continue;
+        }
+        const MpEvent* end = next->next;
         while (end && end->time == event->time)
             end = end->next;
-        if (end == event->next)
-            dispatchOne(event);
-        else
-            dispatchGroup(event, end);
+        dispatchGroup(event, end);
         event = end;
     }
     eventsComplete = true;

@@ -61,9 +61,9 @@ class MpPluginBase : public IMpPlugin {
     // Counts dispatched event groups; a pin is updated while its stamp equals it.
     uint64_t dispatchSerial() const { return dispatchSerial_; }
     MpPinBase* findPin(int32 pinId) const {
-        return pinId >= 0 && pinId < static_cast<int32>(pins.size())
-                   ? pins[static_cast<std::size_t>(pinId)]
-                   : nullptr;
+        // One unsigned comparison also refuses negative ids.
+        return static_cast<uint32_t>(pinId) < pinCount ? pins[static_cast<std::size_t>(pinId)]
+                                                       : nullptr;
     }
     // Binds a pin: stores index, owner and handler in it and enters it in the pin table.
     // A second pin with an index already bound is ignored.
@@ -83,6 +83,7 @@ class MpPluginBase : public IMpPlugin {
     AudioHost* host = nullptr;
     // Ordered pin table indexed directly by pin index (pins are module members; not owned).
     std::vector<MpPinBase*> pins;
+    uint32_t pinCount = 0; // pins.size(), kept for the dispatch's bounds check
     int32 blockPosition_ = 0;
     uint64_t dispatchSerial_ = 1;
     int32 streamingCount = 0;

@@ -45,9 +45,10 @@ class MpPinBase {
     // int) is stored here without a virtual call; everything else goes to `beforeEvent`.
     void takeEvent(const MpEvent* event) {
         if (wordValue_ && event->type == EventPinValue) {
-            const EventBytes b = eventBytes(event);
-            if (b.size < 4) return; // too short for the type: dropped
-            std::memcpy(wordValue_, b.data, 4);
+            // As `eventBytes` gives them: a value of fewer than 4 bytes is too short for the
+            // type and dropped; a longer one gives its first 4.
+            if (event->size < 4) return;
+            std::memcpy(wordValue_, event->extraData ? event->extraData : event->inlineData, 4);
             markUpdated();
         } else {
             beforeEvent(event);
