@@ -13,6 +13,7 @@ MpPluginBase::MpPluginBase(IMpUnknown* hostObject) {
 MpPluginBase::~MpPluginBase() {
     if (host) host->release();
     pins.clear();
+    pinCount = 0;
 }
 
 int32 MpPluginBase::queryInterface(const MpGuid& iid, void** returnInterface) {
@@ -89,6 +90,7 @@ void MpPluginBase::initializePin(int32 pinIndex, MpPinBase& pin, MpEventHandler 
     if (pinIndex < 0) return;
     const auto slot = static_cast<std::size_t>(pinIndex);
     if (slot >= pins.size()) pins.resize(slot + 1, nullptr);
+    pinCount = static_cast<uint32_t>(pins.size());
     if (pins[slot]) return; // the first binding stays
     if (!handler && pin.direction() == DirectionIn) handler = pin.defaultHandler();
     pin.bind(pinIndex, static_cast<MpBase*>(this), handler);
@@ -163,7 +165,7 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
     bool valuesChanged = false;
     for (const MpEvent* e = first; e != end; e = e->next) {
         if (!addressesPin(e->type)) continue;
-        if (MpPinBase* pin = findPin(e->pinId)) pin->beforeEvent(e);
+        if (MpPinBase* pin = findPin(e->pinId)) pin->takeEvent(e);
         if (e->type != EventMidi) valuesChanged = true;
     }
     for (const MpEvent* e = first; e != end; e = e->next) {
@@ -174,35 +176,56 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
         }
     }
     if (valuesChanged) pinsChanged();
-    for (const MpEvent* e = first; e != end; e = e->next) {
-        if (!addressesPin(e->type)) continue;
-        if (MpPinBase* pin = findPin(e->pinId)) pin->afterEvent(e);
+    ++dispatchSerial_; // clears every updated flag of the group
+}
+
+// The common case, an event alone at its time: the same order as a group, without its passes.
+inline void MpBase::dispatchOne(const MpEvent* e) {
+    if (!addressesPin(e->type)) {
+        if (e->type == EventGraphStart) graphStarted();
+        return;
     }
+    if (MpPinBase* pin = findPin(e->pinId)) {
+        pin->takeEvent(e);
+        pin->onEvent(e);
+    }
+    if (e->type != EventMidi) pinsChanged();
+    ++dispatchSerial_;
 }
 
 void MpBase::process(int32 sampleFrames, const MpEvent* event) {
     int32 position = 0;
     int32 remaining = sampleFrames > 0 ? sampleFrames : 0;
+    // The sleep check renders a stretch before a pending event in full.
+    eventsComplete = event == nullptr;
     while (event) {
         // Times outside the block or running backwards are the host's fault; they are held
         // inside [position, sampleFrames) so that no routine renders past the buffers.
         const int32 delta = event->time > position ? event->time - position : 0;
         if (delta > 0) {
             const int32 n = delta < remaining ? delta : remaining;
-            eventsComplete = false;
             (this->*activeRoutine)(position, n);
-            eventsComplete = true;
             remaining -= n;
-            if (remaining <= 0) return; // an event timed at the block end is never dispatched
+            if (remaining <= 0) { // an event timed at the block end is never dispatched
+                eventsComplete = true;
+                return;
+            }
             position += n;
         }
         blockPosition_ = position;
-        const MpEvent* end = event->next;
+        const MpEvent* next = event->next;
+        if (!next || next->time != event->time) {
+            dispatchOne(event);
+            event = next;
+            continue;
+        }
+        const MpEvent* end = next->next;
         while (end && end->time == event->time)
             end = end->next;
         dispatchGroup(event, end);
         event = end;
     }
+    eventsComplete = true;
     (this->*activeRoutine)(position, remaining);
 }
 

@@ -8,6 +8,7 @@
 
 #include "framework/mp_interfaces.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace gmpi {
@@ -57,10 +58,12 @@ class MpPluginBase : public IMpPlugin {
     // Services for pins and modules.
     AudioHost* getHost() const { return host; }
     int32 blockPosition() const { return blockPosition_; }
+    // Counts dispatched event groups; a pin is updated while its stamp equals it.
+    uint64_t dispatchSerial() const { return dispatchSerial_; }
     MpPinBase* findPin(int32 pinId) const {
-        return pinId >= 0 && pinId < static_cast<int32>(pins.size())
-                   ? pins[static_cast<std::size_t>(pinId)]
-                   : nullptr;
+        // One unsigned comparison also refuses negative ids.
+        return static_cast<uint32_t>(pinId) < pinCount ? pins[static_cast<std::size_t>(pinId)]
+                                                       : nullptr;
     }
     // Binds a pin: stores index, owner and handler in it and enters it in the pin table.
     // A second pin with an index already bound is ignored.
@@ -80,7 +83,9 @@ class MpPluginBase : public IMpPlugin {
     AudioHost* host = nullptr;
     // Ordered pin table indexed directly by pin index (pins are module members; not owned).
     std::vector<MpPinBase*> pins;
+    uint32_t pinCount = 0; // pins.size(), kept for the dispatch's bounds check
     int32 blockPosition_ = 0;
+    uint64_t dispatchSerial_ = 1;
     int32 streamingCount = 0;
     int32 sleepMode = -1; // -1 automatic, 0 never sleep, 1 always run the sleep check
     bool eventsComplete = true;
@@ -123,6 +128,7 @@ class MpBase : public MpPluginBase {
   private:
     void sleepCheck(int32 bufferOffset, int32 sampleFrames);
     void dispatchGroup(const MpEvent* first, const MpEvent* end);
+    void dispatchOne(const MpEvent* event);
 
     SubProcess activeRoutine;
     SubProcess moduleRoutine;

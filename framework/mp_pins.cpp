@@ -5,7 +5,8 @@ namespace gmpi {
 
 void AudioInPin::beforeEvent(const MpEvent* event) {
     if (event->type != EventStreamingStart && event->type != EventStreamingStop) return;
-    updated_ = true;
+    beforeFirstChange_ = false;
+    markUpdated();
     const bool streaming = event->type == EventStreamingStart;
     if (streaming != streaming_) {
         streaming_ = streaming;

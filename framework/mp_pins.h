@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace gmpi {
 
@@ -36,11 +37,27 @@ class MpPinBase {
 
     virtual ~MpPinBase() = default;
     virtual void attachBuffer(float* /*buffer*/) {}
+    // First step of dispatch: the pin takes the event's value or state. The pin's updated flag
+    // then holds until the module's dispatch serial moves on, after the group's pinsChanged,
+    // so no second pass over the group is needed to clear it.
     virtual void beforeEvent(const MpEvent* /*event*/) {}
-    virtual void onEvent(const MpEvent* event) {
+    // The first step as dispatch calls it: a value for a pin that keeps a 4-byte value (float,
+    // int) is stored here without a virtual call; everything else goes to `beforeEvent`.
+    void takeEvent(const MpEvent* event) {
+        if (wordValue_ && event->type == EventPinValue) {
+            // As `eventBytes` gives them: a value of fewer than 4 bytes is too short for the
+            // type and dropped; a longer one gives its first 4.
+            if (event->size < 4) return;
+            std::memcpy(wordValue_, event->extraData ? event->extraData : event->inlineData, 4);
+            markUpdated();
+        } else {
+            beforeEvent(event);
+        }
+    }
+    // Second step: the pin's change handler, when it has one.
+    void onEvent(const MpEvent* event) {
         if (handler_) (module_->*handler_)(event);
     }
-    virtual void afterEvent(const MpEvent* /*event*/) {}
     virtual int32 datatype() const = 0;
     virtual int32 direction() const = 0;
     virtual MpEventHandler defaultHandler() const { return nullptr; }
@@ -58,11 +75,25 @@ class MpPinBase {
         pinId_ = pinId;
         module_ = module;
         handler_ = handler;
+        wordValue_ = wordValue();
     }
 
   protected:
+    // The stored value when it is a plain 4-byte float or int that takes a value's first four
+    // bytes as they are; null otherwise.
+    virtual void* wordValue() { return nullptr; }
+
+  protected:
+    // Marks the pin updated for the group being dispatched.
+    void markUpdated() { updatedSerial_ = module_->dispatchSerial(); }
+    bool updatedInThisGroup() const {
+        return module_ && updatedSerial_ == module_->dispatchSerial();
+    }
+
     int32 pinId_ = -1;
     MpBase* module_ = nullptr;
+    uint64_t updatedSerial_ = 0; // dispatch serials start at 1: never updated
+    void* wordValue_ = nullptr;
     MpEventHandler handler_ = nullptr;
     const char* name_;
     const MpPinDoc* doc_;
@@ -89,21 +120,18 @@ class AudioInPin : public MpAudioPinBase {
     using MpAudioPinBase::MpAudioPinBase;
     int32 direction() const override { return DirectionIn; }
     void beforeEvent(const MpEvent* event) override;
-    void afterEvent(const MpEvent* event) override {
-        if (event->type == EventStreamingStart || event->type == EventStreamingStop)
-            updated_ = false;
-    }
 
     // The sample at `index`, or at the module's current event position when negative.
     float getValue(int32 index = -1) const {
         if (!buffer_) return 0.0f;
         return buffer_[index < 0 ? module_->blockPosition() : index];
     }
-    // True only while the streaming change that set it is dispatched (inside pinsChanged).
-    bool isUpdated() const { return updated_; }
+    // True while the streaming change that set it is dispatched (inside pinsChanged), and
+    // before the pin's first streaming change has been dispatched.
+    bool isUpdated() const { return beforeFirstChange_ || updatedInThisGroup(); }
 
   private:
-    bool updated_ = true;
+    bool beforeFirstChange_ = true;
 };
 
 class AudioOutPin : public MpAudioPinBase {
@@ -200,12 +228,10 @@ class MpControlPinBase : public MpPinBase {
     void beforeEvent(const MpEvent* event) override {
         if (event->type != EventPinValue) return;
         const EventBytes b = eventBytes(event);
-        if (setRawValue(b.size, b.data)) updated_ = true;
+        if (setRawValue(b.size, b.data)) this->markUpdated();
     }
-    void afterEvent(const MpEvent* event) override {
-        if (event->type == EventPinValue) updated_ = false;
-    }
-    // Stores a received value; false when the bytes do not form a value of this type.
+    // Stores a received value; false when the bytes do not form a value of this type. Float
+    // and int pins take values in `takeEvent` instead, as their traits say.
     virtual bool setRawValue(int32 size, const void* bytes) {
         return Traits::fromRaw(value_, size, bytes);
     }
@@ -215,11 +241,15 @@ class MpControlPinBase : public MpPinBase {
     const T& getValue() const { return value_; }
     operator const T&() const { return value_; }
     // True only inside the pinsChanged call of the group that carried this pin's value.
-    bool isUpdated() const { return updated_; }
+    bool isUpdated() const { return this->updatedInThisGroup(); }
 
   protected:
+    void* wordValue() override {
+        if constexpr (std::is_same_v<T, float> || std::is_same_v<T, int32>) return &value_;
+        return nullptr;
+    }
+
     T value_{};
-    bool updated_ = false;
 };
 
 template <class T, int32 DIRECTION, int32 DATATYPE>
