@@ -51,21 +51,29 @@ std::string chainPatch(bool mixed, int length = kModules, int block = kBlock) {
 }
 
 // `voices` parallel voices, each an oscillator through a filter into an envelope used as its
-// amplifier, every envelope feeding the output.
-std::string voicesPatch(int voices) {
-    std::string modules, connections, outputs;
+// amplifier, every envelope feeding the output. `shared`: one oscillator feeds every voice, so
+// that a voice is the two cheapest modules (the oscillator carries tables of its own, 80 kB a
+// voice, that no host can keep in the cache).
+std::string voicesPatch(int voices, bool shared) {
+    const auto osc = [](const std::string& name, double pitch) {
+        return "\"" + name +
+               "\": {\"id\": \"Osc ZRPM\", \"values\": {\"Pitch\": " + std::to_string(pitch) +
+               ", \"Gate\": 1, \"Wave\": 2, \"Saw Level\": 0.5}}, ";
+    };
+    std::string modules = shared ? osc("o", 0.4) : "";
+    std::string connections, outputs;
     for (int v = 0; v < voices; ++v) {
         const std::string n = std::to_string(v);
-        const std::string pitch = std::to_string(0.4 + 0.0002 * v);
-        modules += (v ? ", " : "") +
-                   ("\"o" + n + "\": {\"id\": \"Osc ZRPM\", \"values\": {\"Pitch\": " + pitch +
-                    ", \"Gate\": 1, \"Wave\": 2, \"Saw Level\": 0.5}}, ");
+        const std::string source = shared ? "o" : "o" + n;
+        if (!shared) modules += osc(source, 0.4 + 0.0002 * v);
         modules += "\"f" + n + "\": {\"id\": \"ZR-LPF over CS\", \"values\": {\"Mode\": 1, " +
-                   "\"Pitch\": 0.6, \"Resonance\": 0.2}}, ";
-        modules += "\"e" + n + "\": {\"id\": \"QORVALIS ZR-ADSR D\", \"values\": {\"Enable\": 1, " +
-                   "\"Attack\": 0.3, \"Decay\": 0.5, \"Sustain\": 0.6, \"Release\": 0.5}}";
-        connections += (v ? ", " : "") + ("[\"o" + n + ".Audio Out\", \"f" + n + ".Input\"], ") +
-                       "[\"f" + n + ".Output\", \"e" + n + ".Level\"]";
+                   "\"Pitch\": 0.6, \"Resonance\": 0.2}}, \"e" + n +
+                   "\": {\"id\": \"QORVALIS ZR-ADSR D\", \"values\": {\"Enable\": 1, " +
+                   "\"Attack\": 0.3, \"Decay\": 0.5, \"Sustain\": 0.6, \"Release\": 0.5}}" +
+                   (v + 1 < voices ? ", " : "");
+        connections += (v ? ", " : "") +
+                       ("[\"" + source + ".Audio Out\", \"f" + n + ".Input\"], ") + "[\"f" + n +
+                       ".Output\", \"e" + n + ".Level\"]";
         outputs += (v ? ", " : "") + ("\"e" + n + ".Envelope\"");
     }
     return "{\"blockSize\": " + std::to_string(kBlock) + ", \"seconds\": 1000, \"modules\": {" +
@@ -122,9 +130,10 @@ BENCHMARK(BM_EngineChain16Block1)->Unit(benchmark::kNanosecond);
 
 // Time per voice of a block, for 16 to 512 voices: flat when the engine's working set does
 // not grow past the cache with the voice count.
-void BM_EngineVoices(benchmark::State& state) {
+void runVoices(benchmark::State& state, bool shared) {
     const int voices = static_cast<int>(state.range(0));
-    zrhost::Engine engine(library(), zrhost::parsePatch(voicesPatch(voices), "bench", catalog()));
+    zrhost::Engine engine(library(),
+                          zrhost::parsePatch(voicesPatch(voices, shared), "bench", catalog()));
     std::vector<float> out(static_cast<std::size_t>(kBlock));
     for (int i = 0; i < 8; ++i)
         engine.renderFrames(kBlock, out.data());
@@ -136,7 +145,21 @@ void BM_EngineVoices(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()) * voices,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
+
+void BM_EngineVoices(benchmark::State& state) {
+    runVoices(state, false);
+}
 BENCHMARK(BM_EngineVoices)->Arg(16)->Arg(64)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+void BM_EngineVoicesSharedOsc(benchmark::State& state) {
+    runVoices(state, true);
+}
+BENCHMARK(BM_EngineVoicesSharedOsc)
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(256)
+    ->Arg(512)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_EngineAllAsleep16(benchmark::State& state) {
     runEngine(state, sleepingPatch());
