@@ -36,6 +36,10 @@ struct EngineOptions {
     // Output buffers come from a small pool, each reused once the last reader of its present
     // output has run; off, every audio output keeps a buffer of its own. Renders are the same.
     bool poolBuffers = true;
+    // Outputs that nothing reads always share the pool. Outputs that are read keep buffers of
+    // their own while those take no more than this many bytes in all: then they stay in the
+    // cache anyway, and a static one need not be copied aside each block in case it sleeps.
+    std::size_t ownBufferBytes = 128 * 1024;
 };
 
 class Engine {

@@ -63,6 +63,15 @@ void Engine::assignOutputBuffers() {
     for (const OutputChannel& channel : patch_.outputs)
         for (const OutputSource& s : channel.sources)
             if (Life* l = lifeOf(s.pin)) l->own = true;
+    const std::size_t each = stride(patch_.blockSize);
+    std::size_t readBytes = 0;
+    for (const auto& outputs : life)
+        for (const Life& l : outputs)
+            if (l.own || l.lastRead >= 0) readBytes += each * sizeof(float);
+    if (readBytes <= options_.ownBufferBytes)
+        for (auto& outputs : life)
+            for (Life& l : outputs)
+                l.own = l.own || l.lastRead >= 0;
 
     // A walk in run order hands out pool buffers, most recently freed first (still in cache),
     // and frees each after its output's last reader.
@@ -96,7 +105,6 @@ void Engine::assignOutputBuffers() {
     }
 
     // Outputs of modules that never run (no audio half) have no pins; all others now get memory.
-    const std::size_t each = stride(patch_.blockSize);
     float* pool = carve(poolStore_, static_cast<std::size_t>(poolSize), each);
     float* own = carve(privateStore_, owned + held, each);
     poolContent_.assign(static_cast<std::size_t>(poolSize), -1);
