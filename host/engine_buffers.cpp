@@ -130,6 +130,7 @@ void Engine::assignOutputBuffers() {
 // The render loop's flat lists: per turn, the inputs that need filling (those not read in
 // place) and the pooled outputs; and the nodes with GUI halves.
 void Engine::buildSteps() {
+    pendingNodes_.reserve(nodes_.size()); // no allocation while rendering
     for (auto& node : nodes_)
         if (node->gui) guiNodes_.push_back(node.get());
     std::vector<bool> voice(nodes_.size(), false);
