@@ -1,7 +1,9 @@
 // The patch engine's own cost per block for patches of 16 modules: the engine rendering a
 // block, against the same 16 modules called directly with their buffers wired by hand (the
 // modules' own work). The difference is what the host adds: event lists, input buffers,
-// relays, output channels. Also: how reading and wiring a chain grows with its length.
+// relays, output channels. Also: the cost per voice of many parallel voices (it stays flat
+// while the buffers in use fit the cache), and how reading and wiring a chain grows with its
+// length.
 //
 // The modules are the filter bank in mode 0, which copies its input: about the cheapest
 // module there is, so the host's share shows.
@@ -32,7 +34,7 @@ const zrhost::ModuleCatalog& catalog() {
 
 // `length` copies in a chain (16 unless said). `mixed`: each input also adds a constant, so the
 // host sums every input into a buffer of its own instead of handing over the source's buffer.
-std::string chainPatch(bool mixed, int length = kModules) {
+std::string chainPatch(bool mixed, int length = kModules, int block = kBlock) {
     std::string modules, connections;
     for (int i = 0; i < length; ++i) {
         const std::string name = "m" + std::to_string(i);
@@ -43,9 +45,39 @@ std::string chainPatch(bool mixed, int length = kModules) {
             connections += std::string(i > 1 ? ", " : "") + "[\"m" + std::to_string(i - 1) +
                            ".Output\", \"" + name + ".Input\"]";
     }
-    return "{\"blockSize\": " + std::to_string(kBlock) + ", \"seconds\": 1, \"modules\": {" +
+    return "{\"blockSize\": " + std::to_string(block) + ", \"seconds\": 1, \"modules\": {" +
            modules + "}, \"connections\": [" + connections + "], \"output\": [\"m" +
            std::to_string(length - 1) + ".Output\"]}";
+}
+
+// `voices` parallel voices, each an oscillator through a filter into an envelope used as its
+// amplifier, every envelope feeding the output. `shared`: one oscillator feeds every voice, so
+// that a voice is the two cheapest modules (the oscillator carries tables of its own, 80 kB a
+// voice, that no host can keep in the cache).
+std::string voicesPatch(int voices, bool shared) {
+    const auto osc = [](const std::string& name, double pitch) {
+        return "\"" + name +
+               "\": {\"id\": \"Osc ZRPM\", \"values\": {\"Pitch\": " + std::to_string(pitch) +
+               ", \"Gate\": 1, \"Wave\": 2, \"Saw Level\": 0.5}}, ";
+    };
+    std::string modules = shared ? osc("o", 0.4) : "";
+    std::string connections, outputs;
+    for (int v = 0; v < voices; ++v) {
+        const std::string n = std::to_string(v);
+        const std::string source = shared ? "o" : "o" + n;
+        if (!shared) modules += osc(source, 0.4 + 0.0002 * v);
+        modules += "\"f" + n + "\": {\"id\": \"ZR-LPF over CS\", \"values\": {\"Mode\": 1, " +
+                   "\"Pitch\": 0.6, \"Resonance\": 0.2}}, \"e" + n +
+                   "\": {\"id\": \"QORVALIS ZR-ADSR D\", \"values\": {\"Enable\": 1, " +
+                   "\"Attack\": 0.3, \"Decay\": 0.5, \"Sustain\": 0.6, \"Release\": 0.5}}" +
+                   (v + 1 < voices ? ", " : "");
+        connections += (v ? ", " : "") +
+                       ("[\"" + source + ".Audio Out\", \"f" + n + ".Input\"], ") + "[\"f" + n +
+                       ".Output\", \"e" + n + ".Level\"]";
+        outputs += (v ? ", " : "") + ("\"e" + n + ".Envelope\"");
+    }
+    return "{\"blockSize\": " + std::to_string(kBlock) + ", \"seconds\": 1000, \"modules\": {" +
+           modules + "}, \"connections\": [" + connections + "], \"output\": [[" + outputs + "]]}";
 }
 
 // 16 oscillators with a static gate of 0: after two blocks every one of them sleeps.
@@ -68,13 +100,13 @@ void timePerBlockAndModule(benchmark::State& state) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void runEngine(benchmark::State& state, const std::string& json) {
+void runEngine(benchmark::State& state, const std::string& json, int block = kBlock) {
     zrhost::Engine engine(library(), zrhost::parsePatch(json, "bench", catalog()));
-    std::vector<float> out(static_cast<std::size_t>(kBlock) * 2);
+    std::vector<float> out(static_cast<std::size_t>(block) * 2);
     for (int i = 0; i < 8; ++i) // past graph start and into the steady state
-        engine.renderFrames(kBlock, out.data());
+        engine.renderFrames(block, out.data());
     for (auto _ : state) {
-        engine.renderFrames(kBlock, out.data());
+        engine.renderFrames(block, out.data());
         benchmark::DoNotOptimize(out.data());
     }
     timePerBlockAndModule(state);
@@ -89,6 +121,45 @@ void BM_EngineMixedChain16(benchmark::State& state) {
     runEngine(state, chainPatch(true));
 }
 BENCHMARK(BM_EngineMixedChain16)->Unit(benchmark::kNanosecond);
+
+// One frame per block: the engine's fixed cost per block call dominates.
+void BM_EngineChain16Block1(benchmark::State& state) {
+    runEngine(state, chainPatch(false, kModules, 1), 1);
+}
+BENCHMARK(BM_EngineChain16Block1)->Unit(benchmark::kNanosecond);
+
+// Time per voice of a block, for 16 to 512 voices: flat when the engine's working set does
+// not grow past the cache with the voice count.
+void runVoices(benchmark::State& state, bool shared) {
+    const int voices = static_cast<int>(state.range(0));
+    zrhost::Engine engine(library(),
+                          zrhost::parsePatch(voicesPatch(voices, shared), "bench", catalog()));
+    std::vector<float> out(static_cast<std::size_t>(kBlock));
+    for (int i = 0; i < 8; ++i)
+        engine.renderFrames(kBlock, out.data());
+    for (auto _ : state) {
+        engine.renderFrames(kBlock, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["ns/voice"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * voices,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_EngineVoices(benchmark::State& state) {
+    runVoices(state, false);
+}
+BENCHMARK(BM_EngineVoices)->Arg(16)->Arg(64)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+void BM_EngineVoicesSharedOsc(benchmark::State& state) {
+    runVoices(state, true);
+}
+BENCHMARK(BM_EngineVoicesSharedOsc)
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(256)
+    ->Arg(512)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_EngineAllAsleep16(benchmark::State& state) {
     runEngine(state, sleepingPatch());

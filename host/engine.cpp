@@ -22,8 +22,15 @@ bool Engine::sameBlock(const Node& from, const Node& to) const {
     return inBlock_ && to.rank > from.rank;
 }
 
+// Nodes with events for the next block are listed, so that a block starts by swapping the lists
+// of those nodes only.
 EventList& Engine::listFor(Node& to, bool nextBlock) {
-    return nextBlock ? *to.pending : *to.events;
+    if (!nextBlock) return *to.events;
+    if (!to.pendingListed) {
+        to.pendingListed = true;
+        pendingNodes_.push_back(&to);
+    }
+    return *to.pending;
 }
 
 void Engine::relayValue(Node& from, gmpi::int32 time, gmpi::int32 pin, gmpi::int32 size,
@@ -92,6 +99,8 @@ void Engine::sendSampled(Node& from, int frames) {
 
 void Engine::relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming) {
     if (pin < 0 || pin >= static_cast<gmpi::int32>(from.routes.size())) return;
+    if (const int o = from.outputOfPin[static_cast<std::size_t>(pin)]; o >= 0)
+        from.outputs[static_cast<std::size_t>(o)].streaming = streaming;
     for (const Route& r : from.routes[static_cast<std::size_t>(pin)]) {
         if (r.kind != Route::Stream) continue;
         Input& in = r.to->inputs[static_cast<std::size_t>(r.input)];
@@ -127,7 +136,7 @@ void Engine::relayGui(Node& from, gmpi::int32 pin, gmpi::int32 size, const void*
             r.to->gui->deliver(r.pin, data, size);
             --guiDepth_;
         } else {
-            r.to->pending->addBytes(0, gmpi::EventPinValue, r.pin, data, size);
+            listFor(*r.to, true).addBytes(0, gmpi::EventPinValue, r.pin, data, size);
         }
     }
 }
@@ -307,43 +316,83 @@ void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
     }
 }
 
+// A static pooled output that is read shows its readers its last block, as a buffer of its own
+// would: the copy is put back when another output has used the buffer since, and taken after
+// each block the module runs while static. A streaming output is written in full by its module.
+void Engine::restoreHeld(const Step& step, bool runs) {
+    const auto block = static_cast<std::size_t>(patch_.blockSize);
+    for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
+        OutputSlot& out = *pooled_[k];
+        int& content = poolContent_[static_cast<std::size_t>(out.pool)];
+        if (out.held && !(runs && out.streaming) && content != out.id)
+            std::copy(out.held, out.held + block, out.buffer);
+        content = out.id;
+    }
+}
+
+void Engine::keepHeld(const Step& step) {
+    const auto block = static_cast<std::size_t>(patch_.blockSize);
+    for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
+        const OutputSlot& out = *pooled_[k];
+        if (out.held && !out.streaming) std::copy(out.buffer, out.buffer + block, out.held);
+    }
+}
+
+void Engine::runStep(const Step& step, int frames) {
+    Node& node = *step.node;
+    runningRank_ = node.rank;
+    for (std::uint32_t k = step.fillBegin; k < step.fillEnd; ++k)
+        fillInput(node, *fills_[k], frames);
+    EventList& events = *node.events;
+    if (frames < patch_.blockSize)
+        for (gmpi::MpEvent* e : events.events())
+            e->time = std::min(e->time, frames - 1);
+    bool ran;
+    if (step.held) {
+        restoreHeld(step, step.audio->wouldProcess(events));
+        ran = step.audio->processBlock(events, frames);
+    } else {
+        for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k)
+            poolContent_[static_cast<std::size_t>(pooled_[k]->pool)] = pooled_[k]->id;
+        ran = step.audio->processBlock(events, frames);
+    }
+    if (step.voice && (node.idle || node.idleFrames > 0)) {
+        const int silent = node.idle ? frames : node.idleFrames;
+        for (const OutputSlot& out : node.outputs)
+            std::fill(out.buffer, out.buffer + silent, 0.0f);
+        node.idleFrames = 0;
+        ran = true; // the silence is part of what the outputs hold
+    }
+    if (step.held && ran) keepHeld(step);
+    if (step.sampled) sendSampled(node, frames);
+    if (!events.empty()) events.clear();
+}
+
 void Engine::renderFrames(int frames, float* out) {
     frames = std::clamp(frames, 1, patch_.blockSize);
     frames_ = frames;
-    for (auto& node : nodes_) {
+    // Each node's list for this block was emptied after its last turn; the next block's lists
+    // that hold events take their place.
+    for (Node* node : pendingNodes_) {
+        if (!node->events->empty()) node->events->clear();
         std::swap(node->events, node->pending);
-        if (!node->pending->empty()) node->pending->clear();
+        node->pendingListed = false;
     }
+    pendingNodes_.clear();
     if (!started_) {
         started_ = true;
         sendInitialValues();
     }
     // Loop-closing audio connections read what their source wrote last block.
-    for (auto& node : nodes_)
-        for (auto& d : node->delays)
-            std::copy(d->from, d->from + patch_.blockSize, d->copy.begin());
+    for (const auto& [from, copy] : delayCopies_)
+        std::copy(from, from + patch_.blockSize, copy);
     scheduleChanges(position_, frames);
     for (auto& g : groups_)
         dispatchVoices(*g);
 
     inBlock_ = true;
-    for (int i : order_) {
-        Node& node = *nodes_[static_cast<std::size_t>(i)];
-        runningRank_ = node.rank;
-        for (Input& in : node.inputs)
-            fillInput(node, in, frames);
-        if (frames < patch_.blockSize)
-            for (gmpi::MpEvent* e : node.events->events())
-                e->time = std::min(e->time, frames - 1);
-        node.audio->processBlock(*node.events, frames);
-        if (node.idle || node.idleFrames > 0) {
-            const int silent = node.idle ? frames : node.idleFrames;
-            for (auto& out : node.outputs)
-                std::fill(out.begin(), out.begin() + silent, 0.0f);
-            node.idleFrames = 0;
-        }
-        if (!node.sampled.empty()) sendSampled(node, frames);
-    }
+    for (const Step& step : steps_)
+        runStep(step, frames);
     inBlock_ = false;
     runningRank_ = -1;
 
@@ -361,15 +410,12 @@ void Engine::renderFrames(int frames, float* out) {
     }
 
     deliverGuiQueue();
-    bool anyGui = false;
-    for (auto& node : nodes_) {
-        if (!node->gui) continue;
-        anyGui = true;
+    for (Node* node : guiNodes_) {
         if (node->gui->transmits().size() > kMaxGuiRecord ||
             node->gui->invalidations().size() > kMaxGuiRecord)
             node->gui->clearRecord();
     }
-    if (anyGui) {
+    if (!guiNodes_.empty()) {
         timerCarryMs_ += 1000.0 * frames / static_cast<double>(patch_.sampleRate);
         const int ms = static_cast<int>(timerCarryMs_);
         if (ms > 0) {

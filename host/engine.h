@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -31,11 +32,21 @@
 
 namespace zrhost {
 
+struct EngineOptions {
+    // Output buffers come from a small pool, each reused once the last reader of its present
+    // output has run; off, every audio output keeps a buffer of its own. Renders are the same.
+    bool poolBuffers = true;
+    // Outputs that nothing reads always share the pool. Outputs that are read keep buffers of
+    // their own while those take no more than this many bytes in all: then they stay in the
+    // cache anyway, and a static one need not be copied aside each block in case it sleeps.
+    std::size_t ownBufferBytes = 128 * 1024;
+};
+
 class Engine {
   public:
     // Creates and opens every module half of `patch`. Throws PatchError (place: the module)
     // when a half cannot be created.
-    Engine(ModuleLibrary& library, Patch patch);
+    Engine(ModuleLibrary& library, Patch patch, EngineOptions options = {});
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -61,6 +72,8 @@ class Engine {
     // Whether connection i of the patch reaches its input one block late.
     bool delayed(std::size_t connection) const { return delayed_.at(connection); }
     HostContext& context() { return context_; }
+    // Distinct buffers the audio outputs write into (pooled and private).
+    std::size_t outputBuffers() const { return outputBuffers_; }
 
     // Receives every message a captured MIDI output (Patch::midiCaptures, by index) sends, at
     // its frame from the start of the render. Set before rendering.
@@ -73,6 +86,8 @@ class Engine {
     struct Input;
     struct Route;
     struct Group;
+    struct Step;
+    struct OutputSlot;
     class AudioSink;
     class GuiSink;
 
@@ -85,13 +100,18 @@ class Engine {
     void routeConnection(std::size_t connection);
     void sendSampled(Node& from, int frames);
     const float* previousBlockOf(Node& from, const float* source);
+    void assignOutputBuffers();
     void attachBuffers();
+    void buildSteps();
     void startHalves();
     void releaseModules();
 
     // Running (engine.cpp).
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);
+    void runStep(const Step& step, int frames);
+    void restoreHeld(const Step& step, bool runs);
+    void keepHeld(const Step& step);
     void fillInput(Node& node, Input& input, int frames);
     void fillSteadyInput(Input& input, int frames);
     void fillChangingInput(Node& node, Input& input, int frames);
@@ -113,6 +133,7 @@ class Engine {
 
     ModuleLibrary& library_;
     Patch patch_;
+    EngineOptions options_;
     HostContext context_;
     std::vector<std::unique_ptr<Node>> nodes_;
     std::vector<int> order_;
@@ -126,6 +147,18 @@ class Engine {
     int guiDepth_ = 0;
     int runningRank_ = -1; // rank of the audio half running now
     std::vector<std::unique_ptr<Group>> groups_;
+
+    // Buffers and the render loop's flat lists (engine_build.cpp).
+    std::vector<float> poolStore_, privateStore_;
+    std::map<std::uint32_t, std::vector<float>> constants_; // by the constant's bits
+    std::vector<int> poolContent_; // by pool buffer: id of the output whose block it holds
+    std::size_t outputBuffers_ = 0;
+    std::vector<Step> steps_;
+    std::vector<Input*> fills_;
+    std::vector<OutputSlot*> pooled_;
+    std::vector<Node*> pendingNodes_;
+    std::vector<Node*> guiNodes_;
+    std::vector<std::pair<const float*, float*>> delayCopies_; // (source, copy)
     MidiTap midiTap_;
     double timerCarryMs_ = 0.0;
 

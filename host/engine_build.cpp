@@ -5,6 +5,7 @@
 #include "host/text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <queue>
 
@@ -21,7 +22,8 @@ std::size_t pinSlots(const std::vector<PinInfo>& pins) {
 
 } // namespace
 
-Engine::Engine(ModuleLibrary& library, Patch patch) : library_(library), patch_(std::move(patch)) {
+Engine::Engine(ModuleLibrary& library, Patch patch, EngineOptions options)
+    : library_(library), patch_(std::move(patch)), options_(options) {
     totalFrames_ = patch_.totalFrames();
     context_.setFileFolder(toUtf16(patch_.folder.string()));
     try {
@@ -62,10 +64,12 @@ void Engine::build() {
     computeOrder();
     markAutomatedInputs();
     buildVoices();
+    assignOutputBuffers();
     delayed_.assign(patch_.connections.size(), false);
     for (std::size_t i = 0; i < patch_.connections.size(); ++i)
         routeConnection(i);
     attachBuffers();
+    buildSteps();
     startHalves();
 }
 
@@ -112,7 +116,7 @@ void Engine::addAudioPins(Node& node, const std::vector<PinInfo>& pins) {
         if (p.direction == gmpi::DirectionOut) {
             node.outputOfPin[static_cast<std::size_t>(p.id)] =
                 static_cast<int>(node.outputs.size());
-            node.outputs.emplace_back(static_cast<std::size_t>(patch_.blockSize), 0.0f);
+            node.outputs.emplace_back();
         } else {
             node.inputOfPin[static_cast<std::size_t>(p.id)] = static_cast<int>(node.inputs.size());
             Input in;
@@ -136,7 +140,8 @@ void Engine::markAutomatedInputs() {
     for (const auto& c : patch_.changes) {
         if (c.pin.half != Half::Audio || c.pin.datatype != gmpi::DatatypeAudio) continue;
         Node& node = *nodes_[static_cast<std::size_t>(c.pin.module)];
-        node.inputs[static_cast<std::size_t>(node.inputOfPin[c.pin.pin])].automated = true;
+        Input& in = node.inputs[static_cast<std::size_t>(node.inputOfPin[c.pin.pin])];
+        in.automated = in.varies = true;
     }
 }
 
@@ -190,19 +195,31 @@ const float* Engine::previousBlockOf(Node& from, const float* source) {
         from.delays.push_back(std::make_unique<Node::Delay>(Node::Delay{
             source, std::vector<float>(static_cast<std::size_t>(patch_.blockSize), 0.0f)}));
         it = std::prev(from.delays.end());
+        delayCopies_.emplace_back(source, (*it)->copy.data());
     }
     return (*it)->copy.data();
 }
 
-// Audio input buffers: a single source with nothing added is read in place.
+// Audio input buffers: a single source with nothing added is read in place. With pooling, the
+// inputs that nothing feeds and nothing changes share one buffer per constant: they are never
+// written again, and many voices of one patch do not each bring their own copies into the
+// cache.
 void Engine::attachBuffers() {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
     for (auto& node : nodes_) {
         if (!node->audio) continue;
         for (Input& in : node->inputs) {
             in.shared = in.sources.size() == 1 && !in.automated;
+            const bool constant = options_.poolBuffers && in.sources.empty() && !in.varies;
             if (in.shared) {
                 in.buffer = const_cast<float*>(in.sources.front());
+            } else if (constant) {
+                std::uint32_t bits = 0;
+                std::memcpy(&bits, &in.level, sizeof bits);
+                std::vector<float>& buffer = constants_[bits];
+                if (buffer.empty()) buffer.assign(block, in.level);
+                in.shared = true;
+                in.buffer = buffer.data();
             } else {
                 in.own.assign(block, in.level);
                 in.buffer = in.own.data();
@@ -213,7 +230,7 @@ void Engine::attachBuffers() {
         for (const auto& p : patch_.modules[static_cast<std::size_t>(node->index)].audioPins)
             if (p.datatype == gmpi::DatatypeAudio && p.direction == gmpi::DirectionOut)
                 node->audio->attachBuffer(
-                    p.id, node->outputs[static_cast<std::size_t>(node->outputOfPin[p.id])].data());
+                    p.id, node->outputs[static_cast<std::size_t>(node->outputOfPin[p.id])].buffer);
     }
 }
 

@@ -41,6 +41,7 @@ struct Engine::Input {
     std::int64_t rampTotal = 0, rampDone = 0;
     bool dirty = true; // the buffer does not hold `level` throughout
     bool automated = false;
+    bool varies = false; // timed changes or a voice drive it
 
     struct Change {
         int offset;
@@ -48,6 +49,18 @@ struct Engine::Input {
         std::int64_t rampSamples;
     };
     std::vector<Change> changes; // of the block being rendered
+};
+
+// An audio output's buffer: a private one, or one of the engine's pool shared in turn with
+// outputs whose readers have all run. A pooled output that is read keeps a private copy of
+// its last block while it is static, so that a module that sleeps (and stops writing) still
+// shows its readers what it last wrote.
+struct Engine::OutputSlot {
+    float* buffer = nullptr;
+    float* held = nullptr; // pooled and read: the copy kept while static
+    int pool = -1;         // index in the pool, or -1 for a private buffer
+    int id = -1;           // engine-wide, marks the pool buffer's present content
+    bool streaming = false;
 };
 
 struct Engine::Node {
@@ -62,7 +75,7 @@ struct Engine::Node {
     std::unique_ptr<EventList> pending = std::make_unique<EventList>(); // the next block
     std::vector<Input> inputs;
     std::vector<int> inputOfPin;
-    std::vector<std::vector<float>> outputs;
+    std::vector<OutputSlot> outputs;
     std::vector<int> outputOfPin;
     std::vector<std::vector<Route>> routes;                    // by audio-half output pin
     std::vector<std::vector<Route>> guiRoutes;                 // by GUI-half output pin
@@ -93,8 +106,21 @@ struct Engine::Node {
     const float* outputBuffer(gmpi::int32 pin) const {
         if (pin < 0 || pin >= static_cast<gmpi::int32>(outputOfPin.size())) return nullptr;
         const int o = outputOfPin[static_cast<std::size_t>(pin)];
-        return o < 0 ? nullptr : outputs[static_cast<std::size_t>(o)].data();
+        return o < 0 ? nullptr : outputs[static_cast<std::size_t>(o)].buffer;
     }
+    bool pendingListed = false; // in the engine's list of nodes with events for the next block
+};
+
+// One audio half's turn in a block, laid out for the render loop: the inputs it must fill and
+// its pooled outputs, as ranges of the engine's flat lists.
+struct Engine::Step {
+    Node* node = nullptr;
+    AudioModule* audio = nullptr;
+    std::uint32_t fillBegin = 0, fillEnd = 0;     // into fills_
+    std::uint32_t pooledBegin = 0, pooledEnd = 0; // into pooled_
+    bool held = false;                            // some pooled output keeps a copy
+    bool voice = false;                           // may be idle
+    bool sampled = false;                         // has outputs read as values
 };
 
 // A voice group at run time: its allocator, its targets by voice and source, and the actions

@@ -30,8 +30,10 @@ void Engine::buildVoices() {
                 ->targets[static_cast<std::size_t>(t.voice * kSources + static_cast<int>(t.source))]
                 .push_back(t.pin);
             Node& node = *nodes_[static_cast<std::size_t>(t.pin.module)];
-            if (t.pin.datatype == gmpi::DatatypeAudio)
-                node.inputs[static_cast<std::size_t>(node.inputOfPin[t.pin.pin])].automated = true;
+            if (t.pin.datatype == gmpi::DatatypeAudio) {
+                Input& in = node.inputs[static_cast<std::size_t>(node.inputOfPin[t.pin.pin])];
+                in.automated = in.varies = true;
+            }
         }
         for (const PinAddress& source : g.midiSources) {
             Route r;

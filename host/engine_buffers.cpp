@@ -1,0 +1,163 @@
+// Output buffers by liveness, and the render loop's layout. Each audio output lives from its
+// module's turn to the turn of its last reader in the run order; buffers whose outputs are past
+// their last reader go back to a pool and serve later outputs, so that a patch of many parallel
+// voices touches a few buffers however many voices it has.
+#include "host/engine_parts.h"
+
+#include <algorithm>
+
+namespace zrhost {
+
+namespace {
+
+// Buffers start on cache-line boundaries and take whole lines.
+constexpr std::size_t kLineFloats = 16;
+
+std::size_t stride(gmpi::int32 blockSize) {
+    return (static_cast<std::size_t>(blockSize) + kLineFloats - 1) / kLineFloats * kLineFloats;
+}
+
+// `count` buffers of `each` floats, zeroed, in one allocation; returns the first.
+float* carve(std::vector<float>& store, std::size_t count, std::size_t each) {
+    store.assign(count * each + kLineFloats, 0.0f);
+    const auto address = reinterpret_cast<std::uintptr_t>(store.data());
+    const std::size_t skip = (64 - address % 64) % 64 / sizeof(float);
+    return store.data() + skip;
+}
+
+} // namespace
+
+// What reads an output decides how long it lives. A loop-closing connection reads it at the
+// start of the next block and an output channel after every module has run: those outputs keep
+// a buffer of their own. A connection into a control input reads it as values right after its
+// module's turn; an audio connection in the turn of the module it feeds.
+void Engine::assignOutputBuffers() {
+    struct Life {
+        int lastRead = -1; // rank of the last reader; -1: nothing reads it
+        bool own = false;
+    };
+    std::vector<std::vector<Life>> life(nodes_.size());
+    for (std::size_t i = 0; i < nodes_.size(); ++i)
+        life[i].assign(nodes_[i]->outputs.size(), Life{-1, !options_.poolBuffers});
+    const auto lifeOf = [&](const PinAddress& pin) -> Life* {
+        const Node& node = *nodes_[static_cast<std::size_t>(pin.module)];
+        if (pin.pin < 0 || pin.pin >= static_cast<gmpi::int32>(node.outputOfPin.size()))
+            return nullptr;
+        const int o = node.outputOfPin[static_cast<std::size_t>(pin.pin)];
+        return o < 0 ? nullptr
+                     : &life[static_cast<std::size_t>(pin.module)][static_cast<std::size_t>(o)];
+    };
+    for (const PatchConnection& c : patch_.connections) {
+        if (c.from.half != Half::Audio || c.from.datatype != gmpi::DatatypeAudio ||
+            c.to.half != Half::Audio)
+            continue;
+        Life* l = lifeOf(c.from);
+        if (!l) continue;
+        const int from = nodes_[static_cast<std::size_t>(c.from.module)]->rank;
+        const int to = nodes_[static_cast<std::size_t>(c.to.module)]->rank;
+        if (c.delayed || to <= from)
+            l->own = true;
+        else
+            l->lastRead = std::max(l->lastRead, c.to.datatype == gmpi::DatatypeAudio ? to : from);
+    }
+    for (const OutputChannel& channel : patch_.outputs)
+        for (const OutputSource& s : channel.sources)
+            if (Life* l = lifeOf(s.pin)) l->own = true;
+    const std::size_t each = stride(patch_.blockSize);
+    std::size_t readBytes = 0;
+    for (const auto& outputs : life)
+        for (const Life& l : outputs)
+            if (l.own || l.lastRead >= 0) readBytes += each * sizeof(float);
+    if (readBytes <= options_.ownBufferBytes)
+        for (auto& outputs : life)
+            for (Life& l : outputs)
+                l.own = l.own || l.lastRead >= 0;
+
+    // A walk in run order hands out pool buffers, most recently freed first (still in cache),
+    // and frees each after its output's last reader.
+    std::vector<int> freeBuffers;
+    std::vector<std::vector<int>> freedAfter(order_.size());
+    int poolSize = 0;
+    std::size_t owned = 0, held = 0;
+    int nextId = 0;
+    for (int rank = 0; rank < static_cast<int>(order_.size()); ++rank) {
+        const auto v = static_cast<std::size_t>(order_[static_cast<std::size_t>(rank)]);
+        Node& node = *nodes_[v];
+        for (std::size_t o = 0; o < node.outputs.size(); ++o) {
+            OutputSlot& out = node.outputs[o];
+            out.id = nextId++;
+            if (life[v][o].own) {
+                ++owned;
+                continue;
+            }
+            if (freeBuffers.empty()) {
+                out.pool = poolSize++;
+            } else {
+                out.pool = freeBuffers.back();
+                freeBuffers.pop_back();
+            }
+            if (life[v][o].lastRead >= 0) ++held;
+            freedAfter[static_cast<std::size_t>(std::max(life[v][o].lastRead, rank))].push_back(
+                out.pool);
+        }
+        for (int b : freedAfter[static_cast<std::size_t>(rank)])
+            freeBuffers.push_back(b);
+    }
+
+    // Outputs of modules that never run (no audio half) have no pins; all others now get memory.
+    float* pool = carve(poolStore_, static_cast<std::size_t>(poolSize), each);
+    float* own = carve(privateStore_, owned + held, each);
+    poolContent_.assign(static_cast<std::size_t>(poolSize), -1);
+    outputBuffers_ = static_cast<std::size_t>(poolSize) + owned;
+    for (int i : order_) {
+        Node& node = *nodes_[static_cast<std::size_t>(i)];
+        for (std::size_t o = 0; o < node.outputs.size(); ++o) {
+            OutputSlot& out = node.outputs[o];
+            if (out.pool < 0) {
+                out.buffer = own;
+                own += each;
+                continue;
+            }
+            out.buffer = pool + static_cast<std::size_t>(out.pool) * each;
+            if (life[static_cast<std::size_t>(i)][o].lastRead >= 0) {
+                out.held = own;
+                own += each;
+            }
+        }
+    }
+}
+
+// The render loop's flat lists: per turn, the inputs that need filling (those not read in
+// place) and the pooled outputs; and the nodes with GUI halves.
+void Engine::buildSteps() {
+    pendingNodes_.reserve(nodes_.size()); // no allocation while rendering
+    for (auto& node : nodes_)
+        if (node->gui) guiNodes_.push_back(node.get());
+    std::vector<bool> voice(nodes_.size(), false);
+    for (const auto& g : groups_)
+        for (const auto& modules : g->modules)
+            for (int m : modules)
+                voice[static_cast<std::size_t>(m)] = true;
+    for (int i : order_) {
+        Node& node = *nodes_[static_cast<std::size_t>(i)];
+        Step s;
+        s.node = &node;
+        s.audio = node.audio.get();
+        s.fillBegin = static_cast<std::uint32_t>(fills_.size());
+        for (Input& in : node.inputs)
+            if (!in.shared) fills_.push_back(&in);
+        s.fillEnd = static_cast<std::uint32_t>(fills_.size());
+        s.pooledBegin = static_cast<std::uint32_t>(pooled_.size());
+        for (OutputSlot& out : node.outputs) {
+            if (out.pool < 0) continue;
+            pooled_.push_back(&out);
+            s.held = s.held || out.held;
+        }
+        s.pooledEnd = static_cast<std::uint32_t>(pooled_.size());
+        s.voice = voice[static_cast<std::size_t>(i)];
+        s.sampled = !node.sampled.empty();
+        steps_.push_back(s);
+    }
+}
+
+} // namespace zrhost

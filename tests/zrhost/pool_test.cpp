@@ -1,0 +1,112 @@
+// Output buffers shared by liveness: every patch renders the same bits with the pool as with a
+// buffer of its own per output, and the pool of a long chain does not grow with its length.
+#include "support.h"
+
+#include "tools/zrhost/wavetable_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+using zrtest::kTablesModule;
+
+std::vector<std::vector<float>> renderWith(const zrhost::Patch& patch, bool pool,
+                                           std::size_t* buffers = nullptr) {
+    // Every output that can share the pool does, however small the patch.
+    zrhost::Engine engine(zrtest::library(), patch, zrhost::EngineOptions{pool, 0});
+    if (buffers) *buffers = engine.outputBuffers();
+    return zrtest::render(engine);
+}
+
+bool sameBits(const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t c = 0; c < a.size(); ++c)
+        if (a[c].size() != b[c].size() ||
+            std::memcmp(a[c].data(), b[c].data(), a[c].size() * sizeof(float)) != 0)
+            return false;
+    return true;
+}
+
+std::string withTables(const std::string& body) {
+    return R"({"standardWavetables": true, "blockSize": 48, "modules": {)" +
+           std::string(kTablesModule) + ", " + body + "}";
+}
+
+// A fan-out (the oscillator feeds two filters and, read as values, a third one's mode), a loop
+// back into the oscillator, and a sum. The second row holds an envelope at its sustain level, where
+// it sleeps, while a module that runs before it writes into the same buffer: its reader (kept
+// awake by a glide) must still see the level it last wrote.
+const std::string kFanOutAndLoop = withTables(R"(
+    "osc": {"id": "Osc ZRPM", "values": {"Pitch": 0.45, "Gate": 1, "Wave": 2, "Saw Level": 0.4}},
+    "a": {"id": "ZR-LPF over CS", "values": {"Mode": 1, "Pitch": 0.6}},
+    "b": {"id": "ZR-LPF over CS", "values": {"Mode": 12, "Pitch": 0.5, "Resonance": 0.3}},
+    "c": {"id": "ZR-LPF over CS", "values": {"Pitch": 0.7}}},
+  "seconds": 0.4,
+  "connections": [["osc.Audio Out", "a.Input"], ["osc.Audio Out", "b.Input"],
+                  ["osc.Audio Out", "c.Mode"], ["a.Output", "c.Input"],
+                  ["b.Output", "c.Aux In"], ["c.Output", "osc.Phase Mod"]],
+  "output": [["a.Output", "c.Output"], "b.Output"])");
+const std::string kSleepAndWake = withTables(R"(
+    "early": {"id": "ZR-LPF over CS", "values": {"Mode": 0}},
+    "unread": {"id": "ZR-LPF over CS", "values": {"Mode": 0}},
+    "env": {"id": "QORVALIS ZR-ADSR D",
+            "values": {"Enable": 1, "Level": 1, "Attack": 0.1, "Decay": 0.1, "Sustain": 0.6,
+                       "Release": 0.2}},
+    "f1": {"id": "ZR-LPF over CS", "values": {"Mode": 0}}},
+  "seconds": 0.6,
+  "connections": [["env.Envelope", "f1.Input"], ["early.Output", "f1.Input"]],
+  "automation": [{"at": 0.0, "pin": "early.Input", "value": 0.3, "ramp": 0.6},
+                 {"at": 0.0, "pin": "unread.Input", "value": 0.5, "ramp": 0.6},
+                 {"at": 0.01, "pin": "env.Gate", "value": 1},
+                 {"at": 0.4, "pin": "env.Gate", "value": 0}],
+  "output": ["f1.Output"])");
+
+TEST(ZrhostPool, PooledBuffersRenderTheSameBits) {
+    struct Row {
+        std::string name;
+        zrhost::Patch patch;
+    };
+    std::vector<Row> rows{{"fan-out and loop", zrtest::patchOf(kFanOutAndLoop)},
+                          {"sleep and wake", zrtest::patchOf(kSleepAndWake)}};
+    for (const auto& entry : std::filesystem::directory_iterator(ZRHOST_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".json") continue;
+        zrhost::Patch patch = zrhost::loadPatchFile(entry.path(), zrtest::catalog());
+        zrhost::prepareWavetables(patch);
+        rows.push_back({entry.path().filename().string(), std::move(patch)});
+    }
+    for (const Row& row : rows) {
+        std::size_t pooled = 0, own = 0;
+        const auto a = renderWith(row.patch, true, &pooled);
+        const auto b = renderWith(row.patch, false, &own);
+        EXPECT_TRUE(sameBits(a, b)) << row.name;
+        EXPECT_LE(pooled, own) << row.name;
+    }
+}
+
+// An oscillator into a chain of filters (each read by the next only): its five outputs and two
+// links of the chain are all that is ever live at once, however long the chain. Unpooled, every
+// output has a buffer: the table loader's one, the oscillator's five and one per filter.
+TEST(ZrhostPool, LongChainNeedsAFewBuffers) {
+    for (const int length : {8, 64, 400}) {
+        std::string modules = R"("osc": {"id": "Osc ZRPM", "values": {"Gate": 1, "Wave": 2}})";
+        std::string connections = R"(["osc.Audio Out", "m0.Input"])";
+        for (int i = 0; i < length; ++i) {
+            const std::string m = "m" + std::to_string(i);
+            modules += ", \"" + m + R"(": {"id": "ZR-LPF over CS", "values": {"Mode": 1}})";
+            if (i)
+                connections += ", [\"m" + std::to_string(i - 1) + ".Output\", \"" + m + ".Input\"]";
+        }
+        const zrhost::Patch patch = zrtest::patchOf(
+            withTables(modules + R"(}, "seconds": 0.05, "connections": [)" + connections +
+                       "], \"output\": [\"m" + std::to_string(length - 1) + ".Output\"]"));
+        std::size_t pooled = 0, own = 0;
+        EXPECT_TRUE(sameBits(renderWith(patch, true, &pooled), renderWith(patch, false, &own)));
+        EXPECT_EQ(own, static_cast<std::size_t>(6 + length)) << length;
+        EXPECT_LE(pooled, 8u) << length; // 5 + 2 live links + the output channel's own
+    }
+}
+
+} // namespace
