@@ -69,12 +69,11 @@ gmpi::int32 OscZrpm::open() {
     core.lastPhaseMod = -100.0f;
     core.lastShape = -100.0f;
     // 5. Pitch table.
-    tableRatio = 2048.0f / sampleRate;
-    buildPitchTable();
+    buildPitchTable(sampleRate);
     return MpBase::open();
 }
 
-void OscZrpm::buildPitchTable() {
+void OscZrpm::buildPitchTable(float sampleRate) {
     const zrpm::Geometry g = zrpm::geometry();
     tableLength = g.length;
     tableLengthF = g.lengthF;
@@ -83,7 +82,7 @@ void OscZrpm::buildPitchTable() {
     zonesPerVolt = g.zonesPerVolt;
     topZoneVolts = g.topZoneVolts;
     topZoneBase = g.topZoneBase;
-    zrpm::fillPitchTable(pitchTable, tableRatio, tableLengthF);
+    pitchTable.attach(getHost(), sampleRate, tableLengthF);
 }
 
 // A requested reset: at once (Reset Mode 0 or 1) or as a crossfade from the old phase.
@@ -236,7 +235,7 @@ void OscZrpm::movingCleanly(Core& c, const Stretch& s, int count) const {
     float phase = c.phase;
     int n = 0;
     for (; n + 4 <= count; n += 4) {
-        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(s.pitch + n), g, pitchTable);
+        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(s.pitch + n), g, pitchTable.data());
         zrpm::store4(s.increment + n, z.increment);
         zrpm::store4(s.zoneFade + n, z.zoneFraction);
         zrpm::store4(s.zoneBase + n, z.zoneBase);
@@ -248,7 +247,7 @@ void OscZrpm::movingCleanly(Core& c, const Stretch& s, int count) const {
     c.phase = phase;
     if (n > 0) {
         // The cached pitch state as the last sample left it; the rest sample by sample.
-        zrpm::setPitch(c, s.pitch[n - 1], g, pitchTable);
+        zrpm::setPitch(c, s.pitch[n - 1], g, pitchTable.data());
         c.wrap = s.wrap[n - 1];
     }
     if (n < count) {
@@ -266,7 +265,7 @@ void OscZrpm::movingStretch(Core& c, const Stretch& s, int count) const {
     for (gmpi::int32 n = 0; n < count; ++n) {
         // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
         const float p = s.pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, g, pitchTable);
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, g, pitchTable.data());
         updateOffsets<Wave>(c, s.phaseMod[n], s.shape[n]);
         advancePhase(c);
 

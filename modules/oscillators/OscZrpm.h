@@ -93,7 +93,7 @@ class OscZrpm : public gmpi::MpBase {
     template <int Wave>
     void crossfadeReset(Core& c, Reads& r, const float* first) const;
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    void buildPitchTable();
+    void buildPitchTable(float sampleRate);
 
     using Routine = void (OscZrpm::*)(gmpi::int32, gmpi::int32);
     static const Routine waveRoutines[2][5];
@@ -130,14 +130,13 @@ class OscZrpm : public gmpi::MpBase {
     float topZoneVolts = 10.0f - 1.0f / 6.0f;
     float topZoneBase = 125192.0f;
     gmpi::int32 samplesPerMs = 44;
-    float tableRatio = 2048.0f / 44100.0f; // table samples per second per hertz
 
     Core core;
     gmpi::int32 running = 0;
     gmpi::int32 wasActive = 0;
     gmpi::int32 syncLatch = 0;
 
-    float pitchTable[kPitchTableSize] = {};
+    zrpm::PitchTable pitchTable;
 };
 
 } // namespace zr

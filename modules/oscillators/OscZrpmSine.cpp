@@ -41,7 +41,7 @@ gmpi::int32 OscZrpmSine::open() {
     // No phase modulation: the read position is the phase, wrapped as it already is.
     core.phaseModOffset = 0.0f;
     geometry = zrpm::geometry();
-    zrpm::fillPitchTable(pitchTable, geometry.lengthF / sampleRate, geometry.lengthF);
+    pitchTable.attach(getHost(), sampleRate, geometry.lengthF);
     audioOut.setStreaming(false);
     setBlockRoutine(&OscZrpmSine::subProcessSilence);
     return MpBase::open();
@@ -86,14 +86,14 @@ void OscZrpmSine::movingCleanly(OscZrpm::Core& c, const float* pitch, float* __r
     float wraps[4]; // the sine has no wrap output
     int n = 0;
     for (; n + 4 <= count; n += 4) {
-        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(pitch + n), geometry, pitchTable);
+        const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(pitch + n), geometry, pitchTable.data());
         const Float4 phases = zrpm::advance4(phase, z.increment, length, wraps);
         const Float4 r = zrpm::readZone4(sineTable, z.zoneBase, z.zoneStep, z.zoneMix, phases);
         zrpm::store4(audio + n, -(level4 * r));
     }
     c.phase = phase;
     // The cached pitch state as the last sample left it; the rest sample by sample.
-    if (n > 0) zrpm::setPitch(c, pitch[n - 1], geometry, pitchTable);
+    if (n > 0) zrpm::setPitch(c, pitch[n - 1], geometry, pitchTable.data());
     if (n < count) movingStretch<false>(c, pitch + n, audio + n, level, count - n);
 }
 
@@ -106,7 +106,7 @@ void OscZrpmSine::movingStretch(OscZrpm::Core& c, const float* pitch, float* aud
     for (gmpi::int32 n = 0; n < count; ++n) {
         // Pitch: recomputed only when the sample changes; below -1 (-10 V) it is ignored.
         const float p = pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTable);
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTable.data());
         zrpm::advancePhase(c.phase, c.increment, length);
         zrpm::Reads r{zrpm::readZone(sineTable, c, c.phase), 0.0f};
         if constexpr (ResetFamily) {

@@ -48,7 +48,7 @@ class OscZrpmSine : public gmpi::MpBase {
     gmpi::int32 running = 0;
     gmpi::int32 syncLatch = 0;
 
-    float pitchTable[zrpm::kPitchTableSize] = {};
+    zrpm::PitchTable pitchTable;
 };
 
 } // namespace zr

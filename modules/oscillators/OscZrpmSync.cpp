@@ -138,7 +138,7 @@ gmpi::int32 OscZrpmSync::open() {
     geometry = zrpm::geometry();
     for (int i = 0; i < 4; ++i) {
         const float rate = static_cast<float>(1 << i) * sampleRate;
-        zrpm::fillPitchTable(pitchTables[i], geometry.lengthF / rate, geometry.lengthF);
+        pitchTables[i].attach(getHost(), rate, geometry.lengthF);
     }
     return MpBase::open();
 }
@@ -188,7 +188,7 @@ void OscZrpmSync::renderFree(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames)
     OscZrpm::Core c = core;
     for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
         const float p = pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTables[0]);
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTables[0].data());
         if constexpr (ResetFamily) {
             if (c.resetRequest) zrpm::startReset(c, mode, samplesPerMs);
         }
@@ -225,7 +225,7 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     Follow f = follow;
     for (gmpi::int32 n = 0; n < sampleFrames; ++n) {
         const float p = pitch[n];
-        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTables[0]);
+        if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, pitchTables[0].data());
         zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
         float mix = 1.0f; // M
         // A zone base of 0 is an idle or unconnected master: no sync, no fade.
@@ -275,7 +275,7 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     float* audio = audioOut.getBuffer() + bufferOffset;
     const WaveSetup w = waveSetup<Wave>();
     const float length = geometry.lengthF;
-    const float* table = pitchTables[N == 2 ? 1 : N == 4 ? 2 : 3];
+    const float* table = pitchTables[N == 2 ? 1 : N == 4 ? 2 : 3].data();
     using S = Steps<N>;
 
     OscZrpm::Core c = core;

@@ -125,7 +125,7 @@ class OscZrpmSync : public gmpi::MpBase {
     dsp::Decimator8xDouble decimator8;
 
     // Pitch tables for 1, 2, 4 and 8 times the sample rate.
-    float pitchTables[4][zrpm::kPitchTableSize] = {};
+    zrpm::PitchTable pitchTables[4];
 };
 
 } // namespace zr

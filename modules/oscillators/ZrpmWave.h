@@ -6,6 +6,7 @@
 #pragma once
 
 #include "dsp/clamp.h"
+#include "dsp/shared_table.h"
 #include "dsp/table_read.h"
 #include "dsp/units.h"
 #include "framework/mp_pins.h"
@@ -14,6 +15,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace zr::zrpm {
 
@@ -69,6 +72,41 @@ inline void fillPitchTable(float* table, float ratio, float lengthF) {
         table[i + 10000] = increment < lengthF ? increment : lengthF;
     }
 }
+
+// The pitch table of one rate. Every oscillator instance at that rate reads the same table,
+// kept by the host as shared memory, so a voice costs its state and not 80 kB of table; a host
+// that shares no memory gets a table of the instance's own.
+class PitchTable {
+  public:
+    // In open(): the table for `rate` samples per second and zones of `lengthF` samples.
+    void attach(gmpi::AudioHost* host, float rate, float lengthF) {
+        const float ratio = lengthF / rate;
+        auto fill = [&](float* e) { fillPitchTable(e, ratio, lengthF); };
+        const dsp::SharedTable shared =
+            dsp::SharedTable::request(host, u"ZRPM_pitch_table", rate, kPitchTableSize);
+        if (shared) {
+            shared.fillIfNew(fill);
+            own_ = {};
+            data_ = shared.data;
+            return;
+        }
+        try {
+            own_.resize(kPitchTableSize + 1);
+        } catch (const std::bad_alloc&) {
+            data_ = kSilent; // no table: every increment 0, the oscillator stands still
+            return;
+        }
+        fill(own_.data());
+        own_[kPitchTableSize] = own_[kPitchTableSize - 1];
+        data_ = own_.data();
+    }
+    const float* data() const { return data_; }
+
+  private:
+    static constexpr float kSilent[kPitchTableSize + 1] = {};
+    const float* data_ = kSilent;
+    std::vector<float> own_;
+};
 
 // Pitch sample p (already known to be at least -1): the zone pair that encloses it, their
 // crossfade and the phase increment. `c` carries lastPitch, volts, zoneFraction, zoneBase,
