@@ -4,28 +4,13 @@
 // played with steady and with per-sample-changing inputs in odd-sized blocks, and the raw bits
 // of the output must hash to the stored value. Any change to the arithmetic or its order shows.
 #include "dadsr_rig.h"
+#include "tests/rig/output_hash.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 using namespace envtest;
 
 namespace {
-
-// FNV-1a 64 over the bytes of each sample's bits.
-std::uint64_t hashOf(const std::vector<float>& y) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (float v : y) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (bits >> (8 * b)) & 0xffu;
-            h *= 0x100000001b3ull;
-        }
-    }
-    return h;
-}
 
 // `base` with a wobble of `depth` (relative) whose period is `period` samples, or `base`.
 std::function<float(std::int64_t)> input(float base, float depth, int period, bool moving) {
@@ -71,7 +56,7 @@ std::uint64_t render(const Row& row, bool moving) {
     rig.run(400);
     rig.sendInt(30, HoldRelease, 0);
     rig.run(2000);
-    return hashOf(rig.out);
+    return rig::hashSamples(rig.out);
 }
 
 // Hashes taken from the routines as first written; every later change keeps them.

@@ -4,11 +4,11 @@
 // with the one the straightforward per-sample form of the routine produced. A faster routine
 // must give the same samples, bit for bit.
 #include "tests/filters/effects_rig.h"
+#include "tests/rig/output_hash.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 namespace effectstest {
@@ -31,19 +31,6 @@ float tri(long t, long period) {
     return x < 0.5f ? 2.0f * x : 2.0f - 2.0f * x;
 }
 
-// FNV-1a, 64 bits, over the raw bits of the samples.
-std::uint64_t hashSamples(std::uint64_t h, const std::vector<float>& y) {
-    for (float v : y) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (bits >> (8 * b)) & 0xFFu;
-            h *= 0x100000001B3ull;
-        }
-    }
-    return h;
-}
-
 struct Row {
     const char* name;
     const char16_t* id;
@@ -63,9 +50,9 @@ std::uint64_t render(const Row& row) {
     for (auto [pin, v] : row.ints)
         rig.setInt(pin, v);
     auto out = rig.run(4000);
-    std::uint64_t h = 0xCBF29CE484222325ull;
+    std::uint64_t h = rig::kHashStart;
     for (gmpi::int32 pin : row.outs)
-        h = hashSamples(h, out[pin]);
+        h = rig::hashSamples(out[pin], h);
     return h;
 }
 

@@ -3,36 +3,14 @@
 // of its output must hash to the stored value. Any change to the arithmetic or its order, on
 // purpose or by accident (a reordered sum, a state kept one sample too long), shows here.
 #include "tests/filters/filter_rig.h"
+#include "tests/rig/output_hash.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace filtertest {
 namespace {
-
-// FNV-1a 64 over the bytes of each sample's bits.
-std::uint64_t hashOf(const std::vector<float>& y, std::uint64_t h) {
-    for (float v : y) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (bits >> (8 * b)) & 0xffu;
-            h *= 0x100000001b3ull;
-        }
-    }
-    return h;
-}
-
-// A triangle between lo and hi with the given period in samples.
-rig::Signal triangle(float lo, float hi, long period) {
-    return [=](std::int64_t t) {
-        const float phase = static_cast<float>(t % period) / static_cast<float>(period);
-        const float up = phase < 0.5f ? 2.0f * phase : 2.0f - 2.0f * phase;
-        return lo + (hi - lo) * up;
-    };
-}
 
 // A sine plus integer-hashed noise, in stretches of three loudness levels (the loudest drives
 // the saturating modes into their limits).
@@ -52,14 +30,14 @@ std::uint64_t render(int mode, float rate, bool changing) {
     FilterRig rig(mode, rate, kBlock);
     rig.controls = {0.55f, 0.8f, 0.35f};
     if (changing) {
-        rig.pitchSignal = triangle(0.05f, 1.06f, 1499);
-        rig.resSignal = triangle(0.0f, 0.97f, 701);
-        rig.blendSignal = triangle(-0.1f, 1.1f, 907);
+        rig.pitchSignal = rig::triangle(0.05f, 1.06f, 1499);
+        rig.resSignal = rig::triangle(0.0f, 0.97f, 701);
+        rig.blendSignal = rig::triangle(-0.1f, 1.1f, 907);
     }
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    h = hashOf(rig.run(input, 40 * kBlock), h);
+    std::uint64_t h = rig::kHashStart;
+    h = rig::hashSamples(rig.run(input, 40 * kBlock), h);
     rig.clear(1.0f);
-    return hashOf(rig.run(input, 40 * kBlock), h);
+    return rig::hashSamples(rig.run(input, 40 * kBlock), h);
 }
 
 struct Row {

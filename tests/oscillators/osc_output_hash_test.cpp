@@ -3,8 +3,7 @@
 // with sync edges for the reset families) in odd-sized blocks, and the raw bits of all its
 // outputs must hash to the stored value. Any change to the arithmetic or its order shows here.
 #include "source_driver.h"
-
-#include <cstring>
+#include "tests/rig/output_hash.h"
 
 namespace osctest {
 namespace {
@@ -12,35 +11,13 @@ namespace {
 using zrhost::EventList;
 
 // FNV-1a 64 over the bytes of each sample's bits.
-std::uint64_t hashOf(const std::vector<float>& y, std::uint64_t h) {
-    for (float v : y) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        for (int b = 0; b < 4; ++b) {
-            h ^= (bits >> (8 * b)) & 0xffu;
-            h *= 0x100000001b3ull;
-        }
-    }
-    return h;
-}
-
-constexpr std::uint64_t kHashStart = 0xcbf29ce484222325ull;
 constexpr int kBlock = 37; // odd, so block edges fall everywhere in the patterns
 constexpr std::int64_t kLength = 4096;
-
-// A triangle between lo and hi with the given period in samples.
-rig::Signal triangle(float lo, float hi, long period) {
-    return [=](std::int64_t t) {
-        const float phase = static_cast<float>(t % period) / static_cast<float>(period);
-        const float up = phase < 0.5f ? 2.0f * phase : 2.0f - 2.0f * phase;
-        return lo + (hi - lo) * up;
-    };
-}
 
 // Pitch sweeping from below 0 V past the top zone, with an ignored sample below -10 V now
 // and then.
 float movingPitch(std::int64_t t) {
-    return t % 301 == 7 ? -1.5f : triangle(-0.12f, 1.05f, 1999)(t);
+    return t % 301 == 7 ? -1.5f : rig::triangle(-0.12f, 1.05f, 1999)(t);
 }
 
 // Sync high for 300 samples of every 613 (from 200 on): a static change at each edge.
@@ -59,10 +36,10 @@ std::uint64_t renderZrpm(Rig& rig, int wave, int resetMode, Motion motion) {
     Osc osc(rig, 44100.0f, kBlock);
     if (motion == Everything) {
         osc.signal(Pitch, movingPitch);
-        osc.signal(PhaseMod, triangle(-1.2f, 1.2f, 701));
-        osc.signal(Shape, triangle(-1.1f, 1.1f, 907));
+        osc.signal(PhaseMod, rig::triangle(-1.2f, 1.2f, 701));
+        osc.signal(Shape, rig::triangle(-1.1f, 1.1f, 907));
     } else if (motion == PitchAlone) {
-        osc.signal(Pitch, triangle(-0.12f, 1.05f, 1999));
+        osc.signal(Pitch, rig::triangle(-0.12f, 1.05f, 1999));
         osc.constant(PhaseMod, -0.3f);
         osc.constant(Shape, 0.6f);
     } else {
@@ -74,9 +51,9 @@ std::uint64_t renderZrpm(Rig& rig, int wave, int resetMode, Motion motion) {
     osc.start(wave, resetMode, 0.9f, 0.8f, 0.7f);
     const Output out =
         osc.render(kLength, [](EventList& ev, std::int64_t start) { syncEdges(ev, start, Sync); });
-    std::uint64_t h = kHashStart;
+    std::uint64_t h = rig::kHashStart;
     for (const auto* o : {&out.audio, &out.wrap, &out.increment, &out.zoneFade, &out.zoneBase})
-        h = hashOf(*o, h);
+        h = rig::hashSamples(*o, h);
     return h;
 }
 
@@ -86,7 +63,7 @@ std::uint64_t renderSine(Rig& rig, int resetMode, Motion motion) {
     if (motion == Everything)
         d.signal(SPitch, movingPitch);
     else if (motion == PitchAlone)
-        d.signal(SPitch, triangle(-0.12f, 1.05f, 1999));
+        d.signal(SPitch, rig::triangle(-0.12f, 1.05f, 1999));
     else
         d.constant(SPitch, 0.43f);
     d.constant(SGate, 1.0f);
@@ -95,7 +72,7 @@ std::uint64_t renderSine(Rig& rig, int resetMode, Motion motion) {
     d.setFloat(SLevel, 0.9f);
     const auto out = d.render(
         kLength, [](EventList& ev, std::int64_t start, int) { syncEdges(ev, start, SSync); });
-    return hashOf(out.at(SAudio), kHashStart);
+    return rig::hashSamples(out.at(SAudio));
 }
 
 // Reset Mode 0 (no reset family), 1 (restart at once), 4 (crossfade over 0.4 ms).
