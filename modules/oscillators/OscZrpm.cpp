@@ -116,21 +116,6 @@ void OscZrpm::crossfadeReset(Core& c, Reads& r, const float* first) const {
 
 namespace {
 
-// One output sample from the two reads.
-template <int Wave>
-inline float waveOutput(const zrpm::Reads& r, float firstLevel, float sawLevel, float shape) {
-    if constexpr (Wave == 1) {
-        // The morph factor takes the unclamped Shape sample: beyond +-1 it extrapolates.
-        const float t = firstLevel * r.first;
-        const float a = sawLevel * r.second;
-        return t + (shape + 1.0f) * 0.5f * (a - t);
-    } else if constexpr (Wave == 4) {
-        return sawLevel * (r.first - r.second);
-    } else {
-        return firstLevel * r.first;
-    }
-}
-
 // Four output samples at the given phases, each lane with its own zone pair.
 template <int Wave>
 inline zrpm::Float4 output4(zrpm::Slots slots, zrpm::Float4 base, zrpm::Int4 step, zrpm::Float4 mix,
@@ -187,7 +172,7 @@ float renderSteady(const zrpm::ZonePair z, float& phase, float increment, float 
         if constexpr (zrpm::kUsesShape<Wave>)
             r.second = zrpm::readZone(
                 slots.saw, z, zrpm::wrapShapePosition(p + shapeOffset + phaseModOffset, length));
-        audio[n] = waveOutput<Wave>(r, firstLevel, sawLevel, shape[n]);
+        audio[n] = zrpm::waveOutput<Wave>(r, firstLevel, sawLevel, shape[n]);
     }
     phase = p;
     return wraps[count - 1];
@@ -273,7 +258,7 @@ void OscZrpm::movingStretch(Core& c, const Stretch& s, int count) const {
         if constexpr (ResetFamily) {
             if (c.fade != -1.0f) crossfadeReset<Wave>(c, r, s.first);
         }
-        s.audio[n] = waveOutput<Wave>(r, s.firstLevel, s.sawLevel, s.shape[n]);
+        s.audio[n] = zrpm::waveOutput<Wave>(r, s.firstLevel, s.sawLevel, s.shape[n]);
         s.wrap[n] = c.wrap;
         s.increment[n] = c.increment;
         s.zoneFade[n] = c.zoneFraction;

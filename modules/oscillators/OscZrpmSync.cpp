@@ -161,20 +161,6 @@ OscZrpmSync::WaveSetup OscZrpmSync::waveSetup() const {
     return {{first, sawTable}, level, sawLevelIn.getValue()};
 }
 
-// The output of the plain and reset families, as the ZRPM oscillator forms it.
-template <int Wave>
-inline float freeOutput(const zrpm::Reads& r, float firstLevel, float sawLevel, float shape) {
-    if constexpr (Wave == 1) {
-        const float t = firstLevel * r.first;
-        const float a = sawLevel * r.second;
-        return t + (shape + 1.0f) * 0.5f * (a - t);
-    } else if constexpr (Wave == 4) {
-        return sawLevel * (r.first - r.second);
-    } else {
-        return firstLevel * r.first;
-    }
-}
-
 template <int Wave, bool ResetFamily>
 void OscZrpmSync::renderFree(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
@@ -198,7 +184,7 @@ void OscZrpmSync::renderFree(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames)
         if constexpr (ResetFamily) {
             if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
         }
-        audio[n] = freeOutput<Wave>(r, w.firstLevel, w.sawLevel, shape[n]);
+        audio[n] = zrpm::waveOutput<Wave>(r, w.firstLevel, w.sawLevel, shape[n]);
     }
     core = c;
 }

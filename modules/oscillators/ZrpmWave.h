@@ -206,6 +206,22 @@ struct Reads {
     float second;
 };
 
+// One output sample from the two reads: the first slot at its level; the morph crossfading
+// into the saw slot by Shape (unclamped: beyond +-1 it extrapolates); the pulse as the
+// difference of the two saw reads.
+template <int Wave>
+inline float waveOutput(const Reads& r, float firstLevel, float sawLevel, float shape) {
+    if constexpr (Wave == 1) {
+        const float t = firstLevel * r.first;
+        const float a = sawLevel * r.second;
+        return t + (shape + 1.0f) * 0.5f * (a - t);
+    } else if constexpr (Wave == 4) {
+        return sawLevel * (r.first - r.second);
+    } else {
+        return firstLevel * r.first;
+    }
+}
+
 // The slots a wave reads: the sine slot (wave 0), the tri slot (morph and tri) or the saw
 // slot (saw and pulse) first; the second read, at the shape position, is always the saw slot.
 struct Slots {
