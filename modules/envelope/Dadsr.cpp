@@ -139,6 +139,7 @@ gmpi::int32 Dadsr::open() {
     releaseRange = kLongRange;
     attackCache = decayCache = sustainCache = releaseCache = -0.0001f;
     attackIncrement = decayIncrement = releaseIncrement = fastIncrement;
+    attackTime = decayTime = releaseTime = PendingTime{};
     seg = Segment{};
 
     // Until the first pin change the output is defined: zeros.
@@ -228,12 +229,12 @@ void Dadsr::updateTimes(gmpi::int32 bufferOffset) {
     const float attack = attackIn.getValue(bufferOffset);
     if (attack != attackCache) {
         attackCache = attack;
-        attackIncrement = segmentIncrement(dsp::pinToVolts(attack), attackRange);
+        attackTime = {dsp::pinToVolts(attack), attackRange, true};
     }
     const float decay = decayIn.getValue(bufferOffset);
     if (decay != decayCache) {
         decayCache = decay;
-        decayIncrement = segmentIncrement(dsp::pinToVolts(decay), decayRange);
+        decayTime = {dsp::pinToVolts(decay), decayRange, true};
     }
     const float held = sustainIn.getValue(bufferOffset);
     if (held != sustainCache) {
@@ -245,7 +246,7 @@ void Dadsr::updateTimes(gmpi::int32 bufferOffset) {
     if (release != releaseCache) {
         releaseCache = release;
         const float floored = release > kReleaseFloor ? release : kReleaseFloor;
-        releaseIncrement = segmentIncrement(dsp::pinToVolts(floored), releaseRange);
+        releaseTime = {dsp::pinToVolts(floored), releaseRange, true};
         if (releaseAdvance == 0.0f) dampSlope = dampBase / floored;
     }
 }
@@ -334,6 +335,8 @@ void Dadsr::renderAds(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, bool d
     const float* delay = delayIn.getBuffer() + bufferOffset;
     const float damp = dampSlope;
     const float delaySamples = delayScale;
+    resolve(attackIncrement, attackTime);
+    resolve(decayIncrement, decayTime);
     const float attackStep = Fixed ? attackIncrement : attackIncrement * attackSpan;
     const float span = attackSpan;
     const float startLevel = attackOffset;
@@ -436,6 +439,7 @@ void Dadsr::subProcessRelease(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames
     float* out = envelopeOut.getBuffer() + bufferOffset;
     const float* gain = levelIn.getBuffer() + bufferOffset;
     const float start = releaseStart;
+    resolve(releaseIncrement, releaseTime);
     const float step = Fixed ? releaseAdvance * releaseIncrement
                              : releaseIncrement * releaseStart * releaseAdvance;
     const float increment = releaseIncrement;

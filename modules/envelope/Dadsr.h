@@ -128,6 +128,20 @@ class Dadsr : public gmpi::MpBase {
     float attackIncrement = 0.0f;
     float decayIncrement = 0.0f;
     float releaseIncrement = 0.0f;
+    // A time read from its pin (volts and range as read) whose increment, one power of two, is
+    // worked out only when a routine that plays that stage runs: a release block needs no
+    // attack time, and an attack block no release time.
+    struct PendingTime {
+        float volts = 0.0f;
+        float range = 0.0f;
+        bool pending = false;
+    };
+    PendingTime attackTime, decayTime, releaseTime;
+    void resolve(float& increment, PendingTime& time) const {
+        if (!time.pending) return;
+        increment = segmentIncrement(time.volts, time.range);
+        time.pending = false;
+    }
     float dampSlope = 0.0f;
     float sustain = 0.0f;
     float oneMinusSustain = 1.0f;
