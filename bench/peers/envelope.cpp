@@ -6,6 +6,7 @@
 #include "bench/peers/units.h"
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -54,25 +55,31 @@ float inputAt(Stage stage, bool changing, int set, int pin, int i) {
            (changing ? 1.0f + 1e-4f * std::sin(static_cast<float>(i) + set * 0.5f) : 1.0f);
 }
 
-// The input buffers of both sets, indexed [set][pin][i].
+// The input values of both sets, indexed [set][pin][i], and the buffers a block reads. With
+// changing inputs both sides copy the next set into those buffers before each block, so the
+// unit is not charged for re-attaching its pins and both pay the same for new inputs.
 struct Inputs {
     float at[2][Delay + 1][kBlock] = {};
+    float now[Delay + 1][kBlock] = {};
     Inputs(Stage stage, bool changing) {
         for (int set = 0; set < 2; ++set)
             for (int pin : kInputs)
                 for (int i = 0; i < kBlock; ++i)
                     at[set][pin][i] = inputAt(stage, changing, set, pin, i);
+        load(0);
     }
+    void load(int set) { std::memcpy(now, at[set], sizeof now); }
 };
 
 class EnvelopeUnit : public ModuleRunner {
   public:
     EnvelopeUnit(Stage stage, bool fixed, int curve, bool changing)
         : ModuleRunner(u"QORVALIS ZR-ADSR D", {Envelope}, Envelope), inputs_(stage, changing) {
-        attach(0);
+        for (int pin : kInputs)
+            module().attachBuffer(pin, inputs_.now[pin]);
         if (changing)
             beforeBlock([this] {
-                attach(set_);
+                inputs_.load(set_);
                 set_ ^= 1;
             });
         // Only the stage measured takes the curve under test; the others are straight lines.
@@ -105,10 +112,6 @@ class EnvelopeUnit : public ModuleRunner {
     }
 
   private:
-    void attach(int set) {
-        for (int pin : kInputs)
-            module().attachBuffer(pin, inputs_.at[set][pin]);
-    }
     Inputs inputs_;
     int set_ = 0;
 };
@@ -122,8 +125,11 @@ class LineFloor : public Runner {
     LineFloor(Stage stage, bool changing) : inputs_(stage, changing), changing_(changing) {}
 
     void block() override {
-        const auto& in = inputs_.at[set_];
-        if (changing_) set_ ^= 1;
+        if (changing_) {
+            inputs_.load(set_);
+            set_ ^= 1;
+        }
+        const auto& in = inputs_.now;
         update(in);
         const float* gain = in[Level];
         int i = 0;
