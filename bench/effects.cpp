@@ -3,6 +3,7 @@
 // (coefficients, read position or gains recomputed every sample). When the build found Faust,
 // the same run times small Faust-generated equivalents (bench/faust/*.dsp) for comparison.
 #include "bench/bench_library.h"
+#include "bench/signals.h"
 #include "host/audio_module.h"
 #include "host/event_list.h"
 #include "host/host_context.h"
@@ -12,7 +13,6 @@
 
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +34,8 @@ constexpr gmpi::int32 kBlock = 64;
 constexpr float kRate = 44100.0f;
 
 using benchrig::library;
+using benchsig::noise;
+using benchsig::ramp;
 
 // Sample i of an input: noise for signals, a constant or a per-sample ramp for controls.
 using Fill = std::function<float(gmpi::int32 pin, gmpi::int32 i)>;
@@ -46,23 +48,6 @@ struct Setup {
     Fill fill;
     int pairs = 1; // channel pairs per sample, for a per-pair figure
 };
-
-float noise(gmpi::int32 pin, gmpi::int32 i) {
-    static const std::vector<float> table = [] {
-        std::mt19937 rng(7);
-        std::uniform_real_distribution<float> d(-0.5f, 0.5f);
-        std::vector<float> t(4096);
-        for (float& v : t)
-            v = d(rng);
-        return t;
-    }();
-    return table[static_cast<std::size_t>(pin * kBlock + i) % table.size()];
-}
-
-// A control that moves by `step` each sample from `base` (steady: stays at `base`).
-float ramp(bool changing, float base, float step, gmpi::int32 i) {
-    return changing ? base + step * static_cast<float>(i) : base;
-}
 
 void setCounters(benchmark::State& state, int pairs) {
     // Seconds per sample (and per channel pair), shown with an SI prefix (n: nanoseconds).

@@ -3,6 +3,8 @@
 // output (frequency from zero crossings, gain at a frequency, levels).
 #pragma once
 
+#include "bench/signals.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,8 +44,8 @@ std::vector<Row> filterRows();
 std::vector<Row> envelopeRows();
 std::vector<Row> effectRows();
 
-// Sample i of a block of noise in -0.5..0.5, different per channel.
-float noise(int channel, int i);
+using benchsig::noise;
+using benchsig::ramp;
 
 // `blocks` blocks of a runner's output, one after another.
 std::vector<float> render(Runner& r, int blocks);

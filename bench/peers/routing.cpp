@@ -49,11 +49,6 @@ Make unit(Setup s) {
     };
 }
 
-// A control that moves by `step` each sample from `base` (steady: stays at `base`).
-float ramp(bool changing, float base, float step, int i) {
-    return changing ? base + step * static_cast<float>(i) : base;
-}
-
 // "ZR-SVF-02" mode 1 (two low-pass sections): Input 0, Pitch 1, Resonance 2, Output 3, Mode 4,
 // Blend 6, On 7.
 Setup svf(bool changing) {

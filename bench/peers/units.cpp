@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <random>
 #include <string>
 
 namespace peers {
@@ -73,18 +72,6 @@ void plantSlot(zrhost::HostContext& context, const char16_t* name, double (*wave
 }
 
 // ---------------------------------------------------------------------------------------------
-
-float noise(int channel, int i) {
-    static const std::vector<float> table = [] {
-        std::mt19937 rng(7);
-        std::uniform_real_distribution<float> d(-0.5f, 0.5f);
-        std::vector<float> t(4096);
-        for (float& v : t)
-            v = d(rng);
-        return t;
-    }();
-    return table[static_cast<std::size_t>(channel * kBlock + i) % table.size()];
-}
 
 std::vector<float> render(Runner& r, int blocks) {
     std::vector<float> out;
