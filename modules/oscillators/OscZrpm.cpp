@@ -116,19 +116,18 @@ void OscZrpm::crossfadeReset(Core& c, Reads& r, const float* first) const {
 
 namespace {
 
-// Four output samples at the given phases, each lane with its own zone pair.
-template <int Wave>
-inline zrpm::Float4 output4(zrpm::Slots slots, zrpm::Float4 base, zrpm::Int4 step, zrpm::Float4 mix,
-                            zrpm::Float4 phases, zrpm::Float4 phaseMod, zrpm::Float4 shapeOffset,
-                            zrpm::Float4 length, zrpm::Float4 firstLevel, zrpm::Float4 sawLevel,
-                            const float* shape) {
+// Four output samples at the given phases, from one zone pair (zrpm::ZonePair) or one per
+// lane (zrpm::Zones4).
+template <int Wave, class Zone>
+inline zrpm::Float4 output4(zrpm::Slots slots, const Zone& zone, zrpm::Float4 phases,
+                            zrpm::Float4 phaseMod, zrpm::Float4 shapeOffset, zrpm::Float4 length,
+                            zrpm::Float4 firstLevel, zrpm::Float4 sawLevel, const float* shape) {
     using zrpm::Float4;
-    const Float4 r1 = zrpm::readZone4(slots.first, base, step, mix,
-                                      zrpm::wrapPosition4(phases + phaseMod, length));
+    const Float4 r1 =
+        zrpm::readZone4(slots.first, zone, zrpm::wrapPosition4(phases + phaseMod, length));
     if constexpr (zrpm::kUsesShape<Wave>) {
-        const Float4 r2 =
-            zrpm::readZone4(slots.saw, base, step, mix,
-                            zrpm::wrapShapePosition4(phases + shapeOffset + phaseMod, length));
+        const Float4 r2 = zrpm::readZone4(
+            slots.saw, zone, zrpm::wrapShapePosition4(phases + shapeOffset + phaseMod, length));
         if constexpr (Wave == 1) {
             const Float4 t = firstLevel * r1;
             const Float4 a = sawLevel * r2;
@@ -154,15 +153,12 @@ float renderSteady(const zrpm::ZonePair z, float& phase, float increment, float 
     const Float4 shape4 = zrpm::splat4(shapeOffset);
     const Float4 first4 = zrpm::splat4(firstLevel);
     const Float4 saw4 = zrpm::splat4(sawLevel);
-    const Float4 mix4 = zrpm::splat4(z.zoneMix);
-    const Float4 base4 = zrpm::splat4(z.zoneBase);
-    const zrpm::Int4 step4 = zrpm::splat4(z.zoneStep);
     float p = phase;
     int n = 0;
     for (; n + 4 <= count; n += 4) {
         const Float4 phases = zrpm::advance4(p, increment, length, wraps + n);
-        const Float4 out = output4<Wave>(slots, base4, step4, mix4, phases, phaseMod4, shape4,
-                                         length4, first4, saw4, shape + n);
+        const Float4 out =
+            output4<Wave>(slots, z, phases, phaseMod4, shape4, length4, first4, saw4, shape + n);
         zrpm::store4(audio + n, out);
     }
     for (; n < count; ++n) {
@@ -225,9 +221,8 @@ void OscZrpm::movingCleanly(Core& c, const Stretch& s, int count) const {
         zrpm::store4(s.zoneFade + n, z.zoneFraction);
         zrpm::store4(s.zoneBase + n, z.zoneBase);
         const Float4 phases = zrpm::advance4(phase, z.increment, tableLengthF, s.wrap + n);
-        zrpm::store4(s.audio + n,
-                     output4<Wave>(slots, z.zoneBase, z.zoneStep, z.zoneMix, phases, phaseMod4,
-                                   shape4, length4, first4, saw4, s.shape + n));
+        zrpm::store4(s.audio + n, output4<Wave>(slots, z, phases, phaseMod4, shape4, length4,
+                                                first4, saw4, s.shape + n));
     }
     c.phase = phase;
     if (n > 0) {

@@ -57,15 +57,12 @@ void OscZrpmSine::steadyStretch(OscZrpm::Core& c, float* __restrict audio, float
     const float length = geometry.lengthF;
     const float increment = c.increment;
     const Float4 level4 = zrpm::splat4(level);
-    const Float4 mix4 = zrpm::splat4(z.zoneMix);
-    const Float4 base4 = zrpm::splat4(z.zoneBase);
-    const zrpm::Int4 step4 = zrpm::splat4(z.zoneStep);
     float phase = c.phase;
     float wraps[4]; // the sine has no wrap output
     int n = 0;
     for (; n + 4 <= count; n += 4) {
         const Float4 phases = zrpm::advance4(phase, increment, length, wraps);
-        const Float4 r = zrpm::readZone4(table, base4, step4, mix4, phases);
+        const Float4 r = zrpm::readZone4(table, z, phases);
         zrpm::store4(audio + n, -(level4 * r));
     }
     for (; n < count; ++n) {
@@ -88,7 +85,7 @@ void OscZrpmSine::movingCleanly(OscZrpm::Core& c, const float* pitch, float* __r
     for (; n + 4 <= count; n += 4) {
         const zrpm::Zones4 z = zrpm::setPitch4(zrpm::load4(pitch + n), geometry, pitchTable.data());
         const Float4 phases = zrpm::advance4(phase, z.increment, length, wraps);
-        const Float4 r = zrpm::readZone4(sineTable, z.zoneBase, z.zoneStep, z.zoneMix, phases);
+        const Float4 r = zrpm::readZone4(sineTable, z, phases);
         zrpm::store4(audio + n, -(level4 * r));
     }
     c.phase = phase;

@@ -18,6 +18,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zr::zrpm {
 
 // The Wave pin of "Osc ZRPM" and "Osc ZRPM Sync": which slots a wave routine reads (the
@@ -311,6 +315,13 @@ inline bool pitchHolds(const State& c, const float* pitch, int count) {
     return changes == 0;
 }
 
+// The zone pair of a steady pitch, held in locals for the reads of a stretch.
+struct ZonePair {
+    float zoneBase;
+    std::int32_t zoneStep;
+    float zoneMix;
+};
+
 // Four samples side by side. The reads of four samples are independent of one another, so
 // they are computed lane by lane with the scalar steps' operations in the same order (no
 // fused multiply-add anywhere): each lane's result equals the scalar one bit for bit.
@@ -332,27 +343,28 @@ inline Int4 splat4(std::int32_t v) {
     return Int4{v, v, v, v};
 }
 
-// wrapPosition on four positions.
+// wrapPosition on four positions. A lane that does not wrap adds or subtracts +0, which
+// leaves it as it is (a -0 lane always wraps).
 inline Float4 wrapPosition4(Float4 p, Float4 length) {
-    const Float4 zero{};
-    p = p >= length ? p - length : p;
-    return p <= zero ? p + length : p;
+    using Bits = Int4;
+    p -= reinterpret_cast<Float4>(reinterpret_cast<Bits>(length) & (p >= length));
+    return p + reinterpret_cast<Float4>(reinterpret_cast<Bits>(length) & (p <= Float4{}));
 }
 
 // wrapShapePosition on four positions.
 inline Float4 wrapShapePosition4(Float4 p, Float4 length) {
-    const Float4 zero{};
     p = wrapPosition4(p, length);
-    return p <= zero ? p + length : p;
+    return p + reinterpret_cast<Float4>(reinterpret_cast<Int4>(length) & (p <= Float4{}));
 }
 
 // Entries n and n + 1 of a table at the four lane indices: the first of each pair in one
-// vector, the second in the other. Each pair is one 8-byte load.
+// vector, the second in the other. Each pair is one 8-byte load. The indices are never
+// negative: read as unsigned, a lane moves to an address register without sign extension.
 inline void gatherPairs(const float* t, Int4 n, Float4& first, Float4& second) {
     using Float2 = float __attribute__((vector_size(8)));
     Float2 p[4];
     for (int k = 0; k < 4; ++k)
-        std::memcpy(&p[k], t + n[k], sizeof p[k]);
+        std::memcpy(&p[k], t + static_cast<std::uint32_t>(n[k]), sizeof p[k]);
     const Float4 lo = __builtin_shufflevector(p[0], p[1], 0, 1, 2, 3);
     const Float4 hi = __builtin_shufflevector(p[2], p[3], 0, 1, 2, 3);
     first = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
@@ -372,6 +384,20 @@ inline Float4 readZone4(const float* table, Float4 zoneBase, Int4 zoneStep, Floa
     const Float4 a = a0 + (a1 - a0) * frac;
     const Float4 b = b0 + (b1 - b0) * frac;
     return a + (b - a) * mix;
+}
+
+// readZone4 with one zone pair for all four lanes: the next zone up is the same indices
+// read through a pointer one zone step further on.
+inline Float4 readZone4(const float* table, const ZonePair& z, Float4 position) {
+    const Float4 x = splat4(z.zoneBase) + position;
+    const Int4 n = __builtin_convertvector(x, Int4);
+    const Float4 frac = x - __builtin_convertvector(n, Float4);
+    Float4 a0, a1, b0, b1;
+    gatherPairs(table, n, a0, a1);
+    gatherPairs(table + z.zoneStep, n, b0, b1);
+    const Float4 a = a0 + (a1 - a0) * frac;
+    const Float4 b = b0 + (b1 - b0) * frac;
+    return a + (b - a) * splat4(z.zoneMix);
 }
 
 // setPitch on four pitch samples (each at least -1): the zone pairs and increments side by side.
@@ -409,10 +435,36 @@ inline Zones4 setPitch4(Float4 p, const Geometry& g, const float* pitchTable) {
     return z;
 }
 
+// readZone4 with each lane's zone pair as setPitch4 made it.
+inline Float4 readZone4(const float* table, const Zones4& z, Float4 position) {
+    return readZone4(table, z.zoneBase, z.zoneStep, z.zoneMix, position);
+}
+
+// Whether none of four advanced phases left (0, length): then none of them wrapped, and the
+// four plain sums are the phases the wrapping steps would have made.
+inline bool noneWrap(Float4 p, float length) {
+    const Int4 out = (p >= splat4(length)) | (p <= Float4{});
+#if defined(__SSE2__)
+    return _mm_movemask_ps(reinterpret_cast<__m128>(out)) == 0;
+#else
+    return (out[0] | out[1] | out[2] | out[3]) == 0;
+#endif
+}
+
 // Four phase advances at a fixed increment, the phases side by side; each sample's wrap goes
 // to `wraps`. Only the additions chain from sample to sample: the reads of one group of four
-// overlap the advances of the next.
+// overlap the advances of the next. Most groups do not wrap, and take four sums and one test.
 inline Float4 advance4(float& phase, float increment, float length, float* wraps) {
+    const float s0 = phase + increment;
+    const float s1 = s0 + increment;
+    const float s2 = s1 + increment;
+    const float s3 = s2 + increment;
+    const Float4 sums{s0, s1, s2, s3};
+    if (__builtin_expect(noneWrap(sums, length), 1)) {
+        store4(wraps, Float4{});
+        phase = s3;
+        return sums;
+    }
     float p = phase;
     wraps[0] = advancePhase(p, increment, length);
     const float p0 = p;
@@ -427,6 +479,16 @@ inline Float4 advance4(float& phase, float increment, float length, float* wraps
 
 // advance4 with an increment per sample.
 inline Float4 advance4(float& phase, Float4 increment, float length, float* wraps) {
+    const float s0 = phase + increment[0];
+    const float s1 = s0 + increment[1];
+    const float s2 = s1 + increment[2];
+    const float s3 = s2 + increment[3];
+    const Float4 sums{s0, s1, s2, s3};
+    if (__builtin_expect(noneWrap(sums, length), 1)) {
+        store4(wraps, Float4{});
+        phase = s3;
+        return sums;
+    }
     float p = phase;
     wraps[0] = advancePhase(p, increment[0], length);
     const float p0 = p;
@@ -461,13 +523,6 @@ inline bool pitchMovesCleanly(const State& c, const float* pitch, int count) {
         ignored |= !(pitch[n] >= -1.0f);
     return ignored == 0;
 }
-
-// The zone pair of a steady pitch, held in locals for the reads of a stretch.
-struct ZonePair {
-    float zoneBase;
-    std::int32_t zoneStep;
-    float zoneMix;
-};
 
 // ---------------------------------------------------------------------------------------------
 // Control steps, run from open and pinsChanged.
