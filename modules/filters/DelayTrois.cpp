@@ -11,7 +11,13 @@
 #include "framework/mp_factory.h"
 
 #include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zr {
 namespace {
@@ -60,6 +66,361 @@ inline double wrappedReadPosition(gmpi::int32 write, double delay, gmpi::int32 l
     if (pos >= l) pos -= l;
     return pos;
 }
+
+// The pins of one routine call, moved on stretch by stretch.
+struct DelayIo {
+    const float *in, *feedback, *time, *spread, *level, *pan, *outLevel;
+    float *left, *right, *delayed;
+    void advance(gmpi::int32 k) {
+        for (const float** p : {&in, &feedback, &time, &spread, &level, &pan, &outLevel})
+            *p += k;
+        for (float** p : {&left, &right, &delayed})
+            *p += k;
+    }
+};
+
+// A block is played in stretches of at most this many samples.
+constexpr gmpi::int32 kStretch = 64;
+
+// Sample by sample: the write, then the read, each control recomputed when it changes. Plays
+// any stretch; the routine for a moving time below covers the common case faster.
+template <bool Cubic>
+void playSamples(DelayTroisCore& c, const DelayIo& io, gmpi::int32 frames) {
+    float* const line = c.line;
+    const gmpi::int32 length = c.length;
+    for (gmpi::int32 i = 0; i < frames; ++i) {
+        if (io.time[i] != c.cachedTime || io.spread[i] != c.cachedSpread) {
+            c.cachedTime = io.time[i];
+            c.cachedSpread = io.spread[i];
+            c.readPos = wrappedReadPosition(
+                c.write, delaySamples(c.samplesPerUnit, io.time[i], io.spread[i]), length);
+        }
+        if (io.feedback[i] != c.cachedFeedback) {
+            c.cachedFeedback = io.feedback[i];
+            c.fb = feedbackCoefficient(io.feedback[i]);
+        }
+
+        if (c.write >= length) c.write = 0;
+        // A NaN or infinity (from the input or a level) is not written: it would circulate
+        // for as long as the loop remembers.
+        line[c.write] = dsp::finiteOrZero(dsp::flushDenormal(c.y * c.fb + io.in[i]));
+        ++c.write;
+
+        if (c.readPos < 0.0) c.readPos += length;
+        if (c.readPos >= length) c.readPos -= length;
+        const gmpi::int32 n = static_cast<gmpi::int32>(c.readPos);
+        const float t = static_cast<float>(c.readPos - n);
+        gmpi::int32 n1 = n + 1, n2 = n + 2;
+        if (n1 >= length) n1 -= length;
+        if (n2 >= length) n2 -= length;
+        if constexpr (Cubic) {
+            const float v = dsp::cubicInterpolate(c.prev, line[n], line[n1], line[n2], t);
+            c.y = v * 0.95f * io.level[i];
+        } else {
+            c.y = dsp::linearInterpolate(line[n], line[n1], t) * io.level[i];
+        }
+        c.prev = line[n];
+        c.readPos += 1.0;
+
+        if (io.pan[i] != c.cachedPan) {
+            c.cachedPan = io.pan[i];
+            c.gains = dsp::quarterWaveGains(c.panTables, io.pan[i]);
+        }
+        io.left[i] = c.y * io.outLevel[i] * c.gains.left;
+        io.right[i] = c.y * io.outLevel[i] * c.gains.right;
+        io.delayed[i] = c.y;
+    }
+}
+
+#if defined(__SSE2__)
+// A stretch whose `Time` or `Spread` changes at every sample recomputes its read position at
+// every sample from the controls and the write index alone, never from the audio. So the
+// stretch is played in passes, four samples at a time: the read positions, the reads, the
+// outputs, then the writes. The reads may go first when none of them touches a sample the
+// stretch writes (the delay is longer than the stretch); otherwise, or when a control holds
+// for a sample, the stretch is played sample by sample. Every lane performs the scalar
+// operations in the scalar order, so both ways give the same samples.
+
+// Long enough for a stretch's write index to wrap at most once.
+constexpr gmpi::int32 kMinPassLine = 4 * kStretch;
+
+inline __m128 select(__m128 mask, __m128 a, __m128 b) {
+    return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+}
+inline __m128d select(__m128d mask, __m128d a, __m128d b) {
+    return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
+}
+// The lanes of x that exceed `limit`, less `by`.
+inline __m128i lessAbove(__m128i x, __m128i limit, __m128i by) {
+    return _mm_sub_epi32(x, _mm_and_si128(_mm_cmpgt_epi32(x, limit), by));
+}
+
+// Index of the first of k samples that differs from the one before it (the first from
+// `cached`), k when none does: from there on the control's derived value is recomputed.
+gmpi::int32 firstChange(const float* x, float cached, gmpi::int32 k) {
+    if (k == 0 || x[0] != cached) return 0;
+    gmpi::int32 j = 1;
+    for (; j + 4 <= k; j += 4) {
+        const int m = _mm_movemask_ps(_mm_cmpneq_ps(_mm_loadu_ps(x + j), _mm_loadu_ps(x + j - 1)));
+        if (m != 0) return j + std::countr_zero(static_cast<unsigned>(m));
+    }
+    for (; j < k; ++j)
+        if (x[j] != x[j - 1]) return j;
+    return k;
+}
+
+// Whether `Time` or `Spread` differs from the sample before at every one of k samples.
+bool everySampleMoves(const DelayIo& io, const DelayTroisCore& c, gmpi::int32 k) {
+    if (!(io.time[0] != c.cachedTime || io.spread[0] != c.cachedSpread)) return false;
+    gmpi::int32 j = 1;
+    for (; j + 4 <= k; j += 4) {
+        const __m128 t = _mm_cmpneq_ps(_mm_loadu_ps(io.time + j), _mm_loadu_ps(io.time + j - 1));
+        const __m128 s =
+            _mm_cmpneq_ps(_mm_loadu_ps(io.spread + j), _mm_loadu_ps(io.spread + j - 1));
+        if (_mm_movemask_ps(_mm_or_ps(t, s)) != 0xF) return false;
+    }
+    for (; j < k; ++j)
+        if (!(io.time[j] != io.time[j - 1] || io.spread[j] != io.spread[j - 1])) return false;
+    return true;
+}
+
+// Per-sample values of a stretch.
+struct alignas(16) Stretch {
+    gmpi::int32 n[kStretch], n1[kStretch], n2[kStretch]; // read indices
+    float frac[kStretch];
+    float tap0[kStretch + 1]; // tap0[j + 1] = line[n[j]]; tap0[0] the sample before's
+    float tap1[kStretch], tap2[kStretch];
+    float y[kStretch + 1]; // y[j + 1] the value read at sample j; y[0] the one before
+    float gainL[kStretch], gainR[kStretch], fb[kStretch];
+    double lastPos;
+};
+
+// Read positions of the stretch's k samples, as wrappedReadPosition gives them with the
+// write index each sample sees (write + j, past L from L + 1 on). False when a read would
+// touch a sample written earlier in the stretch: its distance ahead of the write index must
+// leave room for the stretch's writes and the cubic's three indices.
+bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
+    const gmpi::int32 length = c.length;
+    const gmpi::int32 maxAhead = length - 3 - kStretch;
+    const __m128d l = _mm_set1_pd(length), negL = _mm_set1_pd(-static_cast<double>(length));
+    const __m128d twoL = _mm_set1_pd(2.0 * length), zero = _mm_setzero_pd();
+    const __m128d spu = _mm_set1_pd(c.samplesPerUnit), one = _mm_set1_pd(1.0);
+    const __m128d two = _mm_set1_pd(2.0);
+    const __m128i li = _mm_set1_epi32(length), lastIndex = _mm_set1_epi32(length - 1);
+    const __m128i step = _mm_setr_epi32(0, 1, 2, 3), oneI = _mm_set1_epi32(1);
+    const __m128i maxAheadI = _mm_set1_epi32(maxAhead);
+    __m128i bad = _mm_setzero_si128();
+    gmpi::int32 j = 0;
+    for (; j + 4 <= k; j += 4) {
+        __m128 time = _mm_loadu_ps(io.time + j);
+        time = _mm_and_ps(_mm_cmpeq_ps(time, time), time); // NaN counts as 0
+        const __m128 spread = _mm_min_ps(
+            _mm_max_ps(_mm_loadu_ps(io.spread + j), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
+        const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
+        __m128i n2x[2];
+        __m128 frac2[2];
+        __m128d pos;
+        for (int half = 0; half < 2; ++half) {
+            const __m128 t = half ? _mm_movehl_ps(time, time) : time;
+            const __m128 sp = half ? _mm_movehl_ps(spread, spread) : spread;
+            const __m128i w = half ? _mm_srli_si128(seen, 8) : seen;
+            const __m128d h = _mm_add_pd(_mm_mul_pd(spu, _mm_cvtps_pd(t)), two);
+            const __m128d delay =
+                _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(sp), two), _mm_sub_pd(h, one)), h);
+            pos = _mm_sub_pd(_mm_cvtepi32_pd(w), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
+            pos = select(_mm_cmplt_pd(pos, zero), _mm_add_pd(pos, l), pos);
+            pos = select(_mm_cmplt_pd(pos, zero), _mm_add_pd(pos, l), pos);
+            pos = select(_mm_cmpge_pd(pos, l), _mm_sub_pd(pos, l), pos);
+            pos = select(_mm_cmpge_pd(pos, l), _mm_sub_pd(pos, l), pos);
+            n2x[half] = _mm_cvttpd_epi32(pos);
+            frac2[half] = _mm_cvtpd_ps(_mm_sub_pd(pos, _mm_cvtepi32_pd(n2x[half])));
+        }
+        const __m128i n = _mm_unpacklo_epi64(n2x[0], n2x[1]);
+        const __m128i n1 = _mm_add_epi32(n, oneI);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n + j), n);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n1 + j), lessAbove(n1, lastIndex, li));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n2 + j),
+                         lessAbove(_mm_add_epi32(n1, oneI), lastIndex, li));
+        _mm_storeu_ps(s.frac + j, _mm_movelh_ps(frac2[0], frac2[1]));
+        _mm_storeh_pd(&s.lastPos, pos);
+        // Distance of the read ahead of the sample written (index L is written at 0).
+        const __m128i written = _mm_andnot_si128(_mm_cmpeq_epi32(seen, li), seen);
+        __m128i ahead = _mm_sub_epi32(n, written);
+        ahead =
+            _mm_add_epi32(ahead, _mm_and_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), ahead), li));
+        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(oneI, ahead));
+        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(ahead, maxAheadI));
+    }
+    for (; j < k; ++j) {
+        gmpi::int32 seen = c.write + j;
+        if (seen > length) seen -= length;
+        const double pos = wrappedReadPosition(
+            seen, delaySamples(c.samplesPerUnit, io.time[j], io.spread[j]), length);
+        const gmpi::int32 n = static_cast<gmpi::int32>(pos);
+        s.n[j] = n;
+        s.n1[j] = n + 1 >= length ? n + 1 - length : n + 1;
+        s.n2[j] = n + 2 >= length ? n + 2 - length : n + 2;
+        s.frac[j] = static_cast<float>(pos - n);
+        s.lastPos = pos;
+        gmpi::int32 ahead = n - (seen == length ? 0 : seen);
+        if (ahead < 0) ahead += length;
+        if (ahead < 1 || ahead > maxAhead) return false;
+    }
+    return _mm_movemask_epi8(bad) == 0;
+}
+
+// Pan gains from sample `from` on, four at a time as quarterWaveGains gives them.
+void panGains(const dsp::QuarterWaveTables& tables, const float* pan, gmpi::int32 from,
+              gmpi::int32 k, Stretch& s) {
+    gmpi::int32 j = from;
+    for (; j + 4 <= k; j += 4) {
+        const __m128 x = _mm_mul_ps(
+            _mm_min_ps(_mm_max_ps(_mm_loadu_ps(pan + j), _mm_setzero_ps()), _mm_set1_ps(1.0f)),
+            _mm_set1_ps(dsp::kEntriesPerPinUnit));
+        const __m128i n = _mm_cvttps_epi32(x);
+        const __m128 frac = _mm_sub_ps(x, _mm_cvtepi32_ps(n));
+        alignas(16) gmpi::int32 at[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), n);
+        const float *co = tables.cosine, *si = tables.sine;
+        const __m128 c0 = _mm_setr_ps(co[at[0]], co[at[1]], co[at[2]], co[at[3]]);
+        const __m128 c1 = _mm_setr_ps(co[at[0] + 1], co[at[1] + 1], co[at[2] + 1], co[at[3] + 1]);
+        const __m128 s0 = _mm_setr_ps(si[at[0]], si[at[1]], si[at[2]], si[at[3]]);
+        const __m128 s1 = _mm_setr_ps(si[at[0] + 1], si[at[1] + 1], si[at[2] + 1], si[at[3] + 1]);
+        _mm_storeu_ps(s.gainL + j, _mm_add_ps(c0, _mm_mul_ps(_mm_sub_ps(c1, c0), frac)));
+        _mm_storeu_ps(s.gainR + j, _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), frac)));
+    }
+    for (; j < k; ++j) {
+        const dsp::PanGains g = dsp::quarterWaveGains(tables, pan[j]);
+        s.gainL[j] = g.left;
+        s.gainR[j] = g.right;
+    }
+}
+
+// Loop gains from sample `from` on, four at a time as feedbackCoefficient gives them.
+void loopGains(const float* feedback, gmpi::int32 from, gmpi::int32 k, Stretch& s) {
+    gmpi::int32 j = from;
+    for (; j + 4 <= k; j += 4) {
+        const __m128 v = _mm_loadu_ps(feedback + j);
+        const __m128 fb = _mm_and_ps(
+            _mm_cmpeq_ps(v, v), _mm_min_ps(_mm_max_ps(v, _mm_set1_ps(-0.99f)), _mm_set1_ps(0.99f)));
+        const __m128 nudge = _mm_set1_ps(0.0001f);
+        _mm_storeu_ps(s.fb + j, select(_mm_cmpge_ps(fb, _mm_setzero_ps()), _mm_add_ps(fb, nudge),
+                                       _mm_sub_ps(fb, nudge)));
+    }
+    for (; j < k; ++j)
+        s.fb[j] = feedbackCoefficient(feedback[j]);
+}
+
+// The stretch's reads, before any of its writes.
+template <bool Cubic>
+void readTaps(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
+    const float* const line = c.line;
+    s.tap0[0] = c.prev;
+    for (gmpi::int32 j = 0; j < k; ++j) {
+        s.tap0[j + 1] = line[s.n[j]];
+        s.tap1[j] = line[s.n1[j]];
+        if constexpr (Cubic) s.tap2[j] = line[s.n2[j]];
+    }
+    s.y[0] = c.y;
+    gmpi::int32 j = 0;
+    for (; j + 4 <= k; j += 4) {
+        const __m128 y0 = _mm_loadu_ps(s.tap0 + j + 1), y1 = _mm_loadu_ps(s.tap1 + j);
+        const __m128 frac = _mm_loadu_ps(s.frac + j), level = _mm_loadu_ps(io.level + j);
+        __m128 y;
+        if constexpr (Cubic) {
+            const __m128 v = dsp::cubicInterpolate(_mm_loadu_ps(s.tap0 + j), y0, y1,
+                                                   _mm_loadu_ps(s.tap2 + j), frac);
+            y = v * 0.95f * level;
+        } else {
+            y = dsp::linearInterpolate(y0, y1, frac) * level;
+        }
+        _mm_storeu_ps(s.y + j + 1, y);
+    }
+    for (; j < k; ++j) {
+        if constexpr (Cubic) {
+            const float v =
+                dsp::cubicInterpolate(s.tap0[j], s.tap0[j + 1], s.tap1[j], s.tap2[j], s.frac[j]);
+            s.y[j + 1] = v * 0.95f * io.level[j];
+        } else {
+            s.y[j + 1] = dsp::linearInterpolate(s.tap0[j + 1], s.tap1[j], s.frac[j]) * io.level[j];
+        }
+    }
+}
+
+// The outputs and the writes of the stretch.
+void writeStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
+    gmpi::int32 j = 0;
+    const __m128 tiny = _mm_set1_ps(1e-18f), largest = _mm_set1_ps(FLT_MAX);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    alignas(16) float written[kStretch];
+    for (; j + 4 <= k; j += 4) {
+        const __m128 y = _mm_loadu_ps(s.y + j + 1);
+        const __m128 yo = _mm_mul_ps(y, _mm_loadu_ps(io.outLevel + j));
+        _mm_storeu_ps(io.left + j, _mm_mul_ps(yo, _mm_loadu_ps(s.gainL + j)));
+        _mm_storeu_ps(io.right + j, _mm_mul_ps(yo, _mm_loadu_ps(s.gainR + j)));
+        _mm_storeu_ps(io.delayed + j, y);
+        // The value the loop writes, flushed, and zero unless finite.
+        __m128 x = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(s.y + j), _mm_loadu_ps(s.fb + j)),
+                              _mm_loadu_ps(io.in + j));
+        x = _mm_sub_ps(_mm_add_ps(x, tiny), tiny);
+        x = _mm_and_ps(_mm_cmple_ps(_mm_and_ps(x, magnitude), largest), x);
+        _mm_storeu_ps(written + j, x);
+    }
+    for (; j < k; ++j) {
+        const float y = s.y[j + 1];
+        io.left[j] = y * io.outLevel[j] * s.gainL[j];
+        io.right[j] = y * io.outLevel[j] * s.gainR[j];
+        io.delayed[j] = y;
+        written[j] = dsp::finiteOrZero(dsp::flushDenormal(s.y[j] * s.fb[j] + io.in[j]));
+    }
+    // The write index runs on from where the last stretch left it, wrapping once at most.
+    const gmpi::int32 start = c.write >= c.length ? 0 : c.write;
+    const gmpi::int32 first = std::min(k, c.length - start);
+    std::copy(written, written + first, c.line + start);
+    std::copy(written + first, written + k, c.line);
+    c.write = first < k ? k - first : start + k;
+}
+
+// Plays a stretch of k samples in passes; false (nothing changed) when it must be played
+// sample by sample.
+template <bool Cubic>
+bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
+    if (c.length < kMinPassLine || !everySampleMoves(io, c, k)) return false;
+    Stretch s;
+    if (!planReads(c, io, k, s)) return false;
+    readTaps<Cubic>(c, io, k, s);
+
+    const gmpi::int32 panFrom = firstChange(io.pan, c.cachedPan, k);
+    std::fill(s.gainL, s.gainL + panFrom, c.gains.left);
+    std::fill(s.gainR, s.gainR + panFrom, c.gains.right);
+    panGains(c.panTables, io.pan, panFrom, k, s);
+    const gmpi::int32 fbFrom = firstChange(io.feedback, c.cachedFeedback, k);
+    std::fill(s.fb, s.fb + fbFrom, c.fb);
+    loopGains(io.feedback, fbFrom, k, s);
+    writeStretch(c, io, k, s);
+
+    c.readPos = s.lastPos + 1.0;
+    c.y = s.y[k];
+    c.prev = s.tap0[k];
+    c.cachedTime = io.time[k - 1];
+    c.cachedSpread = io.spread[k - 1];
+    if (panFrom < k) {
+        c.cachedPan = io.pan[k - 1];
+        c.gains = {s.gainL[k - 1], s.gainR[k - 1]};
+    }
+    if (fbFrom < k) {
+        c.cachedFeedback = io.feedback[k - 1];
+        c.fb = s.fb[k - 1];
+    }
+    return true;
+}
+#else
+// Without SSE2 every stretch is played sample by sample.
+template <bool Cubic>
+bool playMovingStretch(DelayTroisCore&, const DelayIo&, gmpi::int32) {
+    return false;
+}
+#endif
 
 } // namespace
 
@@ -162,60 +523,17 @@ void DelayTrois::subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleF
 
 template <bool Cubic>
 void DelayTrois::subProcessDelay(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
-    const float* in = delayIn.getBuffer() + bufferOffset;
-    const float* feedback = feedbackIn.getBuffer() + bufferOffset;
-    const float* time = timeIn.getBuffer() + bufferOffset;
-    const float* spread = spreadIn.getBuffer() + bufferOffset;
-    const float* level = delayLevelIn.getBuffer() + bufferOffset;
-    const float* pan = panIn.getBuffer() + bufferOffset;
-    const float* outLevel = outputLevelIn.getBuffer() + bufferOffset;
-    float* left = leftOut.getBuffer() + bufferOffset;
-    float* right = rightOut.getBuffer() + bufferOffset;
-    float* delayed = delayedOut.getBuffer() + bufferOffset;
+    DelayIo io{delayIn.getBuffer() + bufferOffset,       feedbackIn.getBuffer() + bufferOffset,
+               timeIn.getBuffer() + bufferOffset,        spreadIn.getBuffer() + bufferOffset,
+               delayLevelIn.getBuffer() + bufferOffset,  panIn.getBuffer() + bufferOffset,
+               outputLevelIn.getBuffer() + bufferOffset, leftOut.getBuffer() + bufferOffset,
+               rightOut.getBuffer() + bufferOffset,      delayedOut.getBuffer() + bufferOffset};
     DelayTroisCore c = core;
-    float* const line = c.line;
-    const gmpi::int32 length = c.length;
-    for (gmpi::int32 i = 0; i < sampleFrames; ++i) {
-        if (time[i] != c.cachedTime || spread[i] != c.cachedSpread) {
-            c.cachedTime = time[i];
-            c.cachedSpread = spread[i];
-            c.readPos = wrappedReadPosition(
-                c.write, delaySamples(c.samplesPerUnit, time[i], spread[i]), length);
-        }
-        if (feedback[i] != c.cachedFeedback) {
-            c.cachedFeedback = feedback[i];
-            c.fb = feedbackCoefficient(feedback[i]);
-        }
-
-        if (c.write >= length) c.write = 0;
-        // A NaN or infinity (from the input or a level) is not written: it would circulate
-        // for as long as the loop remembers.
-        line[c.write] = dsp::finiteOrZero(dsp::flushDenormal(c.y * c.fb + in[i]));
-        ++c.write;
-
-        if (c.readPos < 0.0) c.readPos += length;
-        if (c.readPos >= length) c.readPos -= length;
-        const gmpi::int32 n = static_cast<gmpi::int32>(c.readPos);
-        const float t = static_cast<float>(c.readPos - n);
-        gmpi::int32 n1 = n + 1, n2 = n + 2;
-        if (n1 >= length) n1 -= length;
-        if (n2 >= length) n2 -= length;
-        if constexpr (Cubic) {
-            const float v = dsp::cubicInterpolate(c.prev, line[n], line[n1], line[n2], t);
-            c.y = v * 0.95f * level[i];
-        } else {
-            c.y = ((line[n1] - line[n]) * t + line[n]) * level[i];
-        }
-        c.prev = line[n];
-        c.readPos += 1.0;
-
-        if (pan[i] != c.cachedPan) {
-            c.cachedPan = pan[i];
-            c.gains = dsp::quarterWaveGains(c.panTables, pan[i]);
-        }
-        left[i] = c.y * outLevel[i] * c.gains.left;
-        right[i] = c.y * outLevel[i] * c.gains.right;
-        delayed[i] = c.y;
+    while (sampleFrames > 0) {
+        const gmpi::int32 k = std::min(sampleFrames, kStretch);
+        if (!playMovingStretch<Cubic>(c, io, k)) playSamples<Cubic>(c, io, k);
+        io.advance(k);
+        sampleFrames -= k;
     }
     core = c;
     lineDirty = true;
