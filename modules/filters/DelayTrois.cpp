@@ -184,15 +184,11 @@ bool everySampleMoves(const DelayIo& io, const DelayTroisCore& c, gmpi::int32 k)
     return true;
 }
 
-// Per-sample values of a stretch.
+// The read positions of a stretch.
 struct alignas(16) Stretch {
     gmpi::int32 n[kStretch], n1[kStretch], n2[kStretch]; // read indices
     float frac[kStretch];
-    float tap0[kStretch + 1]; // tap0[j + 1] = line[n[j]]; tap0[0] the sample before's
-    float tap1[kStretch], tap2[kStretch];
-    float y[kStretch + 1]; // y[j + 1] the value read at sample j; y[0] the one before
-    float gainL[kStretch], gainR[kStretch], fb[kStretch];
-    double lastPos;
+    double lastPos; // the last sample's read position
 };
 
 // Read positions of the stretch's k samples, as wrappedReadPosition gives them with the
@@ -209,7 +205,21 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     const __m128i li = _mm_set1_epi32(length), lastIndex = _mm_set1_epi32(length - 1);
     const __m128i step = _mm_setr_epi32(0, 1, 2, 3), oneI = _mm_set1_epi32(1);
     const __m128i maxAheadI = _mm_set1_epi32(maxAhead);
+    // Two samples' positions from their `Time`, clamped `Spread` and write index (low lanes).
+    const auto readPos = [&](__m128 time, __m128 spread, __m128i seen) {
+        const __m128d h = _mm_add_pd(_mm_mul_pd(spu, _mm_cvtps_pd(time)), two);
+        const __m128d delay =
+            _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(spread), two), _mm_sub_pd(h, one)), h);
+        __m128d pos = _mm_sub_pd(_mm_cvtepi32_pd(seen), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
+        // The wrap steps add or subtract 0 in the lanes that keep their value: exact, as pos
+        // is never -0 (an integer less a number is +0 when they are equal).
+        pos = _mm_add_pd(pos, _mm_and_pd(_mm_cmplt_pd(pos, zero), l));
+        pos = _mm_add_pd(pos, _mm_and_pd(_mm_cmplt_pd(pos, zero), l));
+        pos = _mm_sub_pd(pos, _mm_and_pd(_mm_cmpge_pd(pos, l), l));
+        return _mm_sub_pd(pos, _mm_and_pd(_mm_cmpge_pd(pos, l), l));
+    };
     __m128i bad = _mm_setzero_si128();
+    __m128d lastPos = zero;
     gmpi::int32 j = 0;
     for (; j + 4 <= k; j += 4) {
         __m128 time = _mm_loadu_ps(io.time + j);
@@ -217,32 +227,20 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         const __m128 spread = _mm_min_ps(
             _mm_max_ps(_mm_loadu_ps(io.spread + j), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
         const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
-        __m128i n2x[2];
-        __m128 frac2[2];
-        __m128d pos;
-        for (int half = 0; half < 2; ++half) {
-            const __m128 t = half ? _mm_movehl_ps(time, time) : time;
-            const __m128 sp = half ? _mm_movehl_ps(spread, spread) : spread;
-            const __m128i w = half ? _mm_srli_si128(seen, 8) : seen;
-            const __m128d h = _mm_add_pd(_mm_mul_pd(spu, _mm_cvtps_pd(t)), two);
-            const __m128d delay =
-                _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(sp), two), _mm_sub_pd(h, one)), h);
-            pos = _mm_sub_pd(_mm_cvtepi32_pd(w), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
-            pos = select(_mm_cmplt_pd(pos, zero), _mm_add_pd(pos, l), pos);
-            pos = select(_mm_cmplt_pd(pos, zero), _mm_add_pd(pos, l), pos);
-            pos = select(_mm_cmpge_pd(pos, l), _mm_sub_pd(pos, l), pos);
-            pos = select(_mm_cmpge_pd(pos, l), _mm_sub_pd(pos, l), pos);
-            n2x[half] = _mm_cvttpd_epi32(pos);
-            frac2[half] = _mm_cvtpd_ps(_mm_sub_pd(pos, _mm_cvtepi32_pd(n2x[half])));
-        }
-        const __m128i n = _mm_unpacklo_epi64(n2x[0], n2x[1]);
+        const __m128d pos0 = readPos(time, spread, seen);
+        const __m128d pos1 = readPos(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
+                                     _mm_srli_si128(seen, 8));
+        const __m128i n0 = _mm_cvttpd_epi32(pos0), n1x = _mm_cvttpd_epi32(pos1);
+        const __m128 frac0 = _mm_cvtpd_ps(_mm_sub_pd(pos0, _mm_cvtepi32_pd(n0)));
+        const __m128 frac1 = _mm_cvtpd_ps(_mm_sub_pd(pos1, _mm_cvtepi32_pd(n1x)));
+        lastPos = pos1;
+        const __m128i n = _mm_unpacklo_epi64(n0, n1x);
         const __m128i n1 = _mm_add_epi32(n, oneI);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n + j), n);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n1 + j), lessAbove(n1, lastIndex, li));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n2 + j),
                          lessAbove(_mm_add_epi32(n1, oneI), lastIndex, li));
-        _mm_storeu_ps(s.frac + j, _mm_movelh_ps(frac2[0], frac2[1]));
-        _mm_storeh_pd(&s.lastPos, pos);
+        _mm_storeu_ps(s.frac + j, _mm_movelh_ps(frac0, frac1));
         // Distance of the read ahead of the sample written (index L is written at 0).
         const __m128i written = _mm_andnot_si128(_mm_cmpeq_epi32(seen, li), seen);
         __m128i ahead = _mm_sub_epi32(n, written);
@@ -251,6 +249,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         bad = _mm_or_si128(bad, _mm_cmpgt_epi32(oneI, ahead));
         bad = _mm_or_si128(bad, _mm_cmpgt_epi32(ahead, maxAheadI));
     }
+    _mm_storeh_pd(&s.lastPos, lastPos);
     for (; j < k; ++j) {
         gmpi::int32 seen = c.write + j;
         if (seen > length) seen -= length;
@@ -269,148 +268,153 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     return _mm_movemask_epi8(bad) == 0;
 }
 
-// Pan gains from sample `from` on, four at a time as quarterWaveGains gives them.
-void panGains(const dsp::QuarterWaveTables& tables, const float* pan, gmpi::int32 from,
-              gmpi::int32 k, Stretch& s) {
-    gmpi::int32 j = from;
-    for (; j + 4 <= k; j += 4) {
-        const __m128 x = _mm_mul_ps(
-            _mm_min_ps(_mm_max_ps(_mm_loadu_ps(pan + j), _mm_setzero_ps()), _mm_set1_ps(1.0f)),
-            _mm_set1_ps(dsp::kEntriesPerPinUnit));
-        const __m128i n = _mm_cvttps_epi32(x);
-        const __m128 frac = _mm_sub_ps(x, _mm_cvtepi32_ps(n));
-        alignas(16) gmpi::int32 at[4];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), n);
-        const float *co = tables.cosine, *si = tables.sine;
-        const __m128 c0 = _mm_setr_ps(co[at[0]], co[at[1]], co[at[2]], co[at[3]]);
-        const __m128 c1 = _mm_setr_ps(co[at[0] + 1], co[at[1] + 1], co[at[2] + 1], co[at[3] + 1]);
-        const __m128 s0 = _mm_setr_ps(si[at[0]], si[at[1]], si[at[2]], si[at[3]]);
-        const __m128 s1 = _mm_setr_ps(si[at[0] + 1], si[at[1] + 1], si[at[2] + 1], si[at[3] + 1]);
-        _mm_storeu_ps(s.gainL + j, _mm_add_ps(c0, _mm_mul_ps(_mm_sub_ps(c1, c0), frac)));
-        _mm_storeu_ps(s.gainR + j, _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), frac)));
-    }
-    for (; j < k; ++j) {
-        const dsp::PanGains g = dsp::quarterWaveGains(tables, pan[j]);
-        s.gainL[j] = g.left;
-        s.gainR[j] = g.right;
-    }
+// (last lane of `before`, lanes 0-2 of `now`): a lane's value from the sample before.
+inline __m128 fromSampleBefore(__m128 before, __m128 now) {
+    const __m128 t = _mm_shuffle_ps(before, now, _MM_SHUFFLE(0, 0, 3, 3));
+    return _mm_shuffle_ps(t, now, _MM_SHUFFLE(2, 1, 2, 0));
 }
 
-// Loop gains from sample `from` on, four at a time as feedbackCoefficient gives them.
-void loopGains(const float* feedback, gmpi::int32 from, gmpi::int32 k, Stretch& s) {
-    gmpi::int32 j = from;
-    for (; j + 4 <= k; j += 4) {
-        const __m128 v = _mm_loadu_ps(feedback + j);
-        const __m128 fb = _mm_and_ps(
-            _mm_cmpeq_ps(v, v), _mm_min_ps(_mm_max_ps(v, _mm_set1_ps(-0.99f)), _mm_set1_ps(0.99f)));
-        const __m128 nudge = _mm_set1_ps(0.0001f);
-        _mm_storeu_ps(s.fb + j, select(_mm_cmpge_ps(fb, _mm_setzero_ps()), _mm_add_ps(fb, nudge),
-                                       _mm_sub_ps(fb, nudge)));
-    }
-    for (; j < k; ++j)
-        s.fb[j] = feedbackCoefficient(feedback[j]);
+inline float lastLane(__m128 v) {
+    return _mm_cvtss_f32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)));
 }
 
-// The stretch's reads, before any of its writes.
-template <bool Cubic>
-void readTaps(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
-    const float* const line = c.line;
-    s.tap0[0] = c.prev;
-    for (gmpi::int32 j = 0; j < k; ++j) {
-        s.tap0[j + 1] = line[s.n[j]];
-        s.tap1[j] = line[s.n1[j]];
-        if constexpr (Cubic) s.tap2[j] = line[s.n2[j]];
-    }
-    s.y[0] = c.y;
-    gmpi::int32 j = 0;
-    for (; j + 4 <= k; j += 4) {
-        const __m128 y0 = _mm_loadu_ps(s.tap0 + j + 1), y1 = _mm_loadu_ps(s.tap1 + j);
-        const __m128 frac = _mm_loadu_ps(s.frac + j), level = _mm_loadu_ps(io.level + j);
-        __m128 y;
-        if constexpr (Cubic) {
-            const __m128 v = dsp::cubicInterpolate(_mm_loadu_ps(s.tap0 + j), y0, y1,
-                                                   _mm_loadu_ps(s.tap2 + j), frac);
-            y = v * 0.95f * level;
-        } else {
-            y = dsp::linearInterpolate(y0, y1, frac) * level;
-        }
-        _mm_storeu_ps(s.y + j + 1, y);
-    }
-    for (; j < k; ++j) {
-        if constexpr (Cubic) {
-            const float v =
-                dsp::cubicInterpolate(s.tap0[j], s.tap0[j + 1], s.tap1[j], s.tap2[j], s.frac[j]);
-            s.y[j + 1] = v * 0.95f * io.level[j];
-        } else {
-            s.y[j + 1] = dsp::linearInterpolate(s.tap0[j + 1], s.tap1[j], s.frac[j]) * io.level[j];
-        }
-    }
+inline __m128 gather(const float* t, const gmpi::int32* at) {
+    return _mm_setr_ps(t[at[0]], t[at[1]], t[at[2]], t[at[3]]);
 }
 
-// The outputs and the writes of the stretch.
-void writeStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
-    gmpi::int32 j = 0;
-    const __m128 tiny = _mm_set1_ps(1e-18f), largest = _mm_set1_ps(FLT_MAX);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    alignas(16) float written[kStretch];
-    for (; j + 4 <= k; j += 4) {
-        const __m128 y = _mm_loadu_ps(s.y + j + 1);
-        const __m128 yo = _mm_mul_ps(y, _mm_loadu_ps(io.outLevel + j));
-        _mm_storeu_ps(io.left + j, _mm_mul_ps(yo, _mm_loadu_ps(s.gainL + j)));
-        _mm_storeu_ps(io.right + j, _mm_mul_ps(yo, _mm_loadu_ps(s.gainR + j)));
-        _mm_storeu_ps(io.delayed + j, y);
-        // The value the loop writes, flushed, and zero unless finite.
-        __m128 x = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(s.y + j), _mm_loadu_ps(s.fb + j)),
-                              _mm_loadu_ps(io.in + j));
-        x = _mm_sub_ps(_mm_add_ps(x, tiny), tiny);
-        x = _mm_and_ps(_mm_cmple_ps(_mm_and_ps(x, magnitude), largest), x);
-        _mm_storeu_ps(written + j, x);
-    }
-    for (; j < k; ++j) {
-        const float y = s.y[j + 1];
-        io.left[j] = y * io.outLevel[j] * s.gainL[j];
-        io.right[j] = y * io.outLevel[j] * s.gainR[j];
-        io.delayed[j] = y;
-        written[j] = dsp::finiteOrZero(dsp::flushDenormal(s.y[j] * s.fb[j] + io.in[j]));
-    }
-    // The write index runs on from where the last stretch left it, wrapping once at most.
-    const gmpi::int32 start = c.write >= c.length ? 0 : c.write;
-    const gmpi::int32 first = std::min(k, c.length - start);
-    std::copy(written, written + first, c.line + start);
-    std::copy(written + first, written + k, c.line);
-    c.write = first < k ? k - first : start + k;
+// Lanes whose sample (j + lane) comes before `from` keep `held`; the others take `fresh`.
+inline __m128 heldBefore(gmpi::int32 from, gmpi::int32 j, __m128 held, __m128 fresh) {
+    if (j >= from) return fresh;
+    const __m128i lane = _mm_add_epi32(_mm_set1_epi32(j), _mm_setr_epi32(0, 1, 2, 3));
+    const __m128 before = _mm_castsi128_ps(_mm_cmplt_epi32(lane, _mm_set1_epi32(from)));
+    return select(before, held, fresh);
 }
 
-// Plays a stretch of k samples in passes; false (nothing changed) when it must be played
-// sample by sample.
+// Four samples' pan gains as quarterWaveGains gives them.
+inline void panGains(const dsp::QuarterWaveTables& tables, const float* pan, __m128& left,
+                     __m128& right) {
+    const __m128 x =
+        _mm_mul_ps(_mm_min_ps(_mm_max_ps(_mm_loadu_ps(pan), _mm_setzero_ps()), _mm_set1_ps(1.0f)),
+                   _mm_set1_ps(dsp::kEntriesPerPinUnit));
+    const __m128i n = _mm_cvttps_epi32(x);
+    const __m128 frac = _mm_sub_ps(x, _mm_cvtepi32_ps(n));
+    alignas(16) gmpi::int32 at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), n);
+    const __m128 c0 = gather(tables.cosine, at), c1 = gather(tables.cosine + 1, at);
+    const __m128 s0 = gather(tables.sine, at), s1 = gather(tables.sine + 1, at);
+    left = _mm_add_ps(c0, _mm_mul_ps(_mm_sub_ps(c1, c0), frac));
+    right = _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), frac));
+}
+
+// Four samples' loop gains as feedbackCoefficient gives them.
+inline __m128 loopGains(const float* feedback) {
+    const __m128 v = _mm_loadu_ps(feedback);
+    const __m128 fb = _mm_and_ps(
+        _mm_cmpeq_ps(v, v), _mm_min_ps(_mm_max_ps(v, _mm_set1_ps(-0.99f)), _mm_set1_ps(0.99f)));
+    const __m128 nudge = _mm_set1_ps(0.0001f);
+    return select(_mm_cmpge_ps(fb, _mm_setzero_ps()), _mm_add_ps(fb, nudge), _mm_sub_ps(fb, nudge));
+}
+
+// The value the loop writes, flushed, and zero unless finite.
+inline __m128 loopInput(__m128 yBefore, __m128 fb, __m128 in) {
+    const __m128 tiny = _mm_set1_ps(1e-18f);
+    const __m128 x = _mm_sub_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(yBefore, fb), in), tiny), tiny);
+    const __m128 magnitude = _mm_and_ps(x, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
+    return _mm_and_ps(_mm_cmple_ps(magnitude, _mm_set1_ps(FLT_MAX)), x);
+}
+
+// Plays a stretch of k samples four at a time, each four's reads before its writes; false
+// (nothing changed) when it must be played sample by sample.
 template <bool Cubic>
 bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
     if (c.length < kMinPassLine || !everySampleMoves(io, c, k)) return false;
     Stretch s;
     if (!planReads(c, io, k, s)) return false;
-    readTaps<Cubic>(c, io, k, s);
 
+    float* const line = c.line;
+    const gmpi::int32 length = c.length;
     const gmpi::int32 panFrom = firstChange(io.pan, c.cachedPan, k);
-    std::fill(s.gainL, s.gainL + panFrom, c.gains.left);
-    std::fill(s.gainR, s.gainR + panFrom, c.gains.right);
-    panGains(c.panTables, io.pan, panFrom, k, s);
     const gmpi::int32 fbFrom = firstChange(io.feedback, c.cachedFeedback, k);
-    std::fill(s.fb, s.fb + fbFrom, c.fb);
-    loopGains(io.feedback, fbFrom, k, s);
-    writeStretch(c, io, k, s);
+    // The write index runs on from where the last stretch left it, wrapping once at most.
+    const gmpi::int32 start = c.write >= length ? 0 : c.write;
+    const __m128 heldLeft = _mm_set1_ps(c.gains.left), heldRight = _mm_set1_ps(c.gains.right);
+    const __m128 heldFb = _mm_set1_ps(c.fb);
+    __m128 y0Before = _mm_set1_ps(c.prev), yBefore = _mm_set1_ps(c.y);
+    gmpi::int32 j = 0;
+    for (; j + 4 <= k; j += 4) {
+        const __m128 y0 = gather(line, s.n + j), y1 = gather(line, s.n1 + j);
+        const __m128 frac = _mm_loadu_ps(s.frac + j), level = _mm_loadu_ps(io.level + j);
+        __m128 y;
+        if constexpr (Cubic) {
+            const __m128 v = dsp::cubicInterpolate(fromSampleBefore(y0Before, y0), y0, y1,
+                                                   gather(line, s.n2 + j), frac);
+            y = v * 0.95f * level;
+        } else {
+            y = dsp::linearInterpolate(y0, y1, frac) * level;
+        }
+        __m128 left = heldLeft, right = heldRight;
+        if (j + 4 > panFrom) {
+            panGains(c.panTables, io.pan + j, left, right);
+            left = heldBefore(panFrom, j, heldLeft, left);
+            right = heldBefore(panFrom, j, heldRight, right);
+        }
+        const __m128 yo = _mm_mul_ps(y, _mm_loadu_ps(io.outLevel + j));
+        _mm_storeu_ps(io.left + j, _mm_mul_ps(yo, left));
+        _mm_storeu_ps(io.right + j, _mm_mul_ps(yo, right));
+        _mm_storeu_ps(io.delayed + j, y);
 
+        const __m128 fb =
+            j + 4 > fbFrom ? heldBefore(fbFrom, j, heldFb, loopGains(io.feedback + j)) : heldFb;
+        const __m128 x = loopInput(fromSampleBefore(yBefore, y), fb, _mm_loadu_ps(io.in + j));
+        gmpi::int32 w = start + j;
+        if (w + 4 <= length || w >= length) {
+            _mm_storeu_ps(line + (w >= length ? w - length : w), x);
+        } else {
+            alignas(16) float v[4];
+            _mm_store_ps(v, x);
+            for (float f : v) {
+                line[w] = f;
+                if (++w == length) w = 0;
+            }
+        }
+        y0Before = y0;
+        yBefore = y;
+    }
+    float prev = lastLane(y0Before), yLast = lastLane(yBefore);
+    for (; j < k; ++j) {
+        const float y0 = line[s.n[j]], y1 = line[s.n1[j]];
+        float y;
+        if constexpr (Cubic)
+            y = dsp::cubicInterpolate(prev, y0, y1, line[s.n2[j]], s.frac[j]) * 0.95f * io.level[j];
+        else
+            y = dsp::linearInterpolate(y0, y1, s.frac[j]) * io.level[j];
+        const dsp::PanGains g =
+            j < panFrom ? c.gains : dsp::quarterWaveGains(c.panTables, io.pan[j]);
+        io.left[j] = y * io.outLevel[j] * g.left;
+        io.right[j] = y * io.outLevel[j] * g.right;
+        io.delayed[j] = y;
+        const float fb = j < fbFrom ? c.fb : feedbackCoefficient(io.feedback[j]);
+        const gmpi::int32 w = start + j;
+        line[w >= length ? w - length : w] =
+            dsp::finiteOrZero(dsp::flushDenormal(yLast * fb + io.in[j]));
+        prev = y0;
+        yLast = y;
+    }
+
+    const gmpi::int32 last = start + k - 1; // the index last written, before its wrap
+    c.write = (last >= length ? last - length : last) + 1;
     c.readPos = s.lastPos + 1.0;
-    c.y = s.y[k];
-    c.prev = s.tap0[k];
+    c.y = yLast;
+    c.prev = prev;
     c.cachedTime = io.time[k - 1];
     c.cachedSpread = io.spread[k - 1];
     if (panFrom < k) {
         c.cachedPan = io.pan[k - 1];
-        c.gains = {s.gainL[k - 1], s.gainR[k - 1]};
+        c.gains = dsp::quarterWaveGains(c.panTables, io.pan[k - 1]);
     }
     if (fbFrom < k) {
         c.cachedFeedback = io.feedback[k - 1];
-        c.fb = s.fb[k - 1];
+        c.fb = feedbackCoefficient(io.feedback[k - 1]);
     }
     return true;
 }
