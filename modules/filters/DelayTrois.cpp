@@ -79,6 +79,10 @@ struct DelayIo {
     }
 };
 
+// The line is followed by copies of its first samples, so that the reads at n + 1 and n + 2
+// (and a four-sample load at n) need no wrap.
+constexpr gmpi::int32 kGuard = 3;
+
 // A block is played in stretches of at most this many samples.
 constexpr gmpi::int32 kStretch = 64;
 
@@ -104,6 +108,7 @@ void playSamples(DelayTroisCore& c, const DelayIo& io, gmpi::int32 frames) {
         // A NaN or infinity (from the input or a level) is not written: it would circulate
         // for as long as the loop remembers.
         line[c.write] = dsp::finiteOrZero(dsp::flushDenormal(c.y * c.fb + io.in[i]));
+        if (c.write < kGuard) line[length + c.write] = line[c.write];
         ++c.write;
 
         if (c.readPos < 0.0) c.readPos += length;
@@ -186,7 +191,7 @@ bool everySampleMoves(const DelayIo& io, const DelayTroisCore& c, gmpi::int32 k)
 
 // The read positions of a stretch.
 struct alignas(16) Stretch {
-    gmpi::int32 n[kStretch], n1[kStretch], n2[kStretch]; // read indices
+    gmpi::int32 n[kStretch]; // read indices
     float frac[kStretch];
     double lastPos; // the last sample's read position
 };
@@ -202,7 +207,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     const __m128d twoL = _mm_set1_pd(2.0 * length), zero = _mm_setzero_pd();
     const __m128d spu = _mm_set1_pd(c.samplesPerUnit), one = _mm_set1_pd(1.0);
     const __m128d two = _mm_set1_pd(2.0);
-    const __m128i li = _mm_set1_epi32(length), lastIndex = _mm_set1_epi32(length - 1);
+    const __m128i li = _mm_set1_epi32(length);
     const __m128i step = _mm_setr_epi32(0, 1, 2, 3), oneI = _mm_set1_epi32(1);
     const __m128i maxAheadI = _mm_set1_epi32(maxAhead);
     // Two samples' positions from their `Time`, clamped `Spread` and write index (low lanes).
@@ -235,11 +240,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         const __m128 frac1 = _mm_cvtpd_ps(_mm_sub_pd(pos1, _mm_cvtepi32_pd(n1x)));
         lastPos = pos1;
         const __m128i n = _mm_unpacklo_epi64(n0, n1x);
-        const __m128i n1 = _mm_add_epi32(n, oneI);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n + j), n);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n1 + j), lessAbove(n1, lastIndex, li));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n2 + j),
-                         lessAbove(_mm_add_epi32(n1, oneI), lastIndex, li));
         _mm_storeu_ps(s.frac + j, _mm_movelh_ps(frac0, frac1));
         // Distance of the read ahead of the sample written (index L is written at 0).
         const __m128i written = _mm_andnot_si128(_mm_cmpeq_epi32(seen, li), seen);
@@ -257,8 +258,6 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
             seen, delaySamples(c.samplesPerUnit, io.time[j], io.spread[j]), length);
         const gmpi::int32 n = static_cast<gmpi::int32>(pos);
         s.n[j] = n;
-        s.n1[j] = n + 1 >= length ? n + 1 - length : n + 1;
-        s.n2[j] = n + 2 >= length ? n + 2 - length : n + 2;
         s.frac[j] = static_cast<float>(pos - n);
         s.lastPos = pos;
         gmpi::int32 ahead = n - (seen == length ? 0 : seen);
@@ -276,10 +275,6 @@ inline __m128 fromSampleBefore(__m128 before, __m128 now) {
 
 inline float lastLane(__m128 v) {
     return _mm_cvtss_f32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)));
-}
-
-inline __m128 gather(const float* t, const gmpi::int32* at) {
-    return _mm_setr_ps(t[at[0]], t[at[1]], t[at[2]], t[at[3]]);
 }
 
 // Lanes whose sample (j + lane) comes before `from` keep `held`; the others take `fresh`.
@@ -300,8 +295,19 @@ inline void panGains(const dsp::QuarterWaveTables& tables, const float* pan, __m
     const __m128 frac = _mm_sub_ps(x, _mm_cvtepi32_ps(n));
     alignas(16) gmpi::int32 at[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(at), n);
-    const __m128 c0 = gather(tables.cosine, at), c1 = gather(tables.cosine + 1, at);
-    const __m128 s0 = gather(tables.sine, at), s1 = gather(tables.sine + 1, at);
+    // Entries n and n + 1 of a table for the four samples: (n, n + 1) pairs, then split.
+    const auto pairs = [&at](const float* t, __m128& a, __m128& b) {
+        const auto pair = [t](gmpi::int32 n) {
+            return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + n)));
+        };
+        const __m128 p01 = _mm_movelh_ps(pair(at[0]), pair(at[1]));
+        const __m128 p23 = _mm_movelh_ps(pair(at[2]), pair(at[3]));
+        a = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
+        b = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1));
+    };
+    __m128 c0, c1, s0, s1;
+    pairs(tables.cosine, c0, c1);
+    pairs(tables.sine, s0, s1);
     left = _mm_add_ps(c0, _mm_mul_ps(_mm_sub_ps(c1, c0), frac));
     right = _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), frac));
 }
@@ -342,12 +348,18 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
     __m128 y0Before = _mm_set1_ps(c.prev), yBefore = _mm_set1_ps(c.y);
     gmpi::int32 j = 0;
     for (; j + 4 <= k; j += 4) {
-        const __m128 y0 = gather(line, s.n + j), y1 = gather(line, s.n1 + j);
+        // Four samples' taps n .. n + 3 (the guard makes them adjacent), turned into one
+        // vector per tap.
+        const __m128 r0 = _mm_loadu_ps(line + s.n[j]), r1 = _mm_loadu_ps(line + s.n[j + 1]);
+        const __m128 r2 = _mm_loadu_ps(line + s.n[j + 2]), r3 = _mm_loadu_ps(line + s.n[j + 3]);
+        const __m128 lo01 = _mm_unpacklo_ps(r0, r1), lo23 = _mm_unpacklo_ps(r2, r3);
+        const __m128 y0 = _mm_movelh_ps(lo01, lo23), y1 = _mm_movehl_ps(lo23, lo01);
         const __m128 frac = _mm_loadu_ps(s.frac + j), level = _mm_loadu_ps(io.level + j);
         __m128 y;
         if constexpr (Cubic) {
-            const __m128 v = dsp::cubicInterpolate(fromSampleBefore(y0Before, y0), y0, y1,
-                                                   gather(line, s.n2 + j), frac);
+            const __m128 y2 = _mm_movelh_ps(_mm_unpackhi_ps(r0, r1), _mm_unpackhi_ps(r2, r3));
+            const __m128 v =
+                dsp::cubicInterpolate(fromSampleBefore(y0Before, y0), y0, y1, y2, frac);
             y = v * 0.95f * level;
         } else {
             y = dsp::linearInterpolate(y0, y1, frac) * level;
@@ -382,10 +394,11 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
     }
     float prev = lastLane(y0Before), yLast = lastLane(yBefore);
     for (; j < k; ++j) {
-        const float y0 = line[s.n[j]], y1 = line[s.n1[j]];
+        const float y0 = line[s.n[j]], y1 = line[s.n[j] + 1];
         float y;
         if constexpr (Cubic)
-            y = dsp::cubicInterpolate(prev, y0, y1, line[s.n2[j]], s.frac[j]) * 0.95f * io.level[j];
+            y = dsp::cubicInterpolate(prev, y0, y1, line[s.n[j] + 2], s.frac[j]) * 0.95f *
+                io.level[j];
         else
             y = dsp::linearInterpolate(y0, y1, s.frac[j]) * io.level[j];
         const dsp::PanGains g =
@@ -401,6 +414,8 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
         yLast = y;
     }
 
+    // Reads in the stretch never reach what it wrote, so the guard may follow at the end.
+    if (start < kGuard || start + k > length) std::copy(line, line + kGuard, line + length);
     const gmpi::int32 last = start + k - 1; // the index last written, before its wrap
     c.write = (last >= length ? last - length : last) + 1;
     c.readPos = s.lastPos + 1.0;
@@ -451,12 +466,12 @@ gmpi::int32 DelayTrois::open() {
     lineStore.clear();
     lineStore.shrink_to_fit();
     try {
-        lineStore.assign(static_cast<std::size_t>(lineLength(sr)), 0.0f);
+        lineStore.assign(static_cast<std::size_t>(lineLength(sr) + kGuard), 0.0f);
     } catch (const std::bad_alloc&) {
         lineStore.clear(); // no line: the module stays silent
     }
     core.line = lineStore.data();
-    core.length = static_cast<gmpi::int32>(lineStore.size());
+    core.length = lineStore.empty() ? 0 : static_cast<gmpi::int32>(lineStore.size()) - kGuard;
     core.write = 0;
     core.y = 0.0f;
     core.prev = 0.0f;
