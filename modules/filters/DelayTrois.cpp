@@ -191,8 +191,9 @@ bool everySampleMoves(const DelayIo& io, const DelayTroisCore& c, gmpi::int32 k)
 
 // The read positions of a stretch.
 struct alignas(16) Stretch {
-    gmpi::int32 n[kStretch]; // read indices
-    float frac[kStretch];
+    alignas(16) double pos[kStretch];
+    alignas(16) gmpi::int32 n[kStretch]; // read indices
+    alignas(16) float frac[kStretch];
     double lastPos; // the last sample's read position
 };
 
@@ -216,15 +217,14 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         const __m128d delay =
             _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(spread), two), _mm_sub_pd(h, one)), h);
         __m128d pos = _mm_sub_pd(_mm_cvtepi32_pd(seen), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
-        // The wrap steps add or subtract 0 in the lanes that keep their value: exact, as pos
-        // is never -0 (an integer less a number is +0 when they are equal).
-        pos = _mm_add_pd(pos, _mm_and_pd(_mm_cmplt_pd(pos, zero), l));
-        pos = _mm_add_pd(pos, _mm_and_pd(_mm_cmplt_pd(pos, zero), l));
-        pos = _mm_sub_pd(pos, _mm_and_pd(_mm_cmpge_pd(pos, l), l));
-        return _mm_sub_pd(pos, _mm_and_pd(_mm_cmpge_pd(pos, l), l));
+        // Each pair of wrap steps at once: both candidates are formed as the steps form them,
+        // and the comparisons pick the one the steps end on.
+        const __m128d up1 = _mm_add_pd(pos, l), up2 = _mm_add_pd(up1, l);
+        pos = select(_mm_cmplt_pd(pos, zero), select(_mm_cmplt_pd(up1, zero), up2, up1), pos);
+        const __m128d down1 = _mm_sub_pd(pos, l), down2 = _mm_sub_pd(down1, l);
+        return select(_mm_cmpge_pd(pos, l), select(_mm_cmpge_pd(down1, l), down2, down1), pos);
     };
     __m128i bad = _mm_setzero_si128();
-    __m128d lastPos = zero;
     gmpi::int32 j = 0;
     for (; j + 4 <= k; j += 4) {
         __m128 time = _mm_loadu_ps(io.time + j);
@@ -232,13 +232,18 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         const __m128 spread = _mm_min_ps(
             _mm_max_ps(_mm_loadu_ps(io.spread + j), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
         const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
-        const __m128d pos0 = readPos(time, spread, seen);
-        const __m128d pos1 = readPos(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
-                                     _mm_srli_si128(seen, 8));
+        _mm_store_pd(s.pos + j, readPos(time, spread, seen));
+        _mm_store_pd(s.pos + j + 2,
+                     readPos(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
+                             _mm_srli_si128(seen, 8)));
+    }
+    // Then their indices and fractions: two short chains rather than one long one.
+    for (j = 0; j + 4 <= k; j += 4) {
+        const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
+        const __m128d pos0 = _mm_load_pd(s.pos + j), pos1 = _mm_load_pd(s.pos + j + 2);
         const __m128i n0 = _mm_cvttpd_epi32(pos0), n1x = _mm_cvttpd_epi32(pos1);
         const __m128 frac0 = _mm_cvtpd_ps(_mm_sub_pd(pos0, _mm_cvtepi32_pd(n0)));
         const __m128 frac1 = _mm_cvtpd_ps(_mm_sub_pd(pos1, _mm_cvtepi32_pd(n1x)));
-        lastPos = pos1;
         const __m128i n = _mm_unpacklo_epi64(n0, n1x);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n + j), n);
         _mm_storeu_ps(s.frac + j, _mm_movelh_ps(frac0, frac1));
@@ -250,7 +255,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         bad = _mm_or_si128(bad, _mm_cmpgt_epi32(oneI, ahead));
         bad = _mm_or_si128(bad, _mm_cmpgt_epi32(ahead, maxAheadI));
     }
-    _mm_storeh_pd(&s.lastPos, lastPos);
+    if (j > 0) s.lastPos = s.pos[j - 1];
     for (; j < k; ++j) {
         gmpi::int32 seen = c.write + j;
         if (seen > length) seen -= length;
