@@ -211,34 +211,51 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     const __m128i li = _mm_set1_epi32(length);
     const __m128i step = _mm_setr_epi32(0, 1, 2, 3), oneI = _mm_set1_epi32(1);
     const __m128i maxAheadI = _mm_set1_epi32(maxAhead);
-    // Two samples' positions from their `Time`, clamped `Spread` and write index (low lanes).
-    const auto readPos = [&](__m128 time, __m128 spread, __m128i seen) {
+    // Two samples' unwrapped positions from their `Time`, clamped `Spread` and write index
+    // (low lanes).
+    const auto unwrapped = [&](__m128 time, __m128 spread, __m128i seen) {
         const __m128d h = _mm_add_pd(_mm_mul_pd(spu, _mm_cvtps_pd(time)), two);
         const __m128d delay =
             _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(spread), two), _mm_sub_pd(h, one)), h);
-        __m128d pos = _mm_sub_pd(_mm_cvtepi32_pd(seen), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
-        // Each pair of wrap steps at once: both candidates are formed as the steps form them,
-        // and the comparisons pick the one the steps end on.
-        const __m128d up1 = _mm_add_pd(pos, l), up2 = _mm_add_pd(up1, l);
-        pos = select(_mm_cmplt_pd(pos, zero), select(_mm_cmplt_pd(up1, zero), up2, up1), pos);
-        const __m128d down1 = _mm_sub_pd(pos, l), down2 = _mm_sub_pd(down1, l);
-        return select(_mm_cmpge_pd(pos, l), select(_mm_cmpge_pd(down1, l), down2, down1), pos);
+        return _mm_sub_pd(_mm_cvtepi32_pd(seen), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
     };
+    const auto positions = [&](auto wrap) {
+        for (gmpi::int32 i = 0; i + 4 <= k; i += 4) {
+            __m128 time = _mm_loadu_ps(io.time + i);
+            time = _mm_and_ps(_mm_cmpeq_ps(time, time), time); // NaN counts as 0
+            const __m128 spread = _mm_min_ps(
+                _mm_max_ps(_mm_loadu_ps(io.spread + i), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
+            const __m128i seen =
+                lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + i), step), li, li);
+            _mm_store_pd(s.pos + i, wrap(unwrapped(time, spread, seen)));
+            _mm_store_pd(s.pos + i + 2,
+                         wrap(unwrapped(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
+                                        _mm_srli_si128(seen, 8))));
+        }
+    };
+    // Mostly one wrap step moves the position into 0..L and leaves the other three with
+    // nothing to do. The step adds 0 in the lanes it keeps: exact, as the position is never -0
+    // (an integer less a number is +0 when they are equal).
+    __m128d outside = zero;
+    positions([&](__m128d pos) {
+        pos = _mm_add_pd(pos, _mm_and_pd(_mm_cmplt_pd(pos, zero), l));
+        outside = _mm_or_pd(outside, _mm_or_pd(_mm_cmplt_pd(pos, zero), _mm_cmpge_pd(pos, l)));
+        return pos;
+    });
+    if (_mm_movemask_pd(outside) != 0) {
+        // All four steps, each pair at once: both candidates are formed as the steps form
+        // them, and the comparisons pick the one the steps end on.
+        positions([&](__m128d pos) {
+            const __m128d up1 = _mm_add_pd(pos, l), up2 = _mm_add_pd(up1, l);
+            pos = select(_mm_cmplt_pd(pos, zero), select(_mm_cmplt_pd(up1, zero), up2, up1), pos);
+            const __m128d down1 = _mm_sub_pd(pos, l), down2 = _mm_sub_pd(down1, l);
+            return select(_mm_cmpge_pd(pos, l), select(_mm_cmpge_pd(down1, l), down2, down1), pos);
+        });
+    }
     __m128i bad = _mm_setzero_si128();
     gmpi::int32 j = 0;
+    // Then their indices and fractions.
     for (; j + 4 <= k; j += 4) {
-        __m128 time = _mm_loadu_ps(io.time + j);
-        time = _mm_and_ps(_mm_cmpeq_ps(time, time), time); // NaN counts as 0
-        const __m128 spread = _mm_min_ps(
-            _mm_max_ps(_mm_loadu_ps(io.spread + j), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
-        const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
-        _mm_store_pd(s.pos + j, readPos(time, spread, seen));
-        _mm_store_pd(s.pos + j + 2,
-                     readPos(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
-                             _mm_srli_si128(seen, 8)));
-    }
-    // Then their indices and fractions: two short chains rather than one long one.
-    for (j = 0; j + 4 <= k; j += 4) {
         const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
         const __m128d pos0 = _mm_load_pd(s.pos + j), pos1 = _mm_load_pd(s.pos + j + 2);
         const __m128i n0 = _mm_cvttpd_epi32(pos0), n1x = _mm_cvttpd_epi32(pos1);
