@@ -83,6 +83,14 @@ struct DelayIo {
 // (and a four-sample load at n) need no wrap.
 constexpr gmpi::int32 kGuard = 3;
 
+// After a stretch of k samples written from index `start` on: the guard copies the line's
+// first samples again if the stretch wrote any of them. (Reads in a stretch never reach what
+// it wrote, so the guard may follow at the end.)
+inline void followGuard(DelayTroisCore& c, gmpi::int32 start, gmpi::int32 k) {
+    if (start < kGuard || start + k > c.length)
+        std::copy(c.line, c.line + kGuard, c.line + c.length);
+}
+
 // A block is played in stretches of at most this many samples.
 constexpr gmpi::int32 kStretch = 64;
 
@@ -108,7 +116,6 @@ void playSamples(DelayTroisCore& c, const DelayIo& io, gmpi::int32 frames) {
         // A NaN or infinity (from the input or a level) is not written: it would circulate
         // for as long as the loop remembers.
         line[c.write] = dsp::finiteOrZero(dsp::flushDenormal(c.y * c.fb + io.in[i]));
-        if (c.write < kGuard) line[length + c.write] = line[c.write];
         ++c.write;
 
         if (c.readPos < 0.0) c.readPos += length;
@@ -436,8 +443,7 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
         yLast = y;
     }
 
-    // Reads in the stretch never reach what it wrote, so the guard may follow at the end.
-    if (start < kGuard || start + k > length) std::copy(line, line + kGuard, line + length);
+    followGuard(c, start, k);
     const gmpi::int32 last = start + k - 1; // the index last written, before its wrap
     c.write = (last >= length ? last - length : last) + 1;
     c.readPos = s.lastPos + 1.0;
@@ -572,7 +578,11 @@ void DelayTrois::subProcessDelay(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     DelayTroisCore c = core;
     while (sampleFrames > 0) {
         const gmpi::int32 k = std::min(sampleFrames, kStretch);
-        if (!playMovingStretch<Cubic>(c, io, k)) playSamples<Cubic>(c, io, k);
+        if (!playMovingStretch<Cubic>(c, io, k)) {
+            const gmpi::int32 start = c.write >= c.length ? 0 : c.write;
+            playSamples<Cubic>(c, io, k);
+            followGuard(c, start, k);
+        }
         io.advance(k);
         sampleFrames -= k;
     }
