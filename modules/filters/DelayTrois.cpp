@@ -198,7 +198,6 @@ bool everySampleMoves(const DelayIo& io, const DelayTroisCore& c, gmpi::int32 k)
 
 // The read positions of a stretch.
 struct alignas(16) Stretch {
-    alignas(16) double pos[kStretch];
     alignas(16) gmpi::int32 n[kStretch]; // read indices
     alignas(16) float frac[kStretch];
     double lastPos; // the last sample's read position
@@ -226,7 +225,11 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
             _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(spread), two), _mm_sub_pd(h, one)), h);
         return _mm_sub_pd(_mm_cvtepi32_pd(seen), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
     };
+    // The positions of the stretch's samples in fours (the wrap given), their indices and
+    // fractions; the lanes whose read would touch a sample written earlier in the stretch.
     const auto positions = [&](auto wrap) {
+        __m128i bad = _mm_setzero_si128();
+        __m128d pos1 = zero;
         for (gmpi::int32 i = 0; i + 4 <= k; i += 4) {
             __m128 time = _mm_loadu_ps(io.time + i);
             time = _mm_and_ps(_mm_cmpeq_ps(time, time), time); // NaN counts as 0
@@ -234,17 +237,31 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
                 _mm_max_ps(_mm_loadu_ps(io.spread + i), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
             const __m128i seen =
                 lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + i), step), li, li);
-            _mm_store_pd(s.pos + i, wrap(unwrapped(time, spread, seen)));
-            _mm_store_pd(s.pos + i + 2,
-                         wrap(unwrapped(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
-                                        _mm_srli_si128(seen, 8))));
+            const __m128d pos0 = wrap(unwrapped(time, spread, seen));
+            pos1 = wrap(unwrapped(_mm_movehl_ps(time, time), _mm_movehl_ps(spread, spread),
+                                  _mm_srli_si128(seen, 8)));
+            const __m128i n0 = _mm_cvttpd_epi32(pos0), n1 = _mm_cvttpd_epi32(pos1);
+            const __m128 frac0 = _mm_cvtpd_ps(_mm_sub_pd(pos0, _mm_cvtepi32_pd(n0)));
+            const __m128 frac1 = _mm_cvtpd_ps(_mm_sub_pd(pos1, _mm_cvtepi32_pd(n1)));
+            const __m128i n = _mm_unpacklo_epi64(n0, n1);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n + i), n);
+            _mm_storeu_ps(s.frac + i, _mm_movelh_ps(frac0, frac1));
+            // Distance of the read ahead of the sample written (the write index L writes at 0,
+            // which gives the same distance).
+            __m128i ahead = _mm_sub_epi32(n, seen);
+            ahead = _mm_add_epi32(ahead,
+                                  _mm_and_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), ahead), li));
+            bad = _mm_or_si128(bad, _mm_cmpgt_epi32(oneI, ahead));
+            bad = _mm_or_si128(bad, _mm_cmpgt_epi32(ahead, maxAheadI));
         }
+        _mm_storeh_pd(&s.lastPos, pos1);
+        return bad;
     };
     // Mostly one wrap step moves the position into 0..L and leaves the other three with
     // nothing to do. The step adds 0 in the lanes it keeps: exact, as the position is never -0
     // (an integer less a number is +0 when they are equal).
     __m128d outside = zero;
-    positions([&](__m128d pos) {
+    __m128i bad = positions([&](__m128d pos) {
         pos = _mm_add_pd(pos, _mm_and_pd(_mm_cmplt_pd(pos, zero), l));
         outside = _mm_or_pd(outside, _mm_or_pd(_mm_cmplt_pd(pos, zero), _mm_cmpge_pd(pos, l)));
         return pos;
@@ -252,34 +269,14 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     if (_mm_movemask_pd(outside) != 0) {
         // All four steps, each pair at once: both candidates are formed as the steps form
         // them, and the comparisons pick the one the steps end on.
-        positions([&](__m128d pos) {
+        bad = positions([&](__m128d pos) {
             const __m128d up1 = _mm_add_pd(pos, l), up2 = _mm_add_pd(up1, l);
             pos = select(_mm_cmplt_pd(pos, zero), select(_mm_cmplt_pd(up1, zero), up2, up1), pos);
             const __m128d down1 = _mm_sub_pd(pos, l), down2 = _mm_sub_pd(down1, l);
             return select(_mm_cmpge_pd(pos, l), select(_mm_cmpge_pd(down1, l), down2, down1), pos);
         });
     }
-    __m128i bad = _mm_setzero_si128();
-    gmpi::int32 j = 0;
-    // Then their indices and fractions.
-    for (; j + 4 <= k; j += 4) {
-        const __m128i seen = lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + j), step), li, li);
-        const __m128d pos0 = _mm_load_pd(s.pos + j), pos1 = _mm_load_pd(s.pos + j + 2);
-        const __m128i n0 = _mm_cvttpd_epi32(pos0), n1x = _mm_cvttpd_epi32(pos1);
-        const __m128 frac0 = _mm_cvtpd_ps(_mm_sub_pd(pos0, _mm_cvtepi32_pd(n0)));
-        const __m128 frac1 = _mm_cvtpd_ps(_mm_sub_pd(pos1, _mm_cvtepi32_pd(n1x)));
-        const __m128i n = _mm_unpacklo_epi64(n0, n1x);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.n + j), n);
-        _mm_storeu_ps(s.frac + j, _mm_movelh_ps(frac0, frac1));
-        // Distance of the read ahead of the sample written (index L is written at 0).
-        const __m128i written = _mm_andnot_si128(_mm_cmpeq_epi32(seen, li), seen);
-        __m128i ahead = _mm_sub_epi32(n, written);
-        ahead =
-            _mm_add_epi32(ahead, _mm_and_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), ahead), li));
-        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(oneI, ahead));
-        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(ahead, maxAheadI));
-    }
-    if (j > 0) s.lastPos = s.pos[j - 1];
+    gmpi::int32 j = k & ~3;
     for (; j < k; ++j) {
         gmpi::int32 seen = c.write + j;
         if (seen > length) seen -= length;
@@ -289,7 +286,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         s.n[j] = n;
         s.frac[j] = static_cast<float>(pos - n);
         s.lastPos = pos;
-        gmpi::int32 ahead = n - (seen == length ? 0 : seen);
+        gmpi::int32 ahead = n - seen;
         if (ahead < 0) ahead += length;
         if (ahead < 1 || ahead > maxAhead) return false;
     }
