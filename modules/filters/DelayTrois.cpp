@@ -167,6 +167,12 @@ inline __m128i lessAbove(__m128i x, __m128i limit, __m128i by) {
     return _mm_sub_epi32(x, _mm_and_si128(_mm_cmpgt_epi32(x, limit), by));
 }
 
+// (last lane of `before`, lanes 0-2 of `now`): a lane's value from the sample before.
+inline __m128 fromSampleBefore(__m128 before, __m128 now) {
+    const __m128 t = _mm_shuffle_ps(before, now, _MM_SHUFFLE(0, 0, 3, 3));
+    return _mm_shuffle_ps(t, now, _MM_SHUFFLE(2, 1, 2, 0));
+}
+
 // Index of the first of k samples that differs from the one before it (the first from
 // `cached`), k when none does: from there on the control's derived value is recomputed.
 gmpi::int32 firstChange(const float* x, float cached, gmpi::int32 k) {
@@ -181,21 +187,6 @@ gmpi::int32 firstChange(const float* x, float cached, gmpi::int32 k) {
     return k;
 }
 
-// Whether `Time` or `Spread` differs from the sample before at every one of k samples.
-bool everySampleMoves(const DelayIo& io, const DelayTroisCore& c, gmpi::int32 k) {
-    if (!(io.time[0] != c.cachedTime || io.spread[0] != c.cachedSpread)) return false;
-    gmpi::int32 j = 1;
-    for (; j + 4 <= k; j += 4) {
-        const __m128 t = _mm_cmpneq_ps(_mm_loadu_ps(io.time + j), _mm_loadu_ps(io.time + j - 1));
-        const __m128 s =
-            _mm_cmpneq_ps(_mm_loadu_ps(io.spread + j), _mm_loadu_ps(io.spread + j - 1));
-        if (_mm_movemask_ps(_mm_or_ps(t, s)) != 0xF) return false;
-    }
-    for (; j < k; ++j)
-        if (!(io.time[j] != io.time[j - 1] || io.spread[j] != io.spread[j - 1])) return false;
-    return true;
-}
-
 // The read positions of a stretch.
 struct alignas(16) Stretch {
     alignas(16) gmpi::int32 n[kStretch]; // read indices
@@ -204,7 +195,8 @@ struct alignas(16) Stretch {
 };
 
 // Read positions of the stretch's k samples, as wrappedReadPosition gives them with the
-// write index each sample sees (write + j, past L from L + 1 on). False when a read would
+// write index each sample sees (write + j, past L from L + 1 on). False when a sample's time
+// does not move (its position would carry on from the sample before's) or when a read would
 // touch a sample written earlier in the stretch: its distance ahead of the write index must
 // leave room for the stretch's writes and the cubic's three indices.
 bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
@@ -217,6 +209,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     const __m128i li = _mm_set1_epi32(length);
     const __m128i step = _mm_setr_epi32(0, 1, 2, 3), oneI = _mm_set1_epi32(1);
     const __m128i maxAheadI = _mm_set1_epi32(maxAhead);
+    const __m128 allLanes = _mm_castsi128_ps(_mm_set1_epi32(-1));
     // Two samples' unwrapped positions from their `Time`, clamped `Spread` and write index
     // (low lanes).
     const auto unwrapped = [&](__m128 time, __m128 spread, __m128i seen) {
@@ -226,15 +219,23 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         return _mm_sub_pd(_mm_cvtepi32_pd(seen), _mm_min_pd(_mm_max_pd(delay, negL), twoL));
     };
     // The positions of the stretch's samples in fours (the wrap given), their indices and
-    // fractions; the lanes whose read would touch a sample written earlier in the stretch.
+    // fractions; the lanes whose read would touch a sample written earlier in the stretch, or
+    // whose `Time` and `Spread` equal the sample before's (its position would carry on).
     const auto positions = [&](auto wrap) {
         __m128i bad = _mm_setzero_si128();
         __m128d pos1 = zero;
+        __m128 timeBefore = _mm_set1_ps(c.cachedTime), spreadBefore = _mm_set1_ps(c.cachedSpread);
         for (gmpi::int32 i = 0; i + 4 <= k; i += 4) {
-            __m128 time = _mm_loadu_ps(io.time + i);
-            time = _mm_and_ps(_mm_cmpeq_ps(time, time), time); // NaN counts as 0
-            const __m128 spread = _mm_min_ps(
-                _mm_max_ps(_mm_loadu_ps(io.spread + i), _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
+            const __m128 timeIn = _mm_loadu_ps(io.time + i), spreadIn = _mm_loadu_ps(io.spread + i);
+            const __m128 moved =
+                _mm_or_ps(_mm_cmpneq_ps(timeIn, fromSampleBefore(timeBefore, timeIn)),
+                          _mm_cmpneq_ps(spreadIn, fromSampleBefore(spreadBefore, spreadIn)));
+            bad = _mm_or_si128(bad, _mm_castps_si128(_mm_andnot_ps(moved, allLanes)));
+            timeBefore = timeIn;
+            spreadBefore = spreadIn;
+            const __m128 time = _mm_and_ps(_mm_cmpeq_ps(timeIn, timeIn), timeIn); // NaN: 0
+            const __m128 spread =
+                _mm_min_ps(_mm_max_ps(spreadIn, _mm_set1_ps(-0.499f)), _mm_set1_ps(0.499f));
             const __m128i seen =
                 lessAbove(_mm_add_epi32(_mm_set1_epi32(c.write + i), step), li, li);
             const __m128d pos0 = wrap(unwrapped(time, spread, seen));
@@ -278,6 +279,9 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
     }
     gmpi::int32 j = k & ~3;
     for (; j < k; ++j) {
+        const float timeBefore = j > 0 ? io.time[j - 1] : c.cachedTime;
+        const float spreadBefore = j > 0 ? io.spread[j - 1] : c.cachedSpread;
+        if (!(io.time[j] != timeBefore || io.spread[j] != spreadBefore)) return false;
         gmpi::int32 seen = c.write + j;
         if (seen > length) seen -= length;
         const double pos = wrappedReadPosition(
@@ -291,12 +295,6 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
         if (ahead < 1 || ahead > maxAhead) return false;
     }
     return _mm_movemask_epi8(bad) == 0;
-}
-
-// (last lane of `before`, lanes 0-2 of `now`): a lane's value from the sample before.
-inline __m128 fromSampleBefore(__m128 before, __m128 now) {
-    const __m128 t = _mm_shuffle_ps(before, now, _MM_SHUFFLE(0, 0, 3, 3));
-    return _mm_shuffle_ps(t, now, _MM_SHUFFLE(2, 1, 2, 0));
 }
 
 inline float lastLane(__m128 v) {
@@ -359,7 +357,9 @@ inline __m128 loopInput(__m128 yBefore, __m128 fb, __m128 in) {
 // (nothing changed) when it must be played sample by sample.
 template <bool Cubic>
 bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
-    if (c.length < kMinPassLine || !everySampleMoves(io, c, k)) return false;
+    // (A steady time fails at the first sample, before any work.)
+    if (c.length < kMinPassLine || !(io.time[0] != c.cachedTime || io.spread[0] != c.cachedSpread))
+        return false;
     Stretch s;
     if (!planReads(c, io, k, s)) return false;
 
