@@ -194,6 +194,30 @@ struct alignas(16) Stretch {
     double lastPos; // the last sample's read position
 };
 
+// planReads for samples from..k-1, one at a time.
+bool planTail(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 from, gmpi::int32 k,
+              Stretch& s) {
+    const gmpi::int32 length = c.length;
+    const gmpi::int32 maxAhead = length - 3 - kStretch;
+    for (gmpi::int32 j = from; j < k; ++j) {
+        const float timeBefore = j > 0 ? io.time[j - 1] : c.cachedTime;
+        const float spreadBefore = j > 0 ? io.spread[j - 1] : c.cachedSpread;
+        if (!(io.time[j] != timeBefore || io.spread[j] != spreadBefore)) return false;
+        gmpi::int32 seen = c.write + j;
+        if (seen > length) seen -= length;
+        const double pos = wrappedReadPosition(
+            seen, delaySamples(c.samplesPerUnit, io.time[j], io.spread[j]), length);
+        const gmpi::int32 n = static_cast<gmpi::int32>(pos);
+        s.n[j] = n;
+        s.frac[j] = static_cast<float>(pos - n);
+        s.lastPos = pos;
+        gmpi::int32 ahead = n - seen;
+        if (ahead < 0) ahead += length;
+        if (ahead < 1 || ahead > maxAhead) return false;
+    }
+    return true;
+}
+
 // Read positions of the stretch's k samples, as wrappedReadPosition gives them with the
 // write index each sample sees (write + j, past L from L + 1 on). False when a sample's time
 // does not move (its position would carry on from the sample before's) or when a read would
@@ -277,24 +301,7 @@ bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretc
             return select(_mm_cmpge_pd(pos, l), select(_mm_cmpge_pd(down1, l), down2, down1), pos);
         });
     }
-    gmpi::int32 j = k & ~3;
-    for (; j < k; ++j) {
-        const float timeBefore = j > 0 ? io.time[j - 1] : c.cachedTime;
-        const float spreadBefore = j > 0 ? io.spread[j - 1] : c.cachedSpread;
-        if (!(io.time[j] != timeBefore || io.spread[j] != spreadBefore)) return false;
-        gmpi::int32 seen = c.write + j;
-        if (seen > length) seen -= length;
-        const double pos = wrappedReadPosition(
-            seen, delaySamples(c.samplesPerUnit, io.time[j], io.spread[j]), length);
-        const gmpi::int32 n = static_cast<gmpi::int32>(pos);
-        s.n[j] = n;
-        s.frac[j] = static_cast<float>(pos - n);
-        s.lastPos = pos;
-        gmpi::int32 ahead = n - seen;
-        if (ahead < 0) ahead += length;
-        if (ahead < 1 || ahead > maxAhead) return false;
-    }
-    return _mm_movemask_epi8(bad) == 0;
+    return planTail(c, io, k & ~3, k, s) && _mm_movemask_epi8(bad) == 0;
 }
 
 inline float lastLane(__m128 v) {
@@ -351,6 +358,29 @@ inline __m128 loopInput(__m128 yBefore, __m128 fb, __m128 in) {
     const __m128 x = _mm_sub_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(yBefore, fb), in), tiny), tiny);
     const __m128 magnitude = _mm_and_ps(x, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
     return _mm_and_ps(_mm_cmple_ps(magnitude, _mm_set1_ps(FLT_MAX)), x);
+}
+
+// The loop's state after a stretch played in passes: as sample-by-sample play leaves it.
+void endStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, double lastPos,
+                gmpi::int32 start, gmpi::int32 panFrom, gmpi::int32 fbFrom, float prev,
+                float yLast) {
+    const gmpi::int32 length = c.length;
+    followGuard(c, start, k);
+    const gmpi::int32 last = start + k - 1; // the index last written, before its wrap
+    c.write = (last >= length ? last - length : last) + 1;
+    c.readPos = lastPos + 1.0;
+    c.y = yLast;
+    c.prev = prev;
+    c.cachedTime = io.time[k - 1];
+    c.cachedSpread = io.spread[k - 1];
+    if (panFrom < k) {
+        c.cachedPan = io.pan[k - 1];
+        c.gains = dsp::quarterWaveGains(c.panTables, io.pan[k - 1]);
+    }
+    if (fbFrom < k) {
+        c.cachedFeedback = io.feedback[k - 1];
+        c.fb = feedbackCoefficient(io.feedback[k - 1]);
+    }
 }
 
 // Plays a stretch of k samples four at a time, each four's reads before its writes; false
@@ -440,22 +470,7 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
         yLast = y;
     }
 
-    followGuard(c, start, k);
-    const gmpi::int32 last = start + k - 1; // the index last written, before its wrap
-    c.write = (last >= length ? last - length : last) + 1;
-    c.readPos = s.lastPos + 1.0;
-    c.y = yLast;
-    c.prev = prev;
-    c.cachedTime = io.time[k - 1];
-    c.cachedSpread = io.spread[k - 1];
-    if (panFrom < k) {
-        c.cachedPan = io.pan[k - 1];
-        c.gains = dsp::quarterWaveGains(c.panTables, io.pan[k - 1]);
-    }
-    if (fbFrom < k) {
-        c.cachedFeedback = io.feedback[k - 1];
-        c.fb = feedbackCoefficient(io.feedback[k - 1]);
-    }
+    endStretch(c, io, k, s.lastPos, start, panFrom, fbFrom, prev, yLast);
     return true;
 }
 #else
