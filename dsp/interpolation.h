@@ -6,12 +6,20 @@
 namespace zr::dsp {
 
 // ym1, y0, y1, y2 are four consecutive samples; frac in 0..1 is the position between y0 and
-// y1 (0 gives y0, 1 gives y1).
-inline float cubicInterpolate(float ym1, float y0, float y1, float y2, float frac) {
-    const float c1 = 0.5f * (y1 - ym1);
-    const float c2 = ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2;
-    const float c3 = 0.5f * (y2 - ym1) + 1.5f * (y0 - y1);
+// y1 (0 gives y0, 1 gives y1). V is float, or a vector of floats (four reads at once, one
+// per lane, with the same operations in the same order as the scalar form).
+template <class V>
+inline V cubicInterpolate(V ym1, V y0, V y1, V y2, V frac) {
+    const V c1 = 0.5f * (y1 - ym1);
+    const V c2 = ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2;
+    const V c3 = 0.5f * (y2 - ym1) + 1.5f * (y0 - y1);
     return ((c3 * frac + c2) * frac + c1) * frac + y0;
+}
+
+// The straight line from y0 (frac 0) to y1 (frac 1); V as above.
+template <class V>
+inline V linearInterpolate(V y0, V y1, V frac) {
+    return (y1 - y0) * frac + y0;
 }
 
 // Cubic read of a table at fractional position x; t[n - 1] .. t[n + 2] must exist.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -83,11 +84,17 @@ Row svfRow(const char* name, int mode, bool changing, std::uint64_t hash) {
 
 // ---- "ZR Delay v3": Delay In 0, Feedback 1, Time 2, Spread 3, Delay Level 4, Pan 5, Output
 // Level 7; Left 8, Right 9, Delayed 10; On 11, Interpolation 12. `Time` 1 is 441 samples.
-enum class DelayTime { Fixed, Modulated, Extremes };
+enum class DelayTime { Fixed, Modulated, Extremes, Stepped, Held };
 
 Fill delay(DelayTime kind) {
     return [kind](gmpi::int32 pin, long t) {
         const bool fixed = kind == DelayTime::Fixed;
+        // Stepped: a modulated time under feedback, pan and spread that hold for a while and
+        // then jump, so their recomputation starts in the middle of a block.
+        if (kind == DelayTime::Stepped && pin != 0 && pin != 2 && pin != 6) {
+            const float step = static_cast<float>((t / (97 + 13 * pin)) % 4);
+            return pin == 4 || pin == 7 ? 0.9f : -0.3f + 0.4f * step;
+        }
         switch (pin) {
         case 0:
             return noise(t, 3);
@@ -95,7 +102,10 @@ Fill delay(DelayTime kind) {
             return fixed ? 0.7f : -1.3f + 2.6f * tri(t, 1300);
         case 2:
             if (kind == DelayTime::Fixed) return 0.3f;
-            if (kind == DelayTime::Modulated) return 0.2f + 0.15f * tri(t, 900);
+            // Held: moves for 120 samples, then holds for 30.
+            if (kind == DelayTime::Held)
+                return 0.3f + 0.002f * static_cast<float>(std::min(t % 150, 120L));
+            if (kind != DelayTime::Extremes) return 0.2f + 0.15f * tri(t, 900);
             // Near zero, then around L, 2L (= 2000) and -L and beyond, where the read
             // position wraps or is held.
             {
@@ -103,6 +113,7 @@ Fill delay(DelayTime kind) {
                 return kCentre[(t / 800) % 5] - 0.01f + 0.03f * tri(t, 170);
             }
         case 3:
+            if (kind == DelayTime::Held) return 0.1f;
             return fixed ? 0.0f : -0.6f + 1.2f * tri(t, 1700);
         case 4:
             return fixed ? 0.9f : 0.5f + 0.5f * tri(t, 500);
@@ -175,6 +186,10 @@ TEST(EffectsIdentity, TunedRoutinesGiveTheSameSamples) {
         delayRow("delay cubic fixed", true, DelayTime::Fixed, 0xa9273282adfebd83),
         delayRow("delay cubic modulated", true, DelayTime::Modulated, 0x4571f2d566fe01f3),
         delayRow("delay cubic extremes", true, DelayTime::Extremes, 0x48669408b38dde65),
+        delayRow("delay linear stepped", false, DelayTime::Stepped, 0x234948f86b7986c9),
+        delayRow("delay cubic stepped", true, DelayTime::Stepped, 0x7cd8ca0d6aab35e0),
+        delayRow("delay linear held", false, DelayTime::Held, 0x88920a1b042dcc80),
+        delayRow("delay cubic held", true, DelayTime::Held, 0x2f87ea1239812893),
         panRow("pan sum steady", 0, false, 0xf1da965351175d32),
         panRow("pan sum changing", 0, true, 0xfd72809fd7c0a5e3),
         panRow("cross-mix steady", 1, false, 0x64f551a2a49eb77a),
