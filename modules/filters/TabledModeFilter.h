@@ -5,6 +5,7 @@
 // kernel into the routine installed for that mode.
 #pragma once
 
+#include "dsp/lanes4.h"
 #include "dsp/state_variable_pair.h"
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
@@ -89,7 +90,108 @@ class TabledModeFilter : public gmpi::MpBase {
         runMode<Mode>(bufferOffset, sampleFrames);
     }
 
+    // The routine of a kernel that computes its coefficients four samples at a time:
+    // `coefs(core, pitch4, res4, k)` fills `Coefs k` for four samples side by side from the
+    // control inputs alone, and `apply(core, k, lane)` installs one lane's. A sample takes new
+    // coefficients exactly where runMode would recompute them: where its controls differ from
+    // the previous sample's (the first from the cached ones), since an unchanged sample equals
+    // the value last computed from. The lanes of the next four samples are computed before
+    // the current four play, so that their work, which does not wait for the filter's
+    // output, overlaps the sample-to-sample chain instead of lengthening it.
+    template <class Mode>
+    ZR_WITHOUT_SLP_VECTORISING void subProcessGrouped(gmpi::int32 bufferOffset,
+                                                      gmpi::int32 sampleFrames) {
+        const float* in = inputIn.getBuffer() + bufferOffset;
+        const float* pitch = pitchIn.getBuffer() + bufferOffset;
+        const float* res = resonanceIn.getBuffer() + bufferOffset;
+        const float* blend = blendIn.getBuffer() + bufferOffset;
+        float* out = outputOut.getBuffer() + bufferOffset;
+        using State = typename KernelState<Core, Mode>::type;
+        State& kept = core;
+        State c = kept;
+        // The controls of the group at i: the last group's padded to four lanes with its last
+        // sample, which changes nothing.
+        float padPitch[4], padRes[4];
+        const auto controls = [&](gmpi::int32 i, const float*& p, const float*& r) {
+            p = pitch + i;
+            r = res + i;
+            if (i + 4 <= sampleFrames) return;
+            for (gmpi::int32 j = 0; j < 4; ++j) {
+                const gmpi::int32 at = i + j < sampleFrames ? i + j : sampleFrames - 1;
+                padPitch[j] = pitch[at];
+                padRes[j] = res[at];
+            }
+            p = padPitch;
+            r = padRes;
+        };
+        Group<Mode> groups[2];
+        const float *p, *r;
+        if (sampleFrames > 0) {
+            controls(0, p, r);
+            prepare<Mode>(c, groups[0], p, r, c.cachedPitch, c.cachedRes);
+        }
+        for (gmpi::int32 i = 0, g = 0; i < sampleFrames; i += 4, g ^= 1) {
+            if (i + 4 < sampleFrames) {
+                controls(i + 4, p, r);
+                prepare<Mode>(c, groups[g ^ 1], p, r, pitch[i + 3], res[i + 3]);
+            }
+            const gmpi::int32 count = sampleFrames - i < 4 ? sampleFrames - i : 4;
+            playGroup<Mode>(c, groups[g], in + i, blend + i, out + i, count);
+        }
+        kept = c;
+    }
+
   private:
+    // Four samples' coefficients, which of them take new ones (bit j for lane j) and the
+    // controls of the last lane.
+    template <class Mode>
+    struct Group {
+        typename Mode::Coefs k;
+        int changes;
+        float lastPitch, lastRes;
+    };
+
+    // The group of the four lanes at `pitch` and `res`, the lane before them `before...`.
+    template <class Mode, class State>
+    [[gnu::always_inline]] static inline void prepare(const State& c, Group<Mode>& group,
+                                                      const float* pitch, const float* res,
+                                                      float beforePitch, float beforeRes) {
+        const dsp::Float4 p4 = dsp::load4(pitch);
+        const dsp::Float4 r4 = dsp::load4(res);
+        group.changes = dsp::laneChanges(p4, beforePitch);
+        if constexpr (Mode::kComparesResonance) group.changes |= dsp::laneChanges(r4, beforeRes);
+        group.lastPitch = p4[3];
+        group.lastRes = r4[3];
+        if (group.changes != 0) Mode::coefs(c, p4, r4, group.k);
+    }
+
+    // The `count` samples of a group. Controls that change on every sample or on none take
+    // paths without per-sample tests.
+    template <class Mode, class State>
+    [[gnu::always_inline]] static inline void playGroup(State& c, const Group<Mode>& group,
+                                                        const float* in, const float* blend,
+                                                        float* out, gmpi::int32 count) {
+        if (group.changes == 0) {
+            for (gmpi::int32 j = 0; j < count; ++j)
+                out[j] = Mode::tick(c, in[j], blend[j]);
+            return;
+        }
+        // The last lane's controls equal those last computed from.
+        c.cachedPitch = group.lastPitch;
+        if constexpr (Mode::kComparesResonance) c.cachedRes = group.lastRes;
+        if (group.changes == 0xF) { // four samples: padded lanes never change
+            for (gmpi::int32 j = 0; j < 4; ++j) {
+                Mode::apply(c, group.k, j);
+                out[j] = Mode::tick(c, in[j], blend[j]);
+            }
+            return;
+        }
+        for (gmpi::int32 j = 0; j < count; ++j) {
+            if (group.changes & (1 << j)) Mode::apply(c, group.k, j);
+            out[j] = Mode::tick(c, in[j], blend[j]);
+        }
+    }
+
     // The loop of every mode routine, inlined into each so that it is compiled with that
     // routine's options.
     template <class Mode>
