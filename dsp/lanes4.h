@@ -59,10 +59,8 @@ inline bool allBelow(Float4 a, float b) {
 #endif
 }
 
-// Bit j set where lane j of a differs from the lane before it, lane 0 compared with `before`
-// (NaN differs from everything).
-inline int laneChanges(Float4 a, float before) {
-    const Float4 previous = __builtin_shufflevector(a, splat4(before), 4, 0, 1, 2);
+// Bit j set where lane j of a differs from lane j of `previous` (NaN differs from everything).
+inline int laneChanges(Float4 a, Float4 previous) {
 #if defined(__SSE__)
     return _mm_movemask_ps(_mm_cmpneq_ps(a, previous));
 #else

@@ -109,86 +109,93 @@ class TabledModeFilter : public gmpi::MpBase {
         using State = typename KernelState<Core, Mode>::type;
         State& kept = core;
         State c = kept;
-        // The controls of the group at i: the last group's padded to four lanes with its last
-        // sample, which changes nothing.
-        float padPitch[4], padRes[4];
-        const auto controls = [&](gmpi::int32 i, const float*& p, const float*& r) {
-            p = pitch + i;
-            r = res + i;
-            if (i + 4 <= sampleFrames) return;
+        if (sampleFrames <= 0) return;
+        // The first and the last group read their controls from copies: the first with the
+        // cached controls before it, the last padded to four lanes with its last sample,
+        // which changes nothing. Every other group reads the buffers, the sample before it
+        // included.
+        float firstPitch[5], firstRes[5], lastPitch[5], lastRes[5];
+        const float cachedPitch = c.cachedPitch, cachedRes = c.cachedRes;
+        const auto copy = [=](gmpi::int32 i, float* p, float* r) {
+            p[0] = i > 0 ? pitch[i - 1] : cachedPitch;
+            r[0] = i > 0 ? res[i - 1] : cachedRes;
             for (gmpi::int32 j = 0; j < 4; ++j) {
                 const gmpi::int32 at = i + j < sampleFrames ? i + j : sampleFrames - 1;
-                padPitch[j] = pitch[at];
-                padRes[j] = res[at];
+                p[j + 1] = pitch[at];
+                r[j + 1] = res[at];
             }
-            p = padPitch;
-            r = padRes;
         };
+        const gmpi::int32 lastGroup = (sampleFrames - 1) & ~3;
+        copy(0, firstPitch, firstRes);
+        if (lastGroup > 0) copy(lastGroup, lastPitch, lastRes);
         Group<Mode> groups[2];
-        const float *p, *r;
-        if (sampleFrames > 0) {
-            controls(0, p, r);
-            prepare<Mode>(c, groups[0], p, r, c.cachedPitch, c.cachedRes);
-        }
+        prepare<Mode>(core, groups[0], firstPitch, firstRes);
+        int changes = 0;
         for (gmpi::int32 i = 0, g = 0; i < sampleFrames; i += 4, g ^= 1) {
-            if (i + 4 < sampleFrames) {
-                controls(i + 4, p, r);
-                prepare<Mode>(c, groups[g ^ 1], p, r, pitch[i + 3], res[i + 3]);
-            }
-            const gmpi::int32 count = sampleFrames - i < 4 ? sampleFrames - i : 4;
-            playGroup<Mode>(c, groups[g], in + i, blend + i, out + i, count);
+            const gmpi::int32 next = i + 4;
+            if (next < lastGroup)
+                prepare<Mode>(core, groups[g ^ 1], pitch + next - 1, res + next - 1);
+            else if (next == lastGroup)
+                prepare<Mode>(core, groups[g ^ 1], lastPitch, lastRes);
+            changes |= groups[g].changes;
+            if (next <= sampleFrames)
+                playGroup<Mode, 4>(c, groups[g], in + i, blend + i, out + i);
+            else
+                playGroup<Mode, 0>(c, groups[g], in + i, blend + i, out + i, sampleFrames - i);
+        }
+        // The last sample's controls equal those last computed from: every sample after the
+        // last change compares equal to it.
+        if (changes != 0) {
+            c.cachedPitch = pitch[sampleFrames - 1];
+            if constexpr (Mode::kComparesResonance) c.cachedRes = res[sampleFrames - 1];
         }
         kept = c;
     }
 
   private:
-    // Four samples' coefficients, which of them take new ones (bit j for lane j) and the
-    // controls of the last lane.
+    // Four samples' coefficients and which of them take new ones (bit j for lane j).
     template <class Mode>
     struct Group {
         typename Mode::Coefs k;
         int changes;
-        float lastPitch, lastRes;
     };
 
-    // The group of the four lanes at `pitch` and `res`, the lane before them `before...`.
-    template <class Mode, class State>
-    [[gnu::always_inline]] static inline void prepare(const State& c, Group<Mode>& group,
-                                                      const float* pitch, const float* res,
-                                                      float beforePitch, float beforeRes) {
-        const dsp::Float4 p4 = dsp::load4(pitch);
-        const dsp::Float4 r4 = dsp::load4(res);
-        group.changes = dsp::laneChanges(p4, beforePitch);
-        if constexpr (Mode::kComparesResonance) group.changes |= dsp::laneChanges(r4, beforeRes);
-        group.lastPitch = p4[3];
-        group.lastRes = r4[3];
+    // The group of the four lanes at pitch + 1 and res + 1, the sample before them at pitch
+    // and res. The lanes read the member core (its tables), never the routine's copy, which
+    // can then stay in registers.
+    template <class Mode>
+    [[gnu::always_inline]] static inline void prepare(const Core& c, Group<Mode>& group,
+                                                      const float* pitch, const float* res) {
+        const dsp::Float4 p4 = dsp::load4(pitch + 1);
+        const dsp::Float4 r4 = dsp::load4(res + 1);
+        group.changes = dsp::laneChanges(p4, dsp::load4(pitch));
+        if constexpr (Mode::kComparesResonance)
+            group.changes |= dsp::laneChanges(r4, dsp::load4(res));
         if (group.changes != 0) Mode::coefs(c, p4, r4, group.k);
     }
 
-    // The `count` samples of a group. Controls that change on every sample or on none take
-    // paths without per-sample tests.
-    template <class Mode, class State>
+    // The samples of a group: `Count` of them, or `count` when it is 0. Controls that change
+    // on every sample or on none take paths without per-sample tests.
+    template <class Mode, int Count, class State>
     [[gnu::always_inline]] static inline void playGroup(State& c, const Group<Mode>& group,
                                                         const float* in, const float* blend,
-                                                        float* out, gmpi::int32 count) {
+                                                        float* out, gmpi::int32 count = Count) {
         if (group.changes == 0) {
-            for (gmpi::int32 j = 0; j < count; ++j)
+#pragma GCC unroll 4
+            for (gmpi::int32 j = 0; j < (Count ? Count : count); ++j)
                 out[j] = Mode::tick(c, in[j], blend[j]);
-            return;
-        }
-        // The last lane's controls equal those last computed from.
-        c.cachedPitch = group.lastPitch;
-        if constexpr (Mode::kComparesResonance) c.cachedRes = group.lastRes;
-        if (group.changes == 0xF) { // four samples: padded lanes never change
+        } else if (Count == 4 && group.changes == 0xF) {
+#pragma GCC unroll 4
             for (gmpi::int32 j = 0; j < 4; ++j) {
                 Mode::apply(c, group.k, j);
                 out[j] = Mode::tick(c, in[j], blend[j]);
             }
-            return;
-        }
-        for (gmpi::int32 j = 0; j < count; ++j) {
-            if (group.changes & (1 << j)) Mode::apply(c, group.k, j);
-            out[j] = Mode::tick(c, in[j], blend[j]);
+        } else {
+#pragma GCC unroll 4
+            for (gmpi::int32 j = 0; j < (Count ? Count : count); ++j) {
+                if (group.changes & (1 << j)) Mode::apply(c, group.k, j);
+                out[j] = Mode::tick(c, in[j], blend[j]);
+            }
         }
     }
 
