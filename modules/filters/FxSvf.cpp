@@ -66,7 +66,8 @@ struct SvPairMode {
     struct Coefs {
         Float4 f, k, q1, f1, f2, gainA, gainB;
     };
-    static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res, Coefs& k) {
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
+                                             Coefs& k) {
         const Float4 r = heldResonance(res);
         dsp::resonanceGains4(r, k.gainA, k.gainB);
         k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 1.0f));
@@ -106,7 +107,7 @@ struct NotchMode {
     struct Coefs {
         Float4 f;
     };
-    static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
         k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 0.93f));
     }
     [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
@@ -125,7 +126,7 @@ struct OnePoleMode {
     struct Coefs {
         Float4 a1;
     };
-    static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
         k.a1 = dsp::readAtPinValue4(c.tables.lag, heldPin(pitch, 1.0f));
     }
     [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
@@ -144,7 +145,7 @@ struct OnePoleBandMode {
     struct Coefs {
         Float4 a1, a2;
     };
-    static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
         const Float4 p = heldPin(pitch, 1.0f);
         k.a1 = dsp::readAtPinValue4(c.tables.lag, heldPin(splat4(2.0f) * p, 1.0f));
         k.a2 = dsp::readAtPinValue4(c.tables.lag, heldPin(splat4(2.0f) * p - splat4(1.0f), 1.0f));
@@ -167,7 +168,8 @@ struct AllPassMode {
     struct Coefs {
         Float4 c1, c2;
     };
-    static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res, Coefs& k) {
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
+                                             Coefs& k) {
         const Float4 p = heldPin(pitch, 1.0f);
         const Float4 e =
             clampNanToLow(res * splat4(1.5f) + splat4(0.5f), splat4(0.5f), splat4(4.0f));
