@@ -18,6 +18,7 @@ namespace zr::dsp {
 
 using Float4 = float __attribute__((vector_size(16)));
 using Int4 = std::int32_t __attribute__((vector_size(16)));
+using UInt4 = std::uint32_t __attribute__((vector_size(16)));
 
 inline Float4 load4(const float* p) {
     Float4 v;
@@ -69,22 +70,25 @@ inline int laneChanges(Float4 a, Float4 previous) {
 #endif
 }
 
-// Entries n and n + 1 of a table at the four lane indices: the first of each pair in one
-// vector, the second in the other. Each pair is one 8-byte load.
+// Entries n and n + 1 of a table at the four lane indices (each >= 0): the first of each pair
+// in one vector, the second in the other. Each pair is one 8-byte load. The indices are read
+// unsigned, which spares widening each with its sign.
 inline void gatherPairs(const float* t, Int4 n, Float4& first, Float4& second) {
     using Float2 = float __attribute__((vector_size(8)));
+    const UInt4 u = reinterpret_cast<UInt4&>(n);
     Float2 p[4];
     for (int k = 0; k < 4; ++k)
-        std::memcpy(&p[k], t + n[k], sizeof p[k]);
+        std::memcpy(&p[k], t + u[k], sizeof p[k]);
     const Float4 lo = __builtin_shufflevector(p[0], p[1], 0, 1, 2, 3);
     const Float4 hi = __builtin_shufflevector(p[2], p[3], 0, 1, 2, 3);
     first = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
     second = __builtin_shufflevector(lo, hi, 1, 3, 5, 7);
 }
 
-// Entry n of a table at the four lane indices.
+// Entry n of a table at the four lane indices (each >= 0).
 inline Float4 gather(const float* t, Int4 n) {
-    return Float4{t[n[0]], t[n[1]], t[n[2]], t[n[3]]};
+    const UInt4 u = reinterpret_cast<UInt4&>(n);
+    return Float4{t[u[0]], t[u[1]], t[u[2]], t[u[3]]};
 }
 
 // readInterpolated at four positions (each >= 0 and inside the table).
