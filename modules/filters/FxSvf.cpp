@@ -80,16 +80,15 @@ struct SvPairMode {
     [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
         c.gainA = k.gainA[j];
         c.gainB = k.gainB[j];
-        // u = r x 0.996 x (1 - t). The level damping t is exactly 0 unless the last output
-        // exceeds 1 in magnitude, and then u is r x 0.996 itself: a branch rather than a data
-        // path, so that the usual case need not wait for the last output, which the previous
-        // sample has only just produced.
-        c.t = 0.0f;
+        // u = r x 0.996 x (1 - t), with the level damping t of the last output. t is exactly 0
+        // unless the last output exceeds 1 in magnitude, and then u is r x 0.996 itself, as
+        // the lanes computed it: a branch rather than a data path, so that the usual case need
+        // not wait for the last output, which the previous sample has only just produced.
         c.q1 = k.q1[j];
         c.f1 = k.f1[j];
         if (std::fabs(c.lastOut) > 1.0f) {
-            c.t = dsp::levelDamping(c.lastOut);
-            const float u = k.k[j] * (1.0f - c.t);
+            const float t = dsp::levelDamping(c.lastOut);
+            const float u = k.k[j] * (1.0f - t);
             c.q1 = 1.0f - u;
             c.f1 = dsp::minNum(k.f[j], dsp::dampingLimit(c.tables.res, kEntries, u));
         }
@@ -189,7 +188,6 @@ struct AllPassMode {
 } // namespace
 
 void FxSvfCore::resetState() {
-    t = 0.0f;
     lastOut = 0.0f;
     sv1 = dsp::ChamberlinState{};
     sv2 = dsp::ChamberlinState{};

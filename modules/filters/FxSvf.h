@@ -29,7 +29,6 @@ struct FxSvfCore {
     float cachedRes = -100.0f;
 
     float f1 = 0.0f, f2 = 0.0f, q1 = 1.0f, q2 = 1.0f;
-    float t = 0.0f;
     float lastOut = 0.0f;
     float gainA = 1.0f, gainB = 1.0f;
     dsp::ChamberlinState sv1, sv2;
