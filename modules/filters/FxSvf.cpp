@@ -1,6 +1,6 @@
 // "ZR-SVF-02": shared tables, the mode kernels and the pin logic of the nine-mode filter. Each
-// mode is a kernel type (coefficient update + one sample) that one block routine template
-// turns into the routine installed for that mode.
+// mode is a kernel type (coefficients of four samples side by side + one sample) that one
+// block routine template turns into the routine installed for that mode.
 #include "modules/filters/FxSvf.h"
 
 #include "dsp/cache_forcing.h"

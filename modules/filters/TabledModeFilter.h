@@ -1,8 +1,9 @@
 // The pins, block routines and pin logic shared by the multi-mode filters whose coefficients
 // come from shared tables ("ZR-LPF over CS", "ZR-SVF-02"). A mode is a kernel type with
-// `kComparesResonance`, `update(core, pitch, res, blend)` and `tick(core, in, blend)`, and
-// optionally `State`, the base of the core it works on; one block routine template turns each
-// kernel into the routine installed for that mode.
+// `kComparesResonance`, `update(core, pitch, res, blend)` (or, for subProcessGrouped, `Coefs`,
+// `coefs` and `apply`) and `tick(core, in, blend)`, and optionally `State`, the base of the
+// core it works on; one block routine template turns each kernel into the routine installed
+// for that mode.
 #pragma once
 
 #include "dsp/lanes4.h"
@@ -80,16 +81,6 @@ class TabledModeFilter : public gmpi::MpBase {
         runMode<Mode>(bufferOffset, sampleFrames);
     }
 
-    // The same routine compiled without straight-line (SLP) vectorisation. For kernels whose
-    // coefficient update sits on the sample-to-sample chain (the level-damped pairs), GCC
-    // otherwise packs the copied state into vector registers and unpacks and repacks it
-    // around every update, which lengthens that chain. Same operations, same samples.
-    template <class Mode>
-    ZR_WITHOUT_SLP_VECTORISING void subProcessModeScalar(gmpi::int32 bufferOffset,
-                                                         gmpi::int32 sampleFrames) {
-        runMode<Mode>(bufferOffset, sampleFrames);
-    }
-
     // The routine of a kernel that computes its coefficients four samples at a time:
     // `coefs(core, pitch4, res4, k)` fills `Coefs k` for four samples side by side from the
     // control inputs alone, and `apply(core, k, lane)` installs one lane's. A sample takes new
@@ -97,7 +88,9 @@ class TabledModeFilter : public gmpi::MpBase {
     // the previous sample's (the first from the cached ones), since an unchanged sample equals
     // the value last computed from. The lanes of the next four samples are computed before
     // the current four play, so that their work, which does not wait for the filter's
-    // output, overlaps the sample-to-sample chain instead of lengthening it.
+    // output, overlaps the sample-to-sample chain instead of lengthening it. Compiled without
+    // straight-line (SLP) vectorisation, which would otherwise pack the copied filter state
+    // into vector registers and unpack it around the updates, on that chain.
     template <class Mode>
     ZR_WITHOUT_SLP_VECTORISING void subProcessGrouped(gmpi::int32 bufferOffset,
                                                       gmpi::int32 sampleFrames) {
