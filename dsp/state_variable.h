@@ -5,6 +5,8 @@
 
 #include "dsp/clamp.h"
 
+#include <cmath>
+
 namespace zr::dsp {
 
 struct ChamberlinState {
@@ -16,11 +18,16 @@ struct ChamberlinState {
 enum class ChamberlinTap { Low, High, Band };
 
 // One sample: low first (from the previous band), then high, then band. `LimitLow` holds the
-// low-pass state to +-50 right after its update, for loud inputs at high resonance.
+// low-pass state to +-50 right after its update, for loud inputs at high resonance. The test
+// is a branch, so that a state inside the limits (nearly always) goes on to the high-pass
+// without waiting for a min and a max on the sample-to-sample chain.
 template <bool LimitLow = false>
 inline void chamberlinTick(ChamberlinState& s, float in, float f, float q) {
     s.low = s.low + f * s.band;
-    if constexpr (LimitLow) s.low = clampNanToLow(s.low, -50.0f, 50.0f);
+    if constexpr (LimitLow) {
+        if (!(std::fabs(s.low) < 50.0f)) [[unlikely]]
+            s.low = clampNanToLow(s.low, -50.0f, 50.0f);
+    }
     s.high = in - s.low - q * s.band;
     s.band = s.band + f * s.high;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dsp/clamp.h"
+#include "dsp/lanes4.h"
 #include "dsp/state_variable.h"
 #include "dsp/table_read.h"
 
@@ -16,6 +17,12 @@ namespace zr::dsp {
 // index held inside the table for any u.
 inline float dampingLimit(const float* table, int entries, float u) {
     return table[static_cast<int>(clampNanToLow(u * 10000.0f, 0.0f, float(entries - 1)))];
+}
+
+// dampingLimit at four dampings.
+inline Float4 dampingLimit4(const float* table, int entries, Float4 u) {
+    const Float4 x = clampNanToLow(u * splat4(10000.0f), splat4(0.0f), splat4(float(entries - 1)));
+    return gather(table, __builtin_convertvector(x, Int4));
 }
 
 // Damping reduction that grows as the last output passes 1: (|last| - 1) / 4, held to 0..1/4.
@@ -33,6 +40,27 @@ inline constexpr float kResonanceGainB[22] = {1, 1, 1, 1, 1, 1, 1, 1, 1,    1,  
 // A table of 22 read at res x 20, the position held to 0..20.
 inline float resonanceGain(const float (&table)[22], float res) {
     return readInterpolated(table, clampNanToLow(res * 20.0f, 0.0f, 20.0f));
+}
+
+// Whether entries 0..last of a table are all 1.
+constexpr bool onesUpTo(const float (&table)[22], int last) {
+    for (int i = 0; i <= last; ++i)
+        if (table[i] != 1.0f) return false;
+    return true;
+}
+static_assert(onesUpTo(kResonanceGainA, 16) && onesUpTo(kResonanceGainB, 16));
+
+// resonanceGain of both tables at four resonances. Below position 16 (resonance 0.8) both
+// entries a read uses are 1, and the read gives 1 + 0 x frac = 1 exactly: a group whose lanes
+// all lie there skips the reads.
+inline void resonanceGains4(Float4 res, Float4& a, Float4& b) {
+    const Float4 x = clampNanToLow(res * splat4(20.0f), splat4(0.0f), splat4(20.0f));
+    if (allBelow(x, 16.0f)) {
+        a = b = splat4(1.0f);
+        return;
+    }
+    a = readInterpolated4(kResonanceGainA, x);
+    b = readInterpolated4(kResonanceGainB, x);
 }
 
 // One sample of the pair with section 1's low state held to +-50 and a quieter (x 1/4) input:

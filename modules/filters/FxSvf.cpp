@@ -1,25 +1,25 @@
 // "ZR-SVF-02": shared tables, the mode kernels and the pin logic of the nine-mode filter. Each
-// mode is a kernel type (coefficient update + one sample) that one block routine template
-// turns into the routine installed for that mode.
+// mode is a kernel type (coefficients of four samples side by side + one sample) that one
+// block routine template turns into the routine installed for that mode.
 #include "modules/filters/FxSvf.h"
 
 #include "dsp/cache_forcing.h"
 #include "dsp/clamp.h"
+#include "dsp/lanes4.h"
 #include "dsp/one_pole_lag.h"
 #include "dsp/sample_rate.h"
 #include "dsp/shared_table.h"
 #include "dsp/state_variable_pair.h"
-#include "dsp/table_read.h"
 #include "framework/mp_factory.h"
 
 #include <cmath>
-#include <limits>
 
 namespace zr {
 namespace {
 
 using dsp::clampNanToLow;
-using dsp::readAtPinValue;
+using dsp::Float4;
+using dsp::splat4;
 using Tap = dsp::ChamberlinTap;
 
 constexpr int kEntries = 10001;
@@ -45,38 +45,54 @@ void fillTables(float* volt, float* res, float* lag, float* cosA, float* expA, f
 // Resonance as the coefficients use it. Above 1/0.996 the first section's damping would turn
 // negative and the pair would diverge under steady controls; below 0 the tables would be read
 // before their start. NaN reads as 0.
-inline float heldResonance(float res) {
-    return clampNanToLow(res, 0.0f, 1.0f);
+inline Float4 heldResonance(Float4 res) {
+    return clampNanToLow(res, splat4(0.0f), splat4(1.0f));
 }
+
+// A pin value held to 0..hi, NaN to 0.
+inline Float4 heldPin(Float4 v, float hi) {
+    return clampNanToLow(v, splat4(0.0f), splat4(hi));
+}
+
+// Every kernel computes the coefficients of four samples at once from their controls
+// (`coefs`) and installs one sample's where its controls changed (`apply`); see
+// TabledModeFilter::subProcessGrouped, which keeps the cached controls.
 
 // Modes 1-3: the pair, section 2 fed by one output of section 1, gains by resonance.
 template <Tap Feed>
 struct SvPairMode {
     static constexpr bool kComparesResonance = true;
-    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float res, float) {
-        const float r = heldResonance(res);
-        if (r != c.gainRes) {
-            c.gainRes = r;
-            c.gainA = dsp::resonanceGain(dsp::kResonanceGainA, r);
-            c.gainB = dsp::resonanceGain(dsp::kResonanceGainB, r);
-        }
-        c.cachedPitch = pitch;
-        c.cachedRes = res;
-        const float f = readAtPinValue(c.tables.volt, clampNanToLow(pitch, 0.0f, 1.0f));
-        // u = r x 0.996 x (1 - t). The level damping t is exactly 0 unless the last output
-        // exceeds 1 in magnitude, and then u is r x 0.996 itself: a branch rather than a data
-        // path, so that the usual case need not wait for the last output, which the previous
-        // sample has only just produced.
-        const float k = r * 0.996f;
-        float u = k;
-        c.t = 0.0f;
+    // k = r x 0.996 and the coefficients without level damping; f for the damped case.
+    struct Coefs {
+        Float4 f, k, q1, f1, f2, gainA, gainB;
+    };
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
+                                             Coefs& k) {
+        const Float4 r = heldResonance(res);
+        dsp::resonanceGains4(r, k.gainA, k.gainB);
+        k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 1.0f));
+        k.k = r * splat4(0.996f);
+        k.q1 = splat4(1.0f) - k.k;
+        // minNum of the scalar update: its NaN case needs a NaN limit, and the table has none.
+        k.f1 = dsp::min4(k.f, dsp::dampingLimit4(c.tables.res, kEntries, k.k));
+        k.f2 = dsp::min4(k.f, splat4(c.tables.res[0]));
+    }
+    [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
+        c.gainA = k.gainA[j];
+        c.gainB = k.gainB[j];
+        // u = r x 0.996 x (1 - t), with the level damping t of the last output. t is exactly 0
+        // unless the last output exceeds 1 in magnitude, and then u is r x 0.996 itself, as
+        // the lanes computed it: a branch rather than a data path, so that the usual case need
+        // not wait for the last output, which the previous sample has only just produced.
+        c.q1 = k.q1[j];
+        c.f1 = k.f1[j];
         if (std::fabs(c.lastOut) > 1.0f) {
-            c.t = dsp::levelDamping(c.lastOut);
-            u = k * (1.0f - c.t);
+            const float t = dsp::levelDamping(c.lastOut);
+            const float u = k.k[j] * (1.0f - t);
+            c.q1 = 1.0f - u;
+            c.f1 = dsp::minNum(k.f[j], dsp::dampingLimit(c.tables.res, kEntries, u));
         }
-        c.q1 = 1.0f - u;
-        c.f1 = dsp::minNum(f, dsp::dampingLimit(c.tables.res, kEntries, u));
-        c.f2 = dsp::minNum(f, c.tables.res[0]);
+        c.f2 = k.f2[j];
         c.q2 = 1.0f;
     }
     static float tick(FxSvfCore& c, float in, float blend) {
@@ -87,9 +103,14 @@ struct SvPairMode {
 // Mode 4: undamped double notch.
 struct NotchMode {
     static constexpr bool kComparesResonance = false;
-    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float, float) {
-        c.cachedPitch = pitch;
-        c.f1 = c.f2 = readAtPinValue(c.tables.volt, clampNanToLow(pitch, 0.0f, 0.93f));
+    struct Coefs {
+        Float4 f;
+    };
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
+        k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 0.93f));
+    }
+    [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
+        c.f1 = c.f2 = k.f[j];
         c.q1 = c.q2 = 1.0f;
     }
     static float tick(FxSvfCore& c, float in, float blend) {
@@ -101,9 +122,14 @@ struct NotchMode {
 template <bool HighPass>
 struct OnePoleMode {
     static constexpr bool kComparesResonance = false;
-    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float, float) {
-        c.cachedPitch = pitch;
-        c.a1 = readAtPinValue(c.tables.lag, clampNanToLow(pitch, 0.0f, 1.0f));
+    struct Coefs {
+        Float4 a1;
+    };
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
+        k.a1 = dsp::readAtPinValue4(c.tables.lag, heldPin(pitch, 1.0f));
+    }
+    [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
+        c.a1 = k.a1[j];
     }
     static float tick(FxSvfCore& c, float in, float) {
         const float y = dsp::onePoleLag(c.y1, in, c.a1);
@@ -115,11 +141,17 @@ struct OnePoleMode {
 // twice the pitch less 1 (the pitch range spread over both).
 struct OnePoleBandMode {
     static constexpr bool kComparesResonance = false;
-    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float, float) {
-        c.cachedPitch = pitch;
-        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
-        c.a1 = readAtPinValue(c.tables.lag, clampNanToLow(2.0f * p, 0.0f, 1.0f));
-        c.a2 = readAtPinValue(c.tables.lag, clampNanToLow(2.0f * p - 1.0f, 0.0f, 1.0f));
+    struct Coefs {
+        Float4 a1, a2;
+    };
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4, Coefs& k) {
+        const Float4 p = heldPin(pitch, 1.0f);
+        k.a1 = dsp::readAtPinValue4(c.tables.lag, heldPin(splat4(2.0f) * p, 1.0f));
+        k.a2 = dsp::readAtPinValue4(c.tables.lag, heldPin(splat4(2.0f) * p - splat4(1.0f), 1.0f));
+    }
+    [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
+        c.a1 = k.a1[j];
+        c.a2 = k.a2[j];
     }
     static float tick(FxSvfCore& c, float in, float) {
         const float y1 = dsp::onePoleLag(c.y1, in, c.a1);
@@ -132,14 +164,21 @@ struct OnePoleBandMode {
 // resonance-dependent multiple of the pitch (a larger e moves the poles inward).
 struct AllPassMode {
     static constexpr bool kComparesResonance = true;
-    [[gnu::always_inline]] static void update(FxSvfCore& c, float pitch, float res, float) {
-        c.cachedPitch = pitch;
-        c.cachedRes = res;
-        const float p = clampNanToLow(pitch, 0.0f, 1.0f);
-        const float e = clampNanToLow(res * 1.5f + 0.5f, 0.5f, 4.0f);
-        const float ep = clampNanToLow(e * p, 0.0f, 1.0f);
-        c.c1 = readAtPinValue(c.tables.expA, ep) * readAtPinValue(c.tables.cosA, p);
-        c.c2 = readAtPinValue(c.tables.expB, ep);
+    struct Coefs {
+        Float4 c1, c2;
+    };
+    [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
+                                             Coefs& k) {
+        const Float4 p = heldPin(pitch, 1.0f);
+        const Float4 e =
+            clampNanToLow(res * splat4(1.5f) + splat4(0.5f), splat4(0.5f), splat4(4.0f));
+        const Float4 ep = heldPin(e * p, 1.0f);
+        k.c1 = dsp::readAtPinValue4(c.tables.expA, ep) * dsp::readAtPinValue4(c.tables.cosA, p);
+        k.c2 = dsp::readAtPinValue4(c.tables.expB, ep);
+    }
+    [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
+        c.c1 = k.c1[j];
+        c.c2 = k.c2[j];
     }
     static float tick(FxSvfCore& c, float in, float) {
         return dsp::allPass2(c.allPass, in, c.c1, c.c2);
@@ -149,7 +188,6 @@ struct AllPassMode {
 } // namespace
 
 void FxSvfCore::resetState() {
-    t = 0.0f;
     lastOut = 0.0f;
     sv1 = dsp::ChamberlinState{};
     sv2 = dsp::ChamberlinState{};
@@ -195,9 +233,6 @@ gmpi::int32 FxSvf::open() {
     tablesReady = attachTables(dsp::hostSampleRateOrDefault(getHost()));
     core.cachedPitch = -100.0f;
     core.cachedRes = -100.0f;
-    // The gains of modes 1-3 follow resonance changes only; NaN makes the first update of
-    // those modes compute them whatever the resonance, so no output uses unset gains.
-    core.gainRes = std::numeric_limits<float>::quiet_NaN();
     core.resetState();
     return MpBase::open();
 }
@@ -210,17 +245,17 @@ void FxSvf::clearState() {
 namespace {
 using Routine = FxSvf::Routine;
 template <class Mode>
-constexpr Routine scalar = &FxSvf::subProcessModeScalar<Mode>;
+constexpr Routine grouped = &FxSvf::subProcessGrouped<Mode>;
 constexpr Routine kModeRoutines[9] = {
     &FxSvf::subProcessCopy,
-    scalar<SvPairMode<Tap::Low>>,
-    scalar<SvPairMode<Tap::High>>,
-    scalar<SvPairMode<Tap::Band>>,
-    &FxSvf::subProcessMode<NotchMode>,
-    &FxSvf::subProcessMode<OnePoleMode<false>>,
-    &FxSvf::subProcessMode<OnePoleMode<true>>,
-    &FxSvf::subProcessMode<OnePoleBandMode>,
-    &FxSvf::subProcessMode<AllPassMode>,
+    grouped<SvPairMode<Tap::Low>>,
+    grouped<SvPairMode<Tap::High>>,
+    grouped<SvPairMode<Tap::Band>>,
+    grouped<NotchMode>,
+    grouped<OnePoleMode<false>>,
+    grouped<OnePoleMode<true>>,
+    grouped<OnePoleBandMode>,
+    grouped<AllPassMode>,
 };
 } // namespace
 

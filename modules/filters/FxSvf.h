@@ -27,12 +27,8 @@ struct FxSvfCore {
         "One-Pole High=6,One-Pole Band=7,All-Pass=8"};
     float cachedPitch = -100.0f;
     float cachedRes = -100.0f;
-    // The resonance gainA and gainB were computed from. Separate from cachedRes because the
-    // all-pass caches resonance too without computing gains; NaN until the first update.
-    float gainRes = 0.0f;
 
     float f1 = 0.0f, f2 = 0.0f, q1 = 1.0f, q2 = 1.0f;
-    float t = 0.0f;
     float lastOut = 0.0f;
     float gainA = 1.0f, gainB = 1.0f;
     dsp::ChamberlinState sv1, sv2;

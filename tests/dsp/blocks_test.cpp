@@ -4,6 +4,7 @@
 #include "dsp/cache_forcing.h"
 #include "dsp/clamp.h"
 #include "dsp/interpolation.h"
+#include "dsp/lanes4.h"
 #include "dsp/one_pole.h"
 #include "dsp/oversampler.h"
 #include "dsp/pan.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -43,6 +46,43 @@ TEST(DspControls, ForcedCacheDiffersClampHoldsNanAndRatesFallBack) {
                          {kNaN, 44100.0f},
                          {kInf, 44100.0f}})
         EXPECT_EQ(zr::dsp::usableSampleRate(r.v), r.expected) << r.v;
+}
+
+std::uint32_t bits(float v) {
+    std::uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// Each lane of the four-lane steps must equal the scalar step bit for bit, NaN, infinities
+// and signed zeros included: the modules that use them promise unchanged output.
+TEST(DspLanes, EachLaneEqualsTheScalarStep) {
+    using zr::dsp::Float4;
+    const float values[] = {kNaN, -kInf, kInf, -0.0f, 0.0f, 0.3f, -2.5f, 1.0f, 7.75f, 1e30f};
+    float table[12];
+    for (int i = 0; i < 12; ++i)
+        table[i] = std::sin(1.7f * static_cast<float>(i)) * 3.0f; // no pattern to hide behind
+    constexpr int n = sizeof values / sizeof values[0];
+    for (int i = 0; i < n; ++i) {
+        const Float4 a{values[i], values[(i + 1) % n], values[(i + 3) % n], values[(i + 7) % n]};
+        const Float4 b{values[(i + 2) % n], values[i], values[(i + 5) % n], values[(i + 4) % n]};
+        const Float4 lo = zr::dsp::splat4(-1.0f), hi = zr::dsp::splat4(2.0f);
+        const Float4 clamped = zr::dsp::clampNanToLow(a, lo, hi);
+        const Float4 smaller = zr::dsp::min4(a, b);
+        // Positions inside the table (0..10.9) from the clamped lanes.
+        const Float4 x = (clamped + zr::dsp::splat4(1.0f)) * zr::dsp::splat4(3.63f);
+        const Float4 read = zr::dsp::readInterpolated4(table, x);
+        const int changes = zr::dsp::laneChanges(a, b);
+        for (int j = 0; j < 4; ++j) {
+            SCOPED_TRACE(testing::Message() << "row " << i << " lane " << j);
+            EXPECT_EQ(bits(clamped[j]), bits(zr::dsp::clampNanToLow(a[j], -1.0f, 2.0f)));
+            EXPECT_EQ(bits(smaller[j]), bits(a[j] < b[j] ? a[j] : b[j]));
+            EXPECT_EQ(bits(read[j]), bits(zr::dsp::readInterpolated(table, x[j])));
+            EXPECT_EQ((changes >> j) & 1, a[j] != b[j] ? 1 : 0);
+        }
+        EXPECT_EQ(zr::dsp::allBelow(clamped, 2.0f),
+                  clamped[0] < 2.0f && clamped[1] < 2.0f && clamped[2] < 2.0f && clamped[3] < 2.0f);
+    }
 }
 
 TEST(DspInterpolation, CubicIsExactOnQuadraticsAndHitsTheSamples) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <utility>
 
@@ -59,27 +60,41 @@ std::uint64_t render(const Row& row) {
 
 // ---- "ZR-SVF-02": Input 0, Pitch 1, Resonance 2, Output 3, Mode 4, Blend 6, On 7. The input
 // is loud enough (x 3) for the modes whose damping follows the output level to use it.
-Fill svf(bool changing) {
-    return [changing](gmpi::int32 pin, long t) {
+// Stepped controls hold each value for a few samples (pitch 3, resonance 5) and pass through
+// NaN now and then, so that only some samples of a stretch take new coefficients.
+enum class Controls { Steady, Changing, Stepped };
+
+Fill svf(Controls kind) {
+    return [kind](gmpi::int32 pin, long t) {
+        const bool steady = kind == Controls::Steady;
+        const long held = kind == Controls::Stepped ? t - t % (pin == 1 ? 3 : 5) : t;
         switch (pin) {
         case 0:
             return 3.0f * noise(t, 1);
         case 1: // sweeps below 0 and above 1
-            return changing ? -0.1f + 1.2f * tri(t, 1500) + 0.001f * noise(t, 2) : 0.62f;
+            if (kind == Controls::Stepped && t % 1000 < 2) return std::nanf("");
+            return steady ? 0.62f : -0.1f + 1.2f * tri(held, 1500) + 0.001f * noise(held, 2);
         case 2: // sweeps below 0 and above 1/0.996
-            return changing ? -0.2f + 1.5f * tri(t, 1100) : 0.97f;
+            if (kind == Controls::Stepped && t % 1300 == 7) return std::nanf("");
+            return steady ? 0.97f : -0.2f + 1.5f * tri(held, 1100);
         case 6:
-            return changing ? tri(t, 700) : 0.3f;
+            return steady ? 0.3f : tri(t, 700);
         default:
             return 0.0f;
         }
     };
 }
 
-Row svfRow(const char* name, int mode, bool changing, std::uint64_t hash) {
-    return {
-        name,          u"ZR-SVF-02", {0, 1, 2, 5, 6}, {3}, {{4, mode}, {7, 1}}, changing ? 61 : 37,
-        svf(changing), hash};
+Row svfRow(const char* name, int mode, Controls kind, std::uint64_t hash) {
+    static constexpr gmpi::int32 kBlock[] = {37, 61, 30};
+    return {name,
+            u"ZR-SVF-02",
+            {0, 1, 2, 5, 6},
+            {3},
+            {{4, mode}, {7, 1}},
+            kBlock[static_cast<int>(kind)],
+            svf(kind),
+            hash};
 }
 
 // ---- "ZR Delay v3": Delay In 0, Feedback 1, Time 2, Spread 3, Delay Level 4, Pan 5, Output
@@ -164,22 +179,30 @@ Row matrixRow(std::uint64_t hash) {
 
 TEST(EffectsIdentity, TunedRoutinesGiveTheSameSamples) {
     const Row rows[] = {
-        svfRow("svf low steady", 1, false, 0x7b026a46e2b138e8),
-        svfRow("svf low changing", 1, true, 0xbcf9e785e12513df),
-        svfRow("svf high steady", 2, false, 0x884b78a91ead6617),
-        svfRow("svf high changing", 2, true, 0xd3a3da7ef7ff8b2e),
-        svfRow("svf band steady", 3, false, 0x8700416221ef8638),
-        svfRow("svf band changing", 3, true, 0xe6567450f264d18c),
-        svfRow("svf notch steady", 4, false, 0xe4293b244ec52d74),
-        svfRow("svf notch changing", 4, true, 0x4ca1dece1cbdce8d),
-        svfRow("one-pole low steady", 5, false, 0xc28c7cddbe9bbf10),
-        svfRow("one-pole low changing", 5, true, 0x9b6e00c5466625f2),
-        svfRow("one-pole high steady", 6, false, 0x6c17d764dad50ab2),
-        svfRow("one-pole high changing", 6, true, 0x71ac4b7f75075b8a),
-        svfRow("one-pole band steady", 7, false, 0xde2e76610bb84a79),
-        svfRow("one-pole band changing", 7, true, 0x2138601033244c97),
-        svfRow("all-pass steady", 8, false, 0x9d945a3796848077),
-        svfRow("all-pass changing", 8, true, 0x3ad102b4dd73656),
+        svfRow("svf low steady", 1, Controls::Steady, 0x7b026a46e2b138e8),
+        svfRow("svf low changing", 1, Controls::Changing, 0xbcf9e785e12513df),
+        svfRow("svf high steady", 2, Controls::Steady, 0x884b78a91ead6617),
+        svfRow("svf high changing", 2, Controls::Changing, 0xd3a3da7ef7ff8b2e),
+        svfRow("svf band steady", 3, Controls::Steady, 0x8700416221ef8638),
+        svfRow("svf band changing", 3, Controls::Changing, 0xe6567450f264d18c),
+        svfRow("svf notch steady", 4, Controls::Steady, 0xe4293b244ec52d74),
+        svfRow("svf notch changing", 4, Controls::Changing, 0x4ca1dece1cbdce8d),
+        svfRow("one-pole low steady", 5, Controls::Steady, 0xc28c7cddbe9bbf10),
+        svfRow("one-pole low changing", 5, Controls::Changing, 0x9b6e00c5466625f2),
+        svfRow("one-pole high steady", 6, Controls::Steady, 0x6c17d764dad50ab2),
+        svfRow("one-pole high changing", 6, Controls::Changing, 0x71ac4b7f75075b8a),
+        svfRow("one-pole band steady", 7, Controls::Steady, 0xde2e76610bb84a79),
+        svfRow("one-pole band changing", 7, Controls::Changing, 0x2138601033244c97),
+        svfRow("all-pass steady", 8, Controls::Steady, 0x9d945a3796848077),
+        svfRow("all-pass changing", 8, Controls::Changing, 0x3ad102b4dd73656),
+        svfRow("svf low stepped", 1, Controls::Stepped, 0x424cbd6435d03481),
+        svfRow("svf high stepped", 2, Controls::Stepped, 0xeb53aeb3ea092002),
+        svfRow("svf band stepped", 3, Controls::Stepped, 0x4255ba150b518713),
+        svfRow("svf notch stepped", 4, Controls::Stepped, 0xc935bd10999c65e2),
+        svfRow("one-pole low stepped", 5, Controls::Stepped, 0xc04a3101537be510),
+        svfRow("one-pole high stepped", 6, Controls::Stepped, 0x192d5845d4b6b494),
+        svfRow("one-pole band stepped", 7, Controls::Stepped, 0xf0a3751439f49019),
+        svfRow("all-pass stepped", 8, Controls::Stepped, 0x3f467d973c5f8db7),
         delayRow("delay linear fixed", false, DelayTime::Fixed, 0xa54b2189595e8974),
         delayRow("delay linear modulated", false, DelayTime::Modulated, 0x8b5c042c423733e4),
         delayRow("delay linear extremes", false, DelayTime::Extremes, 0x9e2e6c752914fe1d),
