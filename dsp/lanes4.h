@@ -26,8 +26,16 @@ inline Float4 load4(const float* p) {
     return v;
 }
 
+inline void store4(float* p, Float4 v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
 inline Float4 splat4(float v) {
     return Float4{v, v, v, v};
+}
+
+inline Int4 splat4(std::int32_t v) {
+    return Int4{v, v, v, v};
 }
 
 // clampNanToLow on four lanes. Its two selects are exactly the processor's max and min
@@ -57,6 +65,15 @@ inline bool allBelow(Float4 a, float b) {
 #else
     const Int4 below = a < splat4(b);
     return (below[0] & below[1] & below[2] & below[3]) != 0;
+#endif
+}
+
+// Whether any lane of a comparison's result is set.
+inline bool anyLane(Int4 mask) {
+#if defined(__SSE__)
+    return _mm_movemask_ps(reinterpret_cast<__m128&>(mask)) != 0;
+#else
+    return (mask[0] | mask[1] | mask[2] | mask[3]) != 0;
 #endif
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "dsp/clamp.h"
+#include "dsp/lanes4.h"
 #include "dsp/shared_table.h"
 #include "dsp/table_read.h"
 #include "dsp/units.h"
@@ -17,10 +18,6 @@
 #include <cstring>
 #include <new>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace zr::zrpm {
 
@@ -322,26 +319,15 @@ struct ZonePair {
     float zoneMix;
 };
 
-// Four samples side by side. The reads of four samples are independent of one another, so
-// they are computed lane by lane with the scalar steps' operations in the same order (no
-// fused multiply-add anywhere): each lane's result equals the scalar one bit for bit.
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = std::int32_t __attribute__((vector_size(16)));
-
-inline Float4 load4(const float* p) {
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store4(float* p, Float4 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-inline Float4 splat4(float v) {
-    return Float4{v, v, v, v};
-}
-inline Int4 splat4(std::int32_t v) {
-    return Int4{v, v, v, v};
-}
+// Four samples side by side (dsp/lanes4.h). The reads of four samples are independent of one
+// another, so they are computed lane by lane with the scalar steps' operations in the same
+// order (no fused multiply-add anywhere): each lane's result equals the scalar one bit for bit.
+using dsp::Float4;
+using dsp::gatherPairs;
+using dsp::Int4;
+using dsp::load4;
+using dsp::splat4;
+using dsp::store4;
 
 // wrapPosition on four positions. A lane that does not wrap adds or subtracts +0, which
 // leaves it as it is (a -0 lane always wraps).
@@ -355,20 +341,6 @@ inline Float4 wrapPosition4(Float4 p, Float4 length) {
 inline Float4 wrapShapePosition4(Float4 p, Float4 length) {
     p = wrapPosition4(p, length);
     return p + reinterpret_cast<Float4>(reinterpret_cast<Int4>(length) & (p <= Float4{}));
-}
-
-// Entries n and n + 1 of a table at the four lane indices: the first of each pair in one
-// vector, the second in the other. Each pair is one 8-byte load. The indices are never
-// negative: read as unsigned, a lane moves to an address register without sign extension.
-inline void gatherPairs(const float* t, Int4 n, Float4& first, Float4& second) {
-    using Float2 = float __attribute__((vector_size(8)));
-    Float2 p[4];
-    for (int k = 0; k < 4; ++k)
-        std::memcpy(&p[k], t + static_cast<std::uint32_t>(n[k]), sizeof p[k]);
-    const Float4 lo = __builtin_shufflevector(p[0], p[1], 0, 1, 2, 3);
-    const Float4 hi = __builtin_shufflevector(p[2], p[3], 0, 1, 2, 3);
-    first = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
-    second = __builtin_shufflevector(lo, hi, 1, 3, 5, 7);
 }
 
 // readZone at four positions, each lane with its own zone pair: the integer part truncated
@@ -443,12 +415,7 @@ inline Float4 readZone4(const float* table, const Zones4& z, Float4 position) {
 // Whether none of four advanced phases left (0, length): then none of them wrapped, and the
 // four plain sums are the phases the wrapping steps would have made.
 inline bool noneWrap(Float4 p, float length) {
-    const Int4 out = (p >= splat4(length)) | (p <= Float4{});
-#if defined(__SSE2__)
-    return _mm_movemask_ps(reinterpret_cast<__m128>(out)) == 0;
-#else
-    return (out[0] | out[1] | out[2] | out[3]) == 0;
-#endif
+    return !dsp::anyLane((p >= splat4(length)) | (p <= Float4{}));
 }
 
 // Four phase advances at a fixed increment, the phases side by side; each sample's wrap goes
