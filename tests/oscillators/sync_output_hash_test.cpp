@@ -11,28 +11,13 @@
 namespace osctest {
 namespace {
 
+// clang-format off
 enum : int {
-    YPitch,
-    YPhaseMod,
-    YShape,
-    YGate,
-    YSync,
-    YMasterPitch,
-    YMasterWrap,
-    YMasterIncrement,
-    YMasterZoneFade,
-    YMasterZoneBase,
-    YAudio,
-    YSyncOn,
-    YSyncMode,
-    YWave = 14,
-    YResetMode,
-    YSineLevel = 17,
-    YSawLevel,
-    YTriLevel,
-    YReset,
-    YSyncAmount
+    YPitch, YPhaseMod, YShape, YGate, YSync, YMasterPitch, YMasterWrap, YMasterIncrement,
+    YMasterZoneFade, YMasterZoneBase, YAudio, YSyncOn, YSyncMode, YWave = 14, YResetMode,
+    YSineLevel = 17, YSawLevel, YTriLevel, YReset, YSyncAmount
 };
+// clang-format on
 
 constexpr int kBlockSizes[] = {37, 97, 128, 1, 61, 113};
 constexpr std::int64_t kLength = 12000; // the unfiltered start is about 6600 samples
