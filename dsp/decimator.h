@@ -102,6 +102,18 @@ inline constexpr DecimationCoefficients8<double> kDecimation8xDouble{
      -41.72424550978184, 20.15088518220861, -5.6046972212506905, 0.6873229215557854},
     1.0};
 
+// Two values side by side, for filters that run two sub-samples at once.
+template <class Real>
+struct PairOf;
+template <>
+struct PairOf<double> {
+    using type = double __attribute__((vector_size(16)));
+};
+template <>
+struct PairOf<float> {
+    using type = float __attribute__((vector_size(8)));
+};
+
 // The same recursion for routines that run the filter several times per output sample,
 // where the time from one output to the next bounds the speed. The terms are summed from the
 // oldest to the newest, so the previous output enters last: one output waits for the one
@@ -130,40 +142,75 @@ class DecimationFilter8NewestLast {
         return y * Coeffs.outputScale;
     }
 
-    // Filters `groups` x Stride sub-samples of `in` and writes the first output of each group
-    // of Stride to `keep[group]`: the decimation step of an oversampled routine that first
-    // renders its sub-samples into a buffer. The result is bit for bit that of `process` per
-    // sub-sample; the history lives in registers for the whole run instead of being shifted
-    // through memory on every sub-sample.
+    // Filters `groups` x Stride sub-samples of `in` (Stride even) and writes the first output
+    // of each group of Stride to `keep[group]`: the decimation step of an oversampled routine
+    // that first renders its sub-samples into a buffer. The result is bit for bit that of
+    // `process` per sub-sample. Two neighbouring sub-samples are taken side by side: their terms
+    // from j = 8 down to 3 read only outputs that are already known, so they are formed and
+    // summed two lanes at once; the last two terms, which read the newest outputs, and each
+    // output itself follow per lane, so the chain from one output to the next stays as short
+    // as in `process`. The history lives in registers for the whole run.
     template <int Stride>
     void processGroups(const float* in, int groups, float* keep) {
-        Real x1 = x_[0], x2 = x_[1], x3 = x_[2], x4 = x_[3], x5 = x_[4], x6 = x_[5], x7 = x_[6],
-             x8 = x_[7];
-        Real y1 = y_[0], y2 = y_[1], y3 = y_[2], y4 = y_[3], y5 = y_[4], y6 = y_[5], y7 = y_[6],
-             y8 = y_[7];
+        static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
+        using Pair = typename PairOf<Real>::type;
         constexpr const Real* b = Coeffs.b;
         constexpr const Real* a = Coeffs.a;
-        for (int g = 0; g < groups; ++g) {
-            for (int j = 0; j < Stride; ++j) {
-                const Real x0 = static_cast<Real>(in[g * Stride + j]);
-                Real acc = b[8] * x8 - a[8] * y8;
-                acc += b[7] * x7 - a[7] * y7;
-                acc += b[6] * x6 - a[6] * y6;
-                acc += b[5] * x5 - a[5] * y5;
-                acc += b[4] * x4 - a[4] * y4;
-                acc += b[3] * x3 - a[3] * y3;
-                acc += b[2] * x2 - a[2] * y2;
-                acc += b[1] * x1 + b[0] * x0;
-                const Real y = acc - a[1] * y1;
-                x8 = x7, x7 = x6, x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
-                y8 = y7, y7 = y6, y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = y;
-                if (j == 0) keep[g] = static_cast<float>(y * Coeffs.outputScale);
+        // Inputs widened ahead, a run at a time, behind the eight before the run.
+        constexpr int kRun = 64;
+        static_assert(kRun % Stride == 0);
+        Real xd[8 + kRun];
+        for (int j = 0; j < 8; ++j)
+            xd[7 - j] = x_[j];
+        // The two newest outputs, and the pairs {y[n - j], y[n + 1 - j]} for j = 3..8.
+        Real ym1 = y_[0], ym2 = y_[1];
+        Pair y3{y_[2], y_[1]}, y4{y_[3], y_[2]}, y5{y_[4], y_[3]}, y6{y_[5], y_[4]};
+        Pair y7{y_[6], y_[5]}, y8{y_[7], y_[6]};
+        const int total = groups * Stride;
+        for (int start = 0; start < total; start += kRun) {
+            const int count = total - start < kRun ? total - start : kRun;
+            for (int i = 0; i < count; ++i)
+                xd[8 + i] = static_cast<Real>(in[start + i]);
+            for (int i = 0; i < count; i += 2) {
+                const Real* x = xd + 8 + i;
+                // {x[n - j], x[n + 1 - j]}
+                const auto xs = [x](int j) {
+                    Pair v;
+                    __builtin_memcpy(&v, x - j, sizeof v);
+                    return v;
+                };
+                const auto c = [](Real v) { return Pair{v, v}; };
+                Pair acc = c(b[8]) * xs(8) - c(a[8]) * y8;
+                acc += c(b[7]) * xs(7) - c(a[7]) * y7;
+                acc += c(b[6]) * xs(6) - c(a[6]) * y6;
+                acc += c(b[5]) * xs(5) - c(a[5]) * y5;
+                acc += c(b[4]) * xs(4) - c(a[4]) * y4;
+                acc += c(b[3]) * xs(3) - c(a[3]) * y3;
+                const Pair bx2 = c(b[2]) * xs(2);
+                const Pair forward = c(b[1]) * xs(1) + c(b[0]) * xs(0);
+                Real acc0 = acc[0];
+                acc0 += bx2[0] - a[2] * ym2;
+                acc0 += forward[0];
+                const Real out0 = acc0 - a[1] * ym1;
+                Real acc1 = acc[1];
+                acc1 += bx2[1] - a[2] * ym1;
+                acc1 += forward[1];
+                const Real out1 = acc1 - a[1] * out0;
+                if ((start + i) % Stride == 0)
+                    keep[(start + i) / Stride] = static_cast<float>(out0 * Coeffs.outputScale);
+                y8 = y6, y7 = y5, y6 = y4, y5 = y3;
+                y4 = Pair{ym2, ym1};
+                y3 = Pair{ym1, out0};
+                ym2 = out0;
+                ym1 = out1;
             }
+            for (int j = 0; j < 8; ++j)
+                xd[j] = xd[count + j];
         }
-        x_[0] = x1, x_[1] = x2, x_[2] = x3, x_[3] = x4, x_[4] = x5, x_[5] = x6, x_[6] = x7;
-        x_[7] = x8;
-        y_[0] = y1, y_[1] = y2, y_[2] = y3, y_[3] = y4, y_[4] = y5, y_[5] = y6, y_[6] = y7;
-        y_[7] = y8;
+        for (int j = 0; j < 8; ++j)
+            x_[j] = xd[7 - j];
+        y_[0] = ym1, y_[1] = ym2, y_[2] = y3[0], y_[3] = y4[0], y_[4] = y5[0], y_[5] = y6[0];
+        y_[6] = y7[0], y_[7] = y8[0];
     }
 
   private:
