@@ -154,8 +154,15 @@ class DecimationFilter8NewestLast {
     void processGroups(const float* in, int groups, float* keep) {
         static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
         using Pair = typename PairOf<Real>::type;
-        constexpr const Real* b = Coeffs.b;
         constexpr const Real* a = Coeffs.a;
+        // The coefficients in both lanes.
+        static constexpr Pair kB[9] = {
+            {Coeffs.b[0], Coeffs.b[0]}, {Coeffs.b[1], Coeffs.b[1]}, {Coeffs.b[2], Coeffs.b[2]},
+            {Coeffs.b[3], Coeffs.b[3]}, {Coeffs.b[4], Coeffs.b[4]}, {Coeffs.b[5], Coeffs.b[5]},
+            {Coeffs.b[6], Coeffs.b[6]}, {Coeffs.b[7], Coeffs.b[7]}, {Coeffs.b[8], Coeffs.b[8]}};
+        static constexpr Pair kA[9] = {{a[0], a[0]}, {a[1], a[1]}, {a[2], a[2]},
+                                       {a[3], a[3]}, {a[4], a[4]}, {a[5], a[5]},
+                                       {a[6], a[6]}, {a[7], a[7]}, {a[8], a[8]}};
         // Inputs widened ahead, a run at a time, behind the eight before the run.
         constexpr int kRun = 64;
         static_assert(kRun % Stride == 0);
@@ -171,38 +178,40 @@ class DecimationFilter8NewestLast {
             const int count = total - start < kRun ? total - start : kRun;
             for (int i = 0; i < count; ++i)
                 xd[8 + i] = static_cast<Real>(in[start + i]);
-            for (int i = 0; i < count; i += 2) {
-                const Real* x = xd + 8 + i;
-                // {x[n - j], x[n + 1 - j]}
-                const auto xs = [x](int j) {
-                    Pair v;
-                    __builtin_memcpy(&v, x - j, sizeof v);
-                    return v;
-                };
-                const auto c = [](Real v) { return Pair{v, v}; };
-                Pair acc = c(b[8]) * xs(8) - c(a[8]) * y8;
-                acc += c(b[7]) * xs(7) - c(a[7]) * y7;
-                acc += c(b[6]) * xs(6) - c(a[6]) * y6;
-                acc += c(b[5]) * xs(5) - c(a[5]) * y5;
-                acc += c(b[4]) * xs(4) - c(a[4]) * y4;
-                acc += c(b[3]) * xs(3) - c(a[3]) * y3;
-                const Pair bx2 = c(b[2]) * xs(2);
-                const Pair forward = c(b[1]) * xs(1) + c(b[0]) * xs(0);
-                Real acc0 = acc[0];
-                acc0 += bx2[0] - a[2] * ym2;
-                acc0 += forward[0];
-                const Real out0 = acc0 - a[1] * ym1;
-                Real acc1 = acc[1];
-                acc1 += bx2[1] - a[2] * ym1;
-                acc1 += forward[1];
-                const Real out1 = acc1 - a[1] * out0;
-                if ((start + i) % Stride == 0)
-                    keep[(start + i) / Stride] = static_cast<float>(out0 * Coeffs.outputScale);
-                y8 = y6, y7 = y5, y6 = y4, y5 = y3;
-                y4 = Pair{ym2, ym1};
-                y3 = Pair{ym1, out0};
-                ym2 = out0;
-                ym1 = out1;
+            for (int i = 0; i < count; i += Stride) {
+#pragma GCC unroll 8
+                for (int p = 0; p < Stride; p += 2) {
+                    const Real* x = xd + 8 + i + p;
+                    // {x[n - j], x[n + 1 - j]}
+                    const auto xs = [x](int j) {
+                        Pair v;
+                        __builtin_memcpy(&v, x - j, sizeof v);
+                        return v;
+                    };
+                    Pair acc = kB[8] * xs(8) - kA[8] * y8;
+                    acc += kB[7] * xs(7) - kA[7] * y7;
+                    acc += kB[6] * xs(6) - kA[6] * y6;
+                    acc += kB[5] * xs(5) - kA[5] * y5;
+                    acc += kB[4] * xs(4) - kA[4] * y4;
+                    acc += kB[3] * xs(3) - kA[3] * y3;
+                    const Pair bx2 = kB[2] * xs(2);
+                    const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
+                    Real acc0 = acc[0];
+                    acc0 += bx2[0] - a[2] * ym2;
+                    acc0 += forward[0];
+                    const Real out0 = acc0 - a[1] * ym1;
+                    Real acc1 = acc[1];
+                    acc1 += bx2[1] - a[2] * ym1;
+                    acc1 += forward[1];
+                    const Real out1 = acc1 - a[1] * out0;
+                    if (p == 0)
+                        keep[(start + i) / Stride] = static_cast<float>(out0 * Coeffs.outputScale);
+                    y8 = y6, y7 = y5, y6 = y4, y5 = y3;
+                    y4 = Pair{ym2, ym1};
+                    y3 = Pair{ym1, out0};
+                    ym2 = out0;
+                    ym1 = out1;
+                }
             }
             for (int j = 0; j < 8; ++j)
                 xd[j] = xd[count + j];

@@ -94,8 +94,9 @@ inline float externalStep(float masterPitch) {
 // are those of the sub-sample step, in the same order. Returns false, having changed nothing,
 // when a phase would wrap; the caller then takes the four steps one by one.
 template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
-inline bool quietGroup(Core& c, Master& m, Follow& f, const Setup& w, float length, float mix,
-                       float gain, float shape, float* sub, float* first) {
+__attribute__((always_inline, flatten)) inline bool
+quietGroup(Core& c, Master& m, Follow& f, const Setup& w, float length, float mix, float gain,
+           float shape, float* sub, float* first) {
     using zrpm::Float4;
     using zrpm::splat4;
     const float mi = m.increment;
@@ -308,7 +309,7 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
 }
 
 template <int Wave, int N, bool Bypass, class Decimator>
-void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
+__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
                                  Decimator& decimator) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
