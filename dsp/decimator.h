@@ -142,18 +142,46 @@ class DecimationFilter8NewestLast {
         return y * Coeffs.outputScale;
     }
 
-    // Filters `groups` x Stride sub-samples of `in` (Stride even) and writes the first output
-    // of each group of Stride to `keep[group]`: the decimation step of an oversampled routine
-    // that first renders its sub-samples into a buffer. The result is bit for bit that of
-    // `process` per sub-sample. Two neighbouring sub-samples are taken side by side: their terms
-    // from j = 8 down to 3 read only outputs that are already known, so they are formed and
-    // summed two lanes at once; the last two terms, which read the newest outputs, and each
+    using Pair = typename PairOf<Real>::type;
+
+    // The history of a run of paired steps, unpacked into locals: the two newest outputs and
+    // the pairs {y[n - j], y[n + 1 - j]} for j = 3..8, n being the next sub-sample. The inputs
+    // of a run live in a widened buffer (see beginRun).
+    struct Run {
+        Real ym1, ym2;
+        Pair y3, y4, y5, y6, y7, y8;
+    };
+
+    // Starts a run: the eight newest inputs go to widened[0..8), oldest first; the run's
+    // sub-samples then follow them in the buffer.
+    Run beginRun(Real* widened) const {
+        for (int j = 0; j < 8; ++j)
+            widened[7 - j] = x_[j];
+        Run r;
+        r.ym1 = y_[0], r.ym2 = y_[1];
+        r.y3 = Pair{y_[2], y_[1]}, r.y4 = Pair{y_[3], y_[2]}, r.y5 = Pair{y_[4], y_[3]};
+        r.y6 = Pair{y_[5], y_[4]}, r.y7 = Pair{y_[6], y_[5]}, r.y8 = Pair{y_[7], y_[6]};
+        return r;
+    }
+
+    // Ends a run whose newest input is newest[-1].
+    void endRun(const Run& r, const Real* newest) {
+        for (int j = 0; j < 8; ++j)
+            x_[j] = newest[-1 - j];
+        y_[0] = r.ym1, y_[1] = r.ym2, y_[2] = r.y3[0], y_[3] = r.y4[0], y_[4] = r.y5[0];
+        y_[5] = r.y6[0], y_[6] = r.y7[0], y_[7] = r.y8[0];
+    }
+
+    // Filters the Stride (even) widened sub-samples at x[0..Stride), the eight before them at
+    // x[-8..0), and returns the first output, scaled. The result is bit for bit that of
+    // `process` per sub-sample. Two neighbouring sub-samples are taken side by side: their
+    // terms from j = 8 down to 3 read only outputs that are already known, so they are formed
+    // and summed two lanes at once; the last two terms, which read the newest outputs, and each
     // output itself follow per lane, so the chain from one output to the next stays as short
-    // as in `process`. The history lives in registers for the whole run.
+    // as in `process`.
     template <int Stride>
-    void processGroups(const float* in, int groups, float* keep) {
+    __attribute__((always_inline)) static Real runGroup(Run& r, const Real* x) {
         static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
-        using Pair = typename PairOf<Real>::type;
         constexpr const Real* a = Coeffs.a;
         // The coefficients in both lanes.
         static constexpr Pair kB[9] = {
@@ -163,63 +191,62 @@ class DecimationFilter8NewestLast {
         static constexpr Pair kA[9] = {{a[0], a[0]}, {a[1], a[1]}, {a[2], a[2]},
                                        {a[3], a[3]}, {a[4], a[4]}, {a[5], a[5]},
                                        {a[6], a[6]}, {a[7], a[7]}, {a[8], a[8]}};
+        Real first = 0;
+#pragma GCC unroll 8
+        for (int p = 0; p < Stride; p += 2, x += 2) {
+            // {x[n - j], x[n + 1 - j]}
+            const auto xs = [x](int j) {
+                Pair v;
+                __builtin_memcpy(&v, x - j, sizeof v);
+                return v;
+            };
+            Pair acc = kB[8] * xs(8) - kA[8] * r.y8;
+            acc += kB[7] * xs(7) - kA[7] * r.y7;
+            acc += kB[6] * xs(6) - kA[6] * r.y6;
+            acc += kB[5] * xs(5) - kA[5] * r.y5;
+            acc += kB[4] * xs(4) - kA[4] * r.y4;
+            acc += kB[3] * xs(3) - kA[3] * r.y3;
+            const Pair bx2 = kB[2] * xs(2);
+            const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
+            Real acc0 = acc[0];
+            acc0 += bx2[0] - a[2] * r.ym2;
+            acc0 += forward[0];
+            const Real out0 = acc0 - a[1] * r.ym1;
+            Real acc1 = acc[1];
+            acc1 += bx2[1] - a[2] * r.ym1;
+            acc1 += forward[1];
+            const Real out1 = acc1 - a[1] * out0;
+            if (p == 0) first = out0 * Coeffs.outputScale;
+            r.y8 = r.y6, r.y7 = r.y5, r.y6 = r.y4, r.y5 = r.y3;
+            r.y4 = Pair{r.ym2, r.ym1};
+            r.y3 = Pair{r.ym1, out0};
+            r.ym2 = out0;
+            r.ym1 = out1;
+        }
+        return first;
+    }
+
+    // Filters `groups` x Stride sub-samples of `in` and writes the first output of each group
+    // of Stride to `keep[group]`: the decimation step of an oversampled routine that first
+    // renders its sub-samples into a buffer (see runGroup).
+    template <int Stride>
+    void processGroups(const float* in, int groups, float* keep) {
         // Inputs widened ahead, a run at a time, behind the eight before the run.
         constexpr int kRun = 64;
         static_assert(kRun % Stride == 0);
         Real xd[8 + kRun];
-        for (int j = 0; j < 8; ++j)
-            xd[7 - j] = x_[j];
-        // The two newest outputs, and the pairs {y[n - j], y[n + 1 - j]} for j = 3..8.
-        Real ym1 = y_[0], ym2 = y_[1];
-        Pair y3{y_[2], y_[1]}, y4{y_[3], y_[2]}, y5{y_[4], y_[3]}, y6{y_[5], y_[4]};
-        Pair y7{y_[6], y_[5]}, y8{y_[7], y_[6]};
+        Run r = beginRun(xd);
         const int total = groups * Stride;
         for (int start = 0; start < total; start += kRun) {
             const int count = total - start < kRun ? total - start : kRun;
             for (int i = 0; i < count; ++i)
                 xd[8 + i] = static_cast<Real>(in[start + i]);
-            for (int i = 0; i < count; i += Stride) {
-#pragma GCC unroll 8
-                for (int p = 0; p < Stride; p += 2) {
-                    const Real* x = xd + 8 + i + p;
-                    // {x[n - j], x[n + 1 - j]}
-                    const auto xs = [x](int j) {
-                        Pair v;
-                        __builtin_memcpy(&v, x - j, sizeof v);
-                        return v;
-                    };
-                    Pair acc = kB[8] * xs(8) - kA[8] * y8;
-                    acc += kB[7] * xs(7) - kA[7] * y7;
-                    acc += kB[6] * xs(6) - kA[6] * y6;
-                    acc += kB[5] * xs(5) - kA[5] * y5;
-                    acc += kB[4] * xs(4) - kA[4] * y4;
-                    acc += kB[3] * xs(3) - kA[3] * y3;
-                    const Pair bx2 = kB[2] * xs(2);
-                    const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
-                    Real acc0 = acc[0];
-                    acc0 += bx2[0] - a[2] * ym2;
-                    acc0 += forward[0];
-                    const Real out0 = acc0 - a[1] * ym1;
-                    Real acc1 = acc[1];
-                    acc1 += bx2[1] - a[2] * ym1;
-                    acc1 += forward[1];
-                    const Real out1 = acc1 - a[1] * out0;
-                    if (p == 0)
-                        keep[(start + i) / Stride] = static_cast<float>(out0 * Coeffs.outputScale);
-                    y8 = y6, y7 = y5, y6 = y4, y5 = y3;
-                    y4 = Pair{ym2, ym1};
-                    y3 = Pair{ym1, out0};
-                    ym2 = out0;
-                    ym1 = out1;
-                }
-            }
+            for (int i = 0; i < count; i += Stride)
+                keep[(start + i) / Stride] = static_cast<float>(runGroup<Stride>(r, xd + 8 + i));
             for (int j = 0; j < 8; ++j)
                 xd[j] = xd[count + j];
         }
-        for (int j = 0; j < 8; ++j)
-            x_[j] = xd[7 - j];
-        y_[0] = ym1, y_[1] = ym2, y_[2] = y3[0], y_[3] = y4[0], y_[4] = y5[0], y_[5] = y6[0];
-        y_[6] = y7[0], y_[7] = y8[0];
+        endRun(r, xd + 8);
     }
 
   private:
