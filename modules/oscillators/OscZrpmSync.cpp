@@ -88,61 +88,84 @@ inline float externalStep(float masterPitch) {
     return step;
 }
 
-// Four sub-samples of the internal master at once, when none of them starts a restart or
+// Whether any lane of a comparison result is set.
+inline bool anyLane(zrpm::Int4 v) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps(reinterpret_cast<__m128>(v)) != 0;
+#else
+    return (v[0] | v[1] | v[2] | v[3]) != 0;
+#endif
+}
+
+// Four more phase sums, serial as the steps make them.
+inline zrpm::Float4 sums4(float& phase, float increment) {
+    const float s0 = phase + increment, s1 = s0 + increment, s2 = s1 + increment;
+    phase = s2 + increment;
+    return zrpm::Float4{s0, s1, s2, phase};
+}
+
+// G x 4 sub-samples of the internal master at once, when none of them starts a restart or
 // wraps a phase and no restart is fading in (the caller checks that) and the slave is not
 // fading towards the master: the phase sums, the reads and the output arithmetic of each lane
 // are those of the sub-sample step, in the same order. Returns false, having changed nothing,
-// when a phase would wrap; the caller then takes the four steps one by one.
-template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
+// when a phase would wrap; the caller then takes the steps one by one.
+template <int Wave, bool Bypass, int G, class Core, class Master, class Follow, class Setup>
 __attribute__((always_inline, flatten)) inline bool
-quietGroup(Core& c, Master& m, Follow& f, const Setup& w, float length, float mix, float gain,
-           float shape, float* sub, float* first) {
+quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float mix, float gain,
+            float shape, float* sub, float* first) {
     using zrpm::Float4;
     using zrpm::splat4;
-    const float mi = m.increment;
-    const float m0 = m.phase + mi, m1 = m0 + mi, m2 = m1 + mi, m3 = m2 + mi;
-    const float ci = c.increment;
-    const float c0 = c.phase + ci, c1 = c0 + ci, c2 = c1 + ci, c3 = c2 + ci;
-    const Float4 phase{c0, c1, c2, c3};
-    if (!(zrpm::noneWrap(Float4{m0, m1, m2, m3}, length) && zrpm::noneWrap(phase, length)))
-        return false;
-    m.phase = m3;
-    c.phase = c3;
-    const Float4 len = splat4(length);
-    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
-    const Float4 r1 = zrpm::readZone4(w.slots.first, z,
-                                      zrpm::wrapPosition4(phase + splat4(c.phaseModOffset), len));
-    Float4 r2{};
-    if constexpr (zrpm::kUsesShape<Wave>)
-        r2 = zrpm::readZone4(w.slots.saw, z,
-                             zrpm::wrapShapePosition4(
-                                 phase + splat4(c.shapeOffset) + splat4(c.phaseModOffset), len));
-    const Float4 v1 = splat4(f.value1), vm = splat4(mix), vg = splat4(gain);
-    Float4 y;
-    if constexpr (Wave == 4) {
-        const Float4 d = r1 - r2;
-        y = (v1 + (d - v1) * vm) * vg * splat4(w.sawLevel);
-        f.previous1 = d[3];
-    } else {
-        const Float4 y1 = (v1 + (r1 - v1) * vm) * vg * splat4(w.firstLevel);
-        f.previous1 = dsp::clampNanToLow(y1[3], -kFeedbackLimit, kFeedbackLimit);
-        y = y1;
-        if constexpr (Wave == 1) {
-            const Float4 v2 = splat4(f.value2);
-            const Float4 y2 = (v2 + (r2 - v2) * vm) * vg * splat4(w.sawLevel);
-            f.previous2 = dsp::clampNanToLow(y2[3], -kFeedbackLimit, kFeedbackLimit);
-            y = y1 + splat4((shape + 1.0f) * 0.5f) * (y2 - y1);
-        }
-    }
-    if constexpr (Bypass) {
-        if (first) *first = y[0];
-    }
-    // finiteOrZero lane by lane: |y| below infinity fails for NaN and for either infinity.
     using Bits = zrpm::Int4;
-    const Float4 magnitude =
-        reinterpret_cast<Float4>(reinterpret_cast<Bits>(y) & splat4(std::int32_t{0x7fffffff}));
-    zrpm::store4(
-        sub, reinterpret_cast<Float4>(reinterpret_cast<Bits>(y) & (magnitude < splat4(HUGE_VALF))));
+    // The phase sums; one test that none left (0, length).
+    const Float4 len = splat4(length);
+    Float4 phase[G];
+    float mp = m.phase, cp = c.phase;
+    Bits out{};
+    for (int g = 0; g < G; ++g) {
+        const Float4 ms = sums4(mp, m.increment);
+        phase[g] = sums4(cp, c.increment);
+        out |= (ms >= len) | (ms <= Float4{}) | (phase[g] >= len) | (phase[g] <= Float4{});
+    }
+    if (anyLane(out)) return false;
+    m.phase = mp;
+    c.phase = cp;
+    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
+    const Float4 pm = splat4(c.phaseModOffset), so = splat4(c.shapeOffset);
+    const Float4 v1 = splat4(f.value1), v2 = splat4(f.value2), vm = splat4(mix), vg = splat4(gain);
+    const Float4 firstLevel = splat4(w.firstLevel), sawLevel = splat4(w.sawLevel);
+    const Float4 morph = splat4((shape + 1.0f) * 0.5f);
+    for (int g = 0; g < G; ++g) {
+        const Float4 r1 =
+            zrpm::readZone4(w.slots.first, z, zrpm::wrapPosition4(phase[g] + pm, len));
+        Float4 r2{};
+        if constexpr (zrpm::kUsesShape<Wave>)
+            r2 = zrpm::readZone4(w.slots.saw, z, zrpm::wrapShapePosition4(phase[g] + so + pm, len));
+        Float4 y;
+        if constexpr (Wave == 4) {
+            const Float4 d = r1 - r2;
+            y = (v1 + (d - v1) * vm) * vg * sawLevel;
+            if (g == G - 1) f.previous1 = d[3];
+        } else {
+            const Float4 y1 = (v1 + (r1 - v1) * vm) * vg * firstLevel;
+            if (g == G - 1)
+                f.previous1 = dsp::clampNanToLow(y1[3], -kFeedbackLimit, kFeedbackLimit);
+            y = y1;
+            if constexpr (Wave == 1) {
+                const Float4 y2 = (v2 + (r2 - v2) * vm) * vg * sawLevel;
+                if (g == G - 1)
+                    f.previous2 = dsp::clampNanToLow(y2[3], -kFeedbackLimit, kFeedbackLimit);
+                y = y1 + morph * (y2 - y1);
+            }
+        }
+        if constexpr (Bypass) {
+            if (g == 0) *first = y[0];
+        }
+        // finiteOrZero lane by lane: |y| below infinity fails for NaN and for either infinity.
+        const Float4 magnitude =
+            reinterpret_cast<Float4>(reinterpret_cast<Bits>(y) & splat4(std::int32_t{0x7fffffff}));
+        zrpm::store4(sub + 4 * g, reinterpret_cast<Float4>(reinterpret_cast<Bits>(y) &
+                                                           (magnitude < splat4(HUGE_VALF))));
+    }
     return true;
 }
 
@@ -309,8 +332,9 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
 }
 
 template <int Wave, int N, bool Bypass, class Decimator>
-__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
-                                 Decimator& decimator) {
+__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
+                                                          gmpi::int32 sampleFrames,
+                                                          Decimator& decimator) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
     const float* shape = shapeIn.getBuffer() + bufferOffset;
@@ -411,19 +435,13 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
                 sub[k * N + j] = finiteOrZero(y);
             };
             // Between master wraps, with no restart fading in and no fade towards the master,
-            // four sub-samples at a time (see quietGroup); any other group step by step.
+            // all sub-samples of the sample side by side (see quietGroups); any other sample
+            // step by step.
             if constexpr (N >= 4) {
-                if (!fade) {
-                    for (int j = 0; j < N; j += 4) {
-                        if (c.fade == -1.0f &&
-                            quietGroup<Wave, Bypass>(c, m, f, w, length, mix, gain, shape[n],
-                                                     sub + k * N + j, j == 0 ? audio + n : nullptr))
-                            continue;
-                        for (int i = j; i < j + 4; ++i)
-                            subSample(i);
-                    }
+                if (!fade && c.fade == -1.0f &&
+                    quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, mix, gain, shape[n],
+                                                     sub + k * N, audio + n))
                     continue;
-                }
             }
             for (int j = 0; j < N; ++j)
                 subSample(j);
