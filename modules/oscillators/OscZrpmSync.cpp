@@ -111,8 +111,8 @@ inline zrpm::Float4 sums4(float& phase, float increment) {
 // when a phase would wrap; the caller then takes the steps one by one.
 template <int Wave, bool Bypass, int G, class Core, class Master, class Follow, class Setup>
 __attribute__((always_inline, flatten)) inline bool
-quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float mix, float gain,
-            float shape, float* sub, float* first) {
+quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float shape, float* sub,
+            float* first) {
     using zrpm::Float4;
     using zrpm::splat4;
     using Bits = zrpm::Int4;
@@ -131,7 +131,9 @@ quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float m
     c.phase = cp;
     const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
     const Float4 pm = splat4(c.phaseModOffset), so = splat4(c.shapeOffset);
-    const Float4 v1 = splat4(f.value1), v2 = splat4(f.value2), vm = splat4(mix), vg = splat4(gain);
+    // Without the fade towards the master, the mix M and the gain K are exactly 1, and a product
+    // with 1 is the other factor bit for bit: those two products are left out.
+    const Float4 v1 = splat4(f.value1), v2 = splat4(f.value2);
     const Float4 firstLevel = splat4(w.firstLevel), sawLevel = splat4(w.sawLevel);
     const Float4 morph = splat4((shape + 1.0f) * 0.5f);
     for (int g = 0; g < G; ++g) {
@@ -143,15 +145,15 @@ quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float m
         Float4 y;
         if constexpr (Wave == 4) {
             const Float4 d = r1 - r2;
-            y = (v1 + (d - v1) * vm) * vg * sawLevel;
+            y = (v1 + (d - v1)) * sawLevel;
             if (g == G - 1) f.previous1 = d[3];
         } else {
-            const Float4 y1 = (v1 + (r1 - v1) * vm) * vg * firstLevel;
+            const Float4 y1 = (v1 + (r1 - v1)) * firstLevel;
             if (g == G - 1)
                 f.previous1 = dsp::clampNanToLow(y1[3], -kFeedbackLimit, kFeedbackLimit);
             y = y1;
             if constexpr (Wave == 1) {
-                const Float4 y2 = (v2 + (r2 - v2) * vm) * vg * sawLevel;
+                const Float4 y2 = (v2 + (r2 - v2)) * sawLevel;
                 if (g == G - 1)
                     f.previous2 = dsp::clampNanToLow(y2[3], -kFeedbackLimit, kFeedbackLimit);
                 y = y1 + morph * (y2 - y1);
@@ -439,8 +441,8 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
             // step by step.
             if constexpr (N >= 4) {
                 if (!fade && c.fade == -1.0f &&
-                    quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, mix, gain, shape[n],
-                                                     sub + k * N, audio + n))
+                    quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, shape[n], sub + k * N,
+                                                     audio + n))
                     continue;
             }
             for (int j = 0; j < N; ++j)
