@@ -142,6 +142,30 @@ class DecimationFilter8NewestLast {
         return y * Coeffs.outputScale;
     }
 
+    // Filters `groups` x Stride sub-samples of `in` and writes the first output of each group
+    // of Stride to `keep[group]`: the decimation step of an oversampled routine that first
+    // renders its sub-samples into a buffer (see runGroup).
+    template <int Stride>
+    void processGroups(const float* in, int groups, float* keep) {
+        // Inputs widened ahead, a run at a time, behind the eight before the run.
+        constexpr int kRun = 64;
+        static_assert(kRun % Stride == 0);
+        Real xd[8 + kRun];
+        Run r = beginRun(xd);
+        const int total = groups * Stride;
+        for (int start = 0; start < total; start += kRun) {
+            const int count = total - start < kRun ? total - start : kRun;
+            for (int i = 0; i < count; ++i)
+                xd[8 + i] = static_cast<Real>(in[start + i]);
+            for (int i = 0; i < count; i += Stride)
+                keep[(start + i) / Stride] = static_cast<float>(runGroup<Stride>(r, xd + 8 + i));
+            for (int j = 0; j < 8; ++j)
+                xd[j] = xd[count + j];
+        }
+        endRun(r, xd + 8);
+    }
+
+  private:
     using Pair = typename PairOf<Real>::type;
 
     // The history of a run of paired steps, unpacked into locals: the two newest outputs and
@@ -226,30 +250,6 @@ class DecimationFilter8NewestLast {
         return first;
     }
 
-    // Filters `groups` x Stride sub-samples of `in` and writes the first output of each group
-    // of Stride to `keep[group]`: the decimation step of an oversampled routine that first
-    // renders its sub-samples into a buffer (see runGroup).
-    template <int Stride>
-    void processGroups(const float* in, int groups, float* keep) {
-        // Inputs widened ahead, a run at a time, behind the eight before the run.
-        constexpr int kRun = 64;
-        static_assert(kRun % Stride == 0);
-        Real xd[8 + kRun];
-        Run r = beginRun(xd);
-        const int total = groups * Stride;
-        for (int start = 0; start < total; start += kRun) {
-            const int count = total - start < kRun ? total - start : kRun;
-            for (int i = 0; i < count; ++i)
-                xd[8 + i] = static_cast<Real>(in[start + i]);
-            for (int i = 0; i < count; i += Stride)
-                keep[(start + i) / Stride] = static_cast<float>(runGroup<Stride>(r, xd + 8 + i));
-            for (int j = 0; j < 8; ++j)
-                xd[j] = xd[count + j];
-        }
-        endRun(r, xd + 8);
-    }
-
-  private:
     Real x_[8] = {};
     Real y_[8] = {};
 };
