@@ -102,6 +102,18 @@ inline constexpr DecimationCoefficients8<double> kDecimation8xDouble{
      -41.72424550978184, 20.15088518220861, -5.6046972212506905, 0.6873229215557854},
     1.0};
 
+// Two values side by side, for filters that run two sub-samples at once.
+template <class Real>
+struct PairOf;
+template <>
+struct PairOf<double> {
+    using type = double __attribute__((vector_size(16)));
+};
+template <>
+struct PairOf<float> {
+    using type = float __attribute__((vector_size(8)));
+};
+
 // The same recursion for routines that run the filter several times per output sample,
 // where the time from one output to the next bounds the speed. The terms are summed from the
 // oldest to the newest, so the previous output enters last: one output waits for the one
@@ -132,41 +144,112 @@ class DecimationFilter8NewestLast {
 
     // Filters `groups` x Stride sub-samples of `in` and writes the first output of each group
     // of Stride to `keep[group]`: the decimation step of an oversampled routine that first
-    // renders its sub-samples into a buffer. The result is bit for bit that of `process` per
-    // sub-sample; the history lives in registers for the whole run instead of being shifted
-    // through memory on every sub-sample.
+    // renders its sub-samples into a buffer (see runGroup).
     template <int Stride>
     void processGroups(const float* in, int groups, float* keep) {
-        Real x1 = x_[0], x2 = x_[1], x3 = x_[2], x4 = x_[3], x5 = x_[4], x6 = x_[5], x7 = x_[6],
-             x8 = x_[7];
-        Real y1 = y_[0], y2 = y_[1], y3 = y_[2], y4 = y_[3], y5 = y_[4], y6 = y_[5], y7 = y_[6],
-             y8 = y_[7];
-        constexpr const Real* b = Coeffs.b;
-        constexpr const Real* a = Coeffs.a;
-        for (int g = 0; g < groups; ++g) {
-            for (int j = 0; j < Stride; ++j) {
-                const Real x0 = static_cast<Real>(in[g * Stride + j]);
-                Real acc = b[8] * x8 - a[8] * y8;
-                acc += b[7] * x7 - a[7] * y7;
-                acc += b[6] * x6 - a[6] * y6;
-                acc += b[5] * x5 - a[5] * y5;
-                acc += b[4] * x4 - a[4] * y4;
-                acc += b[3] * x3 - a[3] * y3;
-                acc += b[2] * x2 - a[2] * y2;
-                acc += b[1] * x1 + b[0] * x0;
-                const Real y = acc - a[1] * y1;
-                x8 = x7, x7 = x6, x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
-                y8 = y7, y7 = y6, y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = y;
-                if (j == 0) keep[g] = static_cast<float>(y * Coeffs.outputScale);
-            }
+        // Inputs widened ahead, a run at a time, behind the eight before the run.
+        constexpr int kRun = 64;
+        static_assert(kRun % Stride == 0);
+        Real xd[8 + kRun];
+        Run r = beginRun(xd);
+        const int total = groups * Stride;
+        for (int start = 0; start < total; start += kRun) {
+            const int count = total - start < kRun ? total - start : kRun;
+            for (int i = 0; i < count; ++i)
+                xd[8 + i] = static_cast<Real>(in[start + i]);
+            for (int i = 0; i < count; i += Stride)
+                keep[(start + i) / Stride] = static_cast<float>(runGroup<Stride>(r, xd + 8 + i));
+            for (int j = 0; j < 8; ++j)
+                xd[j] = xd[count + j];
         }
-        x_[0] = x1, x_[1] = x2, x_[2] = x3, x_[3] = x4, x_[4] = x5, x_[5] = x6, x_[6] = x7;
-        x_[7] = x8;
-        y_[0] = y1, y_[1] = y2, y_[2] = y3, y_[3] = y4, y_[4] = y5, y_[5] = y6, y_[6] = y7;
-        y_[7] = y8;
+        endRun(r, xd + 8);
     }
 
   private:
+    using Pair = typename PairOf<Real>::type;
+
+    // The history of a run of paired steps, unpacked into locals: the two newest outputs and
+    // the pairs {y[n - j], y[n + 1 - j]} for j = 3..8, n being the next sub-sample. The inputs
+    // of a run live in a widened buffer (see beginRun).
+    struct Run {
+        Real ym1, ym2;
+        Pair y3, y4, y5, y6, y7, y8;
+    };
+
+    // Starts a run: the eight newest inputs go to widened[0..8), oldest first; the run's
+    // sub-samples then follow them in the buffer.
+    Run beginRun(Real* widened) const {
+        for (int j = 0; j < 8; ++j)
+            widened[7 - j] = x_[j];
+        Run r;
+        r.ym1 = y_[0], r.ym2 = y_[1];
+        r.y3 = Pair{y_[2], y_[1]}, r.y4 = Pair{y_[3], y_[2]}, r.y5 = Pair{y_[4], y_[3]};
+        r.y6 = Pair{y_[5], y_[4]}, r.y7 = Pair{y_[6], y_[5]}, r.y8 = Pair{y_[7], y_[6]};
+        return r;
+    }
+
+    // Ends a run whose newest input is newest[-1].
+    void endRun(const Run& r, const Real* newest) {
+        for (int j = 0; j < 8; ++j)
+            x_[j] = newest[-1 - j];
+        y_[0] = r.ym1, y_[1] = r.ym2, y_[2] = r.y3[0], y_[3] = r.y4[0], y_[4] = r.y5[0];
+        y_[5] = r.y6[0], y_[6] = r.y7[0], y_[7] = r.y8[0];
+    }
+
+    // Filters the Stride (even) widened sub-samples at x[0..Stride), the eight before them at
+    // x[-8..0), and returns the first output, scaled. The result is bit for bit that of
+    // `process` per sub-sample. Two neighbouring sub-samples are taken side by side: their
+    // terms from j = 8 down to 3 read only outputs that are already known, so they are formed
+    // and summed two lanes at once; the last two terms, which read the newest outputs, and each
+    // output itself follow per lane, so the chain from one output to the next stays as short
+    // as in `process`.
+    template <int Stride>
+    __attribute__((always_inline)) static Real runGroup(Run& r, const Real* x) {
+        static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
+        constexpr const Real* a = Coeffs.a;
+        // The coefficients in both lanes.
+        static constexpr Pair kB[9] = {
+            {Coeffs.b[0], Coeffs.b[0]}, {Coeffs.b[1], Coeffs.b[1]}, {Coeffs.b[2], Coeffs.b[2]},
+            {Coeffs.b[3], Coeffs.b[3]}, {Coeffs.b[4], Coeffs.b[4]}, {Coeffs.b[5], Coeffs.b[5]},
+            {Coeffs.b[6], Coeffs.b[6]}, {Coeffs.b[7], Coeffs.b[7]}, {Coeffs.b[8], Coeffs.b[8]}};
+        static constexpr Pair kA[9] = {{a[0], a[0]}, {a[1], a[1]}, {a[2], a[2]},
+                                       {a[3], a[3]}, {a[4], a[4]}, {a[5], a[5]},
+                                       {a[6], a[6]}, {a[7], a[7]}, {a[8], a[8]}};
+        Real first = 0;
+#pragma GCC unroll 8
+        for (int p = 0; p < Stride; p += 2, x += 2) {
+            // {x[n - j], x[n + 1 - j]}
+            const auto xs = [x](int j) {
+                Pair v;
+                __builtin_memcpy(&v, x - j, sizeof v);
+                return v;
+            };
+            Pair acc = kB[8] * xs(8) - kA[8] * r.y8;
+            acc += kB[7] * xs(7) - kA[7] * r.y7;
+            acc += kB[6] * xs(6) - kA[6] * r.y6;
+            acc += kB[5] * xs(5) - kA[5] * r.y5;
+            acc += kB[4] * xs(4) - kA[4] * r.y4;
+            acc += kB[3] * xs(3) - kA[3] * r.y3;
+            const Pair bx2 = kB[2] * xs(2);
+            const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
+            Real acc0 = acc[0];
+            acc0 += bx2[0] - a[2] * r.ym2;
+            acc0 += forward[0];
+            const Real out0 = acc0 - a[1] * r.ym1;
+            Real acc1 = acc[1];
+            acc1 += bx2[1] - a[2] * r.ym1;
+            acc1 += forward[1];
+            const Real out1 = acc1 - a[1] * out0;
+            if (p == 0) first = out0 * Coeffs.outputScale;
+            r.y8 = r.y6, r.y7 = r.y5, r.y6 = r.y4, r.y5 = r.y3;
+            r.y4 = Pair{r.ym2, r.ym1};
+            r.y3 = Pair{r.ym1, out0};
+            r.ym2 = out0;
+            r.ym1 = out1;
+        }
+        return first;
+    }
+
     Real x_[8] = {};
     Real y_[8] = {};
 };

@@ -88,6 +88,89 @@ inline float externalStep(float masterPitch) {
     return step;
 }
 
+// Whether any lane of a comparison result is set.
+inline bool anyLane(zrpm::Int4 v) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps(reinterpret_cast<__m128>(v)) != 0;
+#else
+    return (v[0] | v[1] | v[2] | v[3]) != 0;
+#endif
+}
+
+// Four more phase sums, serial as the steps make them.
+inline zrpm::Float4 sums4(float& phase, float increment) {
+    const float s0 = phase + increment, s1 = s0 + increment, s2 = s1 + increment;
+    phase = s2 + increment;
+    return zrpm::Float4{s0, s1, s2, phase};
+}
+
+// G x 4 sub-samples of the internal master at once, when none of them starts a restart or
+// wraps a phase and no restart is fading in (the caller checks that) and the slave is not
+// fading towards the master: the phase sums, the reads and the output arithmetic of each lane
+// are those of the sub-sample step, in the same order. Returns false, having changed nothing,
+// when a phase would wrap; the caller then takes the steps one by one.
+template <int Wave, bool Bypass, int G, class Core, class Master, class Follow, class Setup>
+__attribute__((always_inline, flatten)) inline bool
+quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float shape, float* sub,
+            float* first) {
+    using zrpm::Float4;
+    using zrpm::splat4;
+    using Bits = zrpm::Int4;
+    // The phase sums; one test that none left (0, length).
+    const Float4 len = splat4(length);
+    Float4 phase[G];
+    float mp = m.phase, cp = c.phase;
+    Bits out{};
+    for (int g = 0; g < G; ++g) {
+        const Float4 ms = sums4(mp, m.increment);
+        phase[g] = sums4(cp, c.increment);
+        out |= (ms >= len) | (ms <= Float4{}) | (phase[g] >= len) | (phase[g] <= Float4{});
+    }
+    if (anyLane(out)) return false;
+    m.phase = mp;
+    c.phase = cp;
+    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
+    const Float4 pm = splat4(c.phaseModOffset), so = splat4(c.shapeOffset);
+    // Without the fade towards the master, the mix M and the gain K are exactly 1, and a product
+    // with 1 is the other factor bit for bit: those two products are left out.
+    const Float4 v1 = splat4(f.value1), v2 = splat4(f.value2);
+    const Float4 firstLevel = splat4(w.firstLevel), sawLevel = splat4(w.sawLevel);
+    const Float4 morph = splat4((shape + 1.0f) * 0.5f);
+    for (int g = 0; g < G; ++g) {
+        const Float4 r1 =
+            zrpm::readZone4(w.slots.first, z, zrpm::wrapPosition4(phase[g] + pm, len));
+        Float4 r2{};
+        if constexpr (zrpm::kUsesShape<Wave>)
+            r2 = zrpm::readZone4(w.slots.saw, z, zrpm::wrapShapePosition4(phase[g] + so + pm, len));
+        Float4 y;
+        if constexpr (Wave == 4) {
+            const Float4 d = r1 - r2;
+            y = (v1 + (d - v1)) * sawLevel;
+            if (g == G - 1) f.previous1 = d[3];
+        } else {
+            const Float4 y1 = (v1 + (r1 - v1)) * firstLevel;
+            if (g == G - 1)
+                f.previous1 = dsp::clampNanToLow(y1[3], -kFeedbackLimit, kFeedbackLimit);
+            y = y1;
+            if constexpr (Wave == 1) {
+                const Float4 y2 = (v2 + (r2 - v2)) * sawLevel;
+                if (g == G - 1)
+                    f.previous2 = dsp::clampNanToLow(y2[3], -kFeedbackLimit, kFeedbackLimit);
+                y = y1 + morph * (y2 - y1);
+            }
+        }
+        if constexpr (Bypass) {
+            if (g == 0) *first = y[0];
+        }
+        // finiteOrZero lane by lane: |y| below infinity fails for NaN and for either infinity.
+        const Float4 magnitude =
+            reinterpret_cast<Float4>(reinterpret_cast<Bits>(y) & splat4(std::int32_t{0x7fffffff}));
+        zrpm::store4(sub + 4 * g, reinterpret_cast<Float4>(reinterpret_cast<Bits>(y) &
+                                                           (magnitude < splat4(HUGE_VALF))));
+    }
+    return true;
+}
+
 } // namespace
 
 OscZrpmSync::OscZrpmSync(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
@@ -251,8 +334,9 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
 }
 
 template <int Wave, int N, bool Bypass, class Decimator>
-void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
-                                 Decimator& decimator) {
+__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
+                                                          gmpi::int32 sampleFrames,
+                                                          Decimator& decimator) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
     const float* shape = shapeIn.getBuffer() + bufferOffset;
@@ -301,7 +385,8 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
             if (above > 0.0f) step = step / above;
             if (!(c.increment >= m.increment)) step = S::F;
 
-            for (int j = 0; j < N; ++j) {
+            // One sub-sample, every case.
+            const auto subSample = [&](int j) __attribute__((always_inline)) {
                 const float masterWrap = zrpm::advancePhase(m.phase, m.increment, length);
                 if (fade) {
                     const zrpm::Reads u = zrpm::readWave<Wave>(m, c, m.phase, w.slots, length);
@@ -350,7 +435,18 @@ void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
                 // A non-finite value (an infinite Shape makes an infinite morph) would stay in
                 // the recursive filter's history for good; it enters as 0.
                 sub[k * N + j] = finiteOrZero(y);
+            };
+            // Between master wraps, with no restart fading in and no fade towards the master,
+            // all sub-samples of the sample side by side (see quietGroups); any other sample
+            // step by step.
+            if constexpr (N >= 4) {
+                if (!fade && c.fade == -1.0f &&
+                    quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, shape[n], sub + k * N,
+                                                     audio + n))
+                    continue;
             }
+            for (int j = 0; j < N; ++j)
+                subSample(j);
         }
         // The filter runs on every sub-sample so that its history advances at the
         // oversampled rate; the first sub-sample of each sample is kept.
