@@ -3,6 +3,8 @@
 // the inputs they reach; GUI halves served and the library's GUI timer advanced.
 #include "host/engine_parts.h"
 
+#include "host/engine_lanes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -233,15 +235,11 @@ void Engine::fillInput(Node& node, Input& in, int frames) {
 void Engine::fillSteadyInput(Input& in, int frames) {
     float* out = in.buffer;
     if (in.sources.empty()) {
-        if (in.dirty) std::fill(out, out + frames, in.level);
+        if (in.dirty) lanes::fill(out, in.level, frames);
     } else {
-        const float level = in.level;
-        const float* first = in.sources.front();
-        for (int f = 0; f < frames; ++f)
-            out[f] = level + first[f];
+        lanes::offset(out, in.level, in.sources.front(), frames);
         for (std::size_t s = 1; s < in.sources.size(); ++s)
-            for (int f = 0; f < frames; ++f)
-                out[f] += in.sources[s][f];
+            lanes::add(out, in.sources[s], frames);
     }
     in.dirty = false;
 }
@@ -280,10 +278,8 @@ void Engine::fillChangingInput(Node& node, Input& in, int frames) {
     writeLevel(node, in, pos, frames, frames);
     in.dirty = moved;
 
-    float* out = in.buffer;
     for (const float* source : in.sources)
-        for (int f = 0; f < frames; ++f)
-            out[f] += source[f];
+        lanes::add(in.buffer, source, frames);
 }
 
 // Writes the input's constant over frames [a, b): gliding while a ramp runs, then its level.
@@ -310,7 +306,7 @@ void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
                     setInputStreaming(node, in, a, false);
             }
         } else {
-            std::fill(out + a, out + b, in.level);
+            lanes::fill(out + a, in.level, b - a);
             a = b;
         }
     }
@@ -396,18 +392,7 @@ void Engine::renderFrames(int frames, float* out) {
     inBlock_ = false;
     runningRank_ = -1;
 
-    const int channels = this->channels();
-    for (int c = 0; c < channels; ++c) {
-        const OutputChannel& channel = patch_.outputs[static_cast<std::size_t>(c)];
-        for (int f = 0; f < frames; ++f)
-            out[f * channels + c] = 0.0f;
-        for (const OutputSource& s : channel.sources) {
-            const float* buffer =
-                nodes_[static_cast<std::size_t>(s.pin.module)]->outputBuffer(s.pin.pin);
-            for (int f = 0; f < frames; ++f)
-                out[f * channels + c] += s.gain * buffer[f];
-        }
-    }
+    mixOutputs(frames, out);
 
     deliverGuiQueue();
     for (Node* node : guiNodes_) {
@@ -424,6 +409,21 @@ void Engine::renderFrames(int frames, float* out) {
         }
     }
     position_ += frames;
+}
+
+// Each channel starts from zero and adds its sources in order, each scaled by its gain. A
+// single channel is summed in place; more are summed one by one and then interleaved.
+void Engine::mixOutputs(int frames, float* out) {
+    const std::size_t channels = mix_.size();
+    for (std::size_t c = 0; c < channels; ++c) {
+        float* sum = channels == 1 ? out : mixScratch_.data();
+        lanes::fill(sum, 0.0f, frames);
+        for (const MixSource& s : mix_[c])
+            lanes::addScaled(sum, s.gain, s.buffer, frames);
+        if (channels == 1) break;
+        for (int f = 0; f < frames; ++f)
+            out[static_cast<std::size_t>(f) * channels + c] = sum[f];
+    }
 }
 
 int Engine::renderBlock(float* out) {

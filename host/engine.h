@@ -121,6 +121,7 @@ class Engine {
     void relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming);
     void relayGui(Node& from, gmpi::int32 pin, gmpi::int32 size, const void* data);
     void deliverGuiQueue();
+    void mixOutputs(int frames, float* out);
     EventList& listFor(Node& to, bool nextBlock);
     bool sameBlock(const Node& from, const Node& to) const;
     void setInputStreaming(Node& node, Input& input, gmpi::int32 time, bool nextBlock);
@@ -159,6 +160,12 @@ class Engine {
     std::vector<Node*> pendingNodes_;
     std::vector<Node*> guiNodes_;
     std::vector<std::pair<const float*, float*>> delayCopies_; // (source, copy)
+    struct MixSource {
+        const float* buffer;
+        float gain;
+    };
+    std::vector<std::vector<MixSource>> mix_; // by output channel, in order
+    std::vector<float> mixScratch_;
     MidiTap midiTap_;
     double timerCarryMs_ = 0.0;
 

@@ -158,6 +158,14 @@ void Engine::buildSteps() {
         s.sampled = !node.sampled.empty();
         steps_.push_back(s);
     }
+    for (const OutputChannel& channel : patch_.outputs) {
+        auto& sources = mix_.emplace_back();
+        for (const OutputSource& s : channel.sources)
+            if (const float* buffer =
+                    nodes_[static_cast<std::size_t>(s.pin.module)]->outputBuffer(s.pin.pin))
+                sources.push_back({buffer, s.gain});
+    }
+    mixScratch_.assign(static_cast<std::size_t>(patch_.blockSize), 0.0f);
 }
 
 } // namespace zrhost
