@@ -101,8 +101,11 @@ void Engine::sendSampled(Node& from, int frames) {
 
 void Engine::relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming) {
     if (pin < 0 || pin >= static_cast<gmpi::int32>(from.routes.size())) return;
-    if (const int o = from.outputOfPin[static_cast<std::size_t>(pin)]; o >= 0)
-        from.outputs[static_cast<std::size_t>(o)].streaming = streaming;
+    if (const int o = from.outputOfPin[static_cast<std::size_t>(pin)]; o >= 0) {
+        OutputSlot& out = from.outputs[static_cast<std::size_t>(o)];
+        out.streaming = streaming;
+        if (out.flat >= 0) pooled_[static_cast<std::size_t>(out.flat)].streaming = streaming;
+    }
     for (const Route& r : from.routes[static_cast<std::size_t>(pin)]) {
         if (r.kind != Route::Stream) continue;
         Input& in = r.to->inputs[static_cast<std::size_t>(r.input)];
@@ -318,7 +321,7 @@ void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
 void Engine::restoreHeld(const Step& step, bool runs) {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
     for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
-        OutputSlot& out = *pooled_[k];
+        const PooledOutput& out = pooled_[k];
         int& content = poolContent_[static_cast<std::size_t>(out.pool)];
         if (out.held && !(runs && out.streaming) && content != out.id)
             std::copy(out.held, out.held + block, out.buffer);
@@ -329,17 +332,17 @@ void Engine::restoreHeld(const Step& step, bool runs) {
 void Engine::keepHeld(const Step& step) {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
     for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
-        const OutputSlot& out = *pooled_[k];
+        const PooledOutput& out = pooled_[k];
         if (out.held && !out.streaming) std::copy(out.buffer, out.buffer + block, out.held);
     }
 }
 
-void Engine::runStep(const Step& step, int frames) {
+void Engine::runStep(Step& step, int frames) {
     Node& node = *step.node;
-    runningRank_ = node.rank;
+    runningRank_ = step.rank;
     for (std::uint32_t k = step.fillBegin; k < step.fillEnd; ++k)
         fillInput(node, *fills_[k], frames);
-    EventList& events = *node.events;
+    EventList& events = *step.events;
     if (frames < patch_.blockSize)
         for (gmpi::MpEvent* e : events.events())
             e->time = std::min(e->time, frames - 1);
@@ -349,14 +352,14 @@ void Engine::runStep(const Step& step, int frames) {
         ran = step.audio->processBlock(events, frames);
     } else {
         for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k)
-            poolContent_[static_cast<std::size_t>(pooled_[k]->pool)] = pooled_[k]->id;
+            poolContent_[static_cast<std::size_t>(pooled_[k].pool)] = pooled_[k].id;
         ran = step.audio->processBlock(events, frames);
     }
-    if (step.voice && (node.idle || node.idleFrames > 0)) {
-        const int silent = node.idle ? frames : node.idleFrames;
+    if (step.voice && (step.idle || step.idleFrames > 0)) {
+        const int silent = step.idle ? frames : step.idleFrames;
         for (const OutputSlot& out : node.outputs)
             std::fill(out.buffer, out.buffer + silent, 0.0f);
-        node.idleFrames = 0;
+        step.idleFrames = 0;
         ran = true; // the silence is part of what the outputs hold
     }
     if (step.held && ran) keepHeld(step);
@@ -372,6 +375,7 @@ void Engine::renderFrames(int frames, float* out) {
     for (Node* node : pendingNodes_) {
         if (!node->events->empty()) node->events->clear();
         std::swap(node->events, node->pending);
+        if (node->rank >= 0) steps_[static_cast<std::size_t>(node->rank)].events = node->events;
         node->pendingListed = false;
     }
     pendingNodes_.clear();
@@ -387,7 +391,7 @@ void Engine::renderFrames(int frames, float* out) {
         dispatchVoices(*g);
 
     inBlock_ = true;
-    for (const Step& step : steps_)
+    for (Step& step : steps_)
         runStep(step, frames);
     inBlock_ = false;
     runningRank_ = -1;

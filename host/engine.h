@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -88,11 +89,14 @@ class Engine {
     struct Group;
     struct Step;
     struct OutputSlot;
+    struct PooledOutput;
     class AudioSink;
     class GuiSink;
 
     // Wiring (engine_build.cpp).
     void build();
+    void createAudioHalves();
+    PatchError cannotCreate(int index, const char* half, gmpi::int32 result) const;
     std::unique_ptr<Node> createNode(int index);
     void addAudioPins(Node& node, const std::vector<PinInfo>& pins);
     void computeOrder();
@@ -109,7 +113,7 @@ class Engine {
     // Running (engine.cpp).
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);
-    void runStep(const Step& step, int frames);
+    void runStep(Step& step, int frames);
     void restoreHeld(const Step& step, bool runs);
     void keepHeld(const Step& step);
     void fillInput(Node& node, Input& input, int frames);
@@ -137,6 +141,10 @@ class Engine {
     EngineOptions options_;
     HostContext context_;
     std::vector<std::unique_ptr<Node>> nodes_;
+    // The audio halves by module (empty where a module has none) and two event lists per
+    // module, each in one allocation.
+    std::unique_ptr<std::optional<AudioModule>[]> audioStore_;
+    std::unique_ptr<EventList[]> listStore_;
     std::vector<int> order_;
     std::vector<bool> delayed_;
     std::int64_t totalFrames_ = 0;
@@ -156,7 +164,7 @@ class Engine {
     std::size_t outputBuffers_ = 0;
     std::vector<Step> steps_;
     std::vector<Input*> fills_;
-    std::vector<OutputSlot*> pooled_;
+    std::vector<PooledOutput> pooled_;
     std::vector<Node*> pendingNodes_;
     std::vector<Node*> guiNodes_;
     std::vector<std::pair<const float*, float*>> delayCopies_; // (source, copy)

@@ -142,7 +142,10 @@ void Engine::buildSteps() {
         Node& node = *nodes_[static_cast<std::size_t>(i)];
         Step s;
         s.node = &node;
-        s.audio = node.audio.get();
+        s.audio = node.audio;
+        s.events = node.events;
+        s.rank = node.rank;
+        s.idle = node.idle;
         s.fillBegin = static_cast<std::uint32_t>(fills_.size());
         for (Input& in : node.inputs)
             if (!in.shared) fills_.push_back(&in);
@@ -150,7 +153,8 @@ void Engine::buildSteps() {
         s.pooledBegin = static_cast<std::uint32_t>(pooled_.size());
         for (OutputSlot& out : node.outputs) {
             if (out.pool < 0) continue;
-            pooled_.push_back(&out);
+            out.flat = static_cast<int>(pooled_.size());
+            pooled_.push_back({out.buffer, out.held, out.pool, out.id, out.streaming});
             s.held = s.held || out.held;
         }
         s.pooledEnd = static_cast<std::uint32_t>(pooled_.size());

@@ -41,14 +41,17 @@ Engine::~Engine() {
 // Every module goes before any buffer or host object it may point into, whichever node owns it.
 void Engine::releaseModules() {
     for (auto& n : nodes_) {
-        n->audio.reset();
+        n->audio = nullptr;
         n->gui.reset();
     }
+    if (audioStore_)
+        for (std::size_t i = 0; i < patch_.modules.size(); ++i)
+            audioStore_[i].reset();
 }
 
 AudioModule* Engine::audio(std::string_view name) {
     const int i = patch_.findModule(name);
-    return i < 0 ? nullptr : nodes_[static_cast<std::size_t>(i)]->audio.get();
+    return i < 0 ? nullptr : nodes_[static_cast<std::size_t>(i)]->audio;
 }
 
 GuiModule* Engine::gui(std::string_view name) {
@@ -59,8 +62,14 @@ GuiModule* Engine::gui(std::string_view name) {
 // Every module half with its buffers and routes, then the halves started: GUI halves with their
 // values, audio halves opened in run order.
 void Engine::build() {
-    for (std::size_t i = 0; i < patch_.modules.size(); ++i)
+    createAudioHalves();
+    const std::size_t count = patch_.modules.size();
+    listStore_ = std::make_unique<EventList[]>(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
         nodes_.push_back(createNode(static_cast<int>(i)));
+        nodes_.back()->events = &listStore_[2 * i];
+        nodes_.back()->pending = &listStore_[2 * i + 1];
+    }
     computeOrder();
     markAutomatedInputs();
     buildVoices();
@@ -73,30 +82,44 @@ void Engine::build() {
     startHalves();
 }
 
-// A module's halves, its audio buffers and routing tables.
+PatchError Engine::cannotCreate(int index, const char* half, gmpi::int32 result) const {
+    const PatchModule& m = patch_.modules[static_cast<std::size_t>(index)];
+    return PatchError(patch_.file, "modules." + m.name,
+                      std::string("the library could not create the ") + half + " half of \"" +
+                          m.id + "\" (result " + std::to_string(result) + ")");
+}
+
+// The audio halves first, one after the other and before anything else of the engine's, so
+// that the modules' own memory lies together in patch order: the render loop visits the
+// modules in run order, which mostly follows the patch.
+void Engine::createAudioHalves() {
+    const std::size_t count = patch_.modules.size();
+    audioStore_ = std::make_unique<std::optional<AudioModule>[]>(count);
+    const AudioSettings settings{patch_.blockSize, patch_.sampleRate};
+    for (std::size_t i = 0; i < count; ++i) {
+        const PatchModule& m = patch_.modules[i];
+        if (!m.audio) continue;
+        AudioModule& audio = audioStore_[i].emplace(library_, toUtf16(m.id), context_, settings);
+        if (!audio.valid()) throw cannotCreate(static_cast<int>(i), "audio", audio.createResult());
+        audio.setRecording(false);
+    }
+}
+
+// A module's GUI half, its sinks, audio buffers and routing tables.
 std::unique_ptr<Engine::Node> Engine::createNode(int index) {
     const PatchModule& m = patch_.modules[static_cast<std::size_t>(index)];
     auto node = std::make_unique<Node>();
     node->index = index;
     node->name = m.name;
-    const std::string place = "modules." + m.name;
-    const auto cannotCreate = [&](const char* half, gmpi::int32 result) {
-        return PatchError(patch_.file, place,
-                          std::string("the library could not create the ") + half + " half of \"" +
-                              m.id + "\" (result " + std::to_string(result) + ")");
-    };
     if (m.audio) {
-        const AudioSettings settings{patch_.blockSize, patch_.sampleRate};
-        node->audio = std::make_unique<AudioModule>(library_, toUtf16(m.id), context_, settings);
-        if (!node->audio->valid()) throw cannotCreate("audio", node->audio->createResult());
-        node->audio->setRecording(false);
+        node->audio = &*audioStore_[static_cast<std::size_t>(index)];
         node->audioSink = std::make_unique<AudioSink>(*this, *node);
         node->audio->setSink(node->audioSink.get());
         addAudioPins(*node, m.audioPins);
     }
     if (m.gui) {
         node->gui = std::make_unique<GuiModule>(library_, toUtf16(m.id), context_);
-        if (!node->gui->valid()) throw cannotCreate("GUI", node->gui->createResult());
+        if (!node->gui->valid()) throw cannotCreate(index, "GUI", node->gui->createResult());
         node->guiSink = std::make_unique<GuiSink>(*this, *node);
         node->gui->setSink(node->guiSink.get());
         node->guiRoutes.resize(pinSlots(m.guiPins));
