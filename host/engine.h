@@ -41,6 +41,10 @@ struct EngineOptions {
     // their own while those take no more than this many bytes in all: then they stay in the
     // cache anyway, and a static one need not be copied aside each block in case it sleeps.
     std::size_t ownBufferBytes = 128 * 1024;
+    // When the modules' memory together takes more than this, each turn asks the cache for the
+    // memory of a module a few turns ahead; below it, all of it stays in the cache anyway.
+    // Renders are the same.
+    std::size_t prefetchAboveBytes = 256 * 1024;
 };
 
 class Engine {
@@ -107,12 +111,15 @@ class Engine {
     void assignOutputBuffers();
     void attachBuffers();
     void buildSteps();
+    void moduleSpans();
+    void buildMix();
     void startHalves();
     void releaseModules();
 
     // Running (engine.cpp).
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);
+    void prefetchTurn(const Step& step);
     void runStep(Step& step, int frames);
     void restoreHeld(const Step& step, bool runs);
     void keepHeld(const Step& step);
@@ -159,11 +166,19 @@ class Engine {
 
     // Buffers and the render loop's flat lists (engine_build.cpp).
     std::vector<float> poolStore_, privateStore_;
-    std::map<std::uint32_t, std::vector<float>> constants_; // by the constant's bits
-    std::vector<int> poolContent_; // by pool buffer: id of the output whose block it holds
+    std::vector<float> constantStore_; // buffers of constant inputs, one per distinct value
+    std::vector<int> poolContent_;     // by pool buffer: id of the output whose block it holds
     std::size_t outputBuffers_ = 0;
     std::vector<Step> steps_;
+    bool prefetch_ = false; // see EngineOptions::prefetchAboveBytes
     std::vector<Input*> fills_;
+    // Buffers a turn reads or writes besides its sources' (which the turns just before wrote):
+    // where they start and how many cache lines of them to prefetch.
+    struct Touch {
+        const float* buffer;
+        std::uint32_t lines;
+    };
+    std::vector<Touch> reads_;
     std::vector<PooledOutput> pooled_;
     std::vector<Node*> pendingNodes_;
     std::vector<Node*> guiNodes_;
@@ -172,8 +187,15 @@ class Engine {
         const float* buffer;
         float gain;
     };
-    std::vector<std::vector<MixSource>> mix_; // by output channel, in order
-    std::vector<float> mixScratch_;
+    struct MixTurn {
+        float* sum;
+        const float* buffer;
+        float gain;
+    };
+    std::vector<float> mixSums_;              // by output channel, blockSize floats each
+    std::vector<std::vector<MixSource>> mix_; // by output channel: the sources summed at the end
+    std::vector<char> mixEager_;              // by output channel: summed turn by turn
+    std::vector<MixTurn> mixTurns_;           // the sources summed after each turn, by turn
     MidiTap midiTap_;
     double timerCarryMs_ = 0.0;
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <queue>
 
 namespace zrhost {
@@ -226,34 +227,49 @@ const float* Engine::previousBlockOf(Node& from, const float* source) {
 // Audio input buffers: a single source with nothing added is read in place. With pooling, the
 // inputs that nothing feeds and nothing changes share one buffer per constant: they are never
 // written again, and many voices of one patch do not each bring their own copies into the
-// cache.
+// cache. The constants lie in one store, in run order.
 void Engine::attachBuffers() {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
-    for (auto& node : nodes_) {
-        if (!node->audio) continue;
-        for (Input& in : node->inputs) {
+    const auto isConstant = [&](const Input& in) {
+        return options_.poolBuffers && in.sources.empty() && !in.varies;
+    };
+    const auto bitsOf = [](float level) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &level, sizeof bits);
+        return bits;
+    };
+    std::map<std::uint32_t, float*> constants; // by the constant's bits
+    for (int i : order_)
+        for (const Input& in : nodes_[static_cast<std::size_t>(i)]->inputs)
+            if (isConstant(in)) constants.emplace(bitsOf(in.level), nullptr);
+    constantStore_.assign(constants.size() * block, 0.0f);
+    std::size_t used = 0;
+    for (int i : order_) {
+        Node& node = *nodes_[static_cast<std::size_t>(i)];
+        for (Input& in : node.inputs) {
             in.shared = in.sources.size() == 1 && !in.automated;
-            const bool constant = options_.poolBuffers && in.sources.empty() && !in.varies;
             if (in.shared) {
                 in.buffer = const_cast<float*>(in.sources.front());
-            } else if (constant) {
-                std::uint32_t bits = 0;
-                std::memcpy(&bits, &in.level, sizeof bits);
-                std::vector<float>& buffer = constants_[bits];
-                if (buffer.empty()) buffer.assign(block, in.level);
+            } else if (isConstant(in)) {
+                float*& buffer = constants[bitsOf(in.level)];
+                if (!buffer) {
+                    buffer = constantStore_.data() + used * block;
+                    std::fill(buffer, buffer + block, in.level);
+                    ++used;
+                }
                 in.shared = true;
-                in.buffer = buffer.data();
+                in.buffer = buffer;
             } else {
                 in.own.assign(block, in.level);
                 in.buffer = in.own.data();
                 in.dirty = false;
             }
-            node->audio->attachBuffer(in.pin, in.buffer);
+            node.audio->attachBuffer(in.pin, in.buffer);
         }
-        for (const auto& p : patch_.modules[static_cast<std::size_t>(node->index)].audioPins)
+        for (const auto& p : patch_.modules[static_cast<std::size_t>(node.index)].audioPins)
             if (p.datatype == gmpi::DatatypeAudio && p.direction == gmpi::DirectionOut)
-                node->audio->attachBuffer(
-                    p.id, node->outputs[static_cast<std::size_t>(node->outputOfPin[p.id])].buffer);
+                node.audio->attachBuffer(
+                    p.id, node.outputs[static_cast<std::size_t>(node.outputOfPin[p.id])].buffer);
     }
 }
 

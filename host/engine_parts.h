@@ -128,8 +128,14 @@ struct Engine::Step {
     Node* node = nullptr;
     AudioModule* audio = nullptr;
     EventList* events = nullptr; // the node's list for this block
+    // The module's object, and how much memory from there on is its own as far as the engine
+    // can tell (see moduleSpans).
+    const void* object = nullptr;
+    std::uint32_t objectBytes = 0;
     int rank = -1;
     std::uint32_t fillBegin = 0, fillEnd = 0;     // into fills_
+    std::uint32_t readBegin = 0, readEnd = 0;     // into reads_
+    std::uint32_t mixBegin = 0, mixEnd = 0;       // into mixTurns_
     std::uint32_t pooledBegin = 0, pooledEnd = 0; // into pooled_
     bool held = false;                            // some pooled output keeps a copy
     bool voice = false;                           // may be idle
