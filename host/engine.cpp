@@ -419,8 +419,8 @@ void Engine::renderFrames(int frames, float* out) {
     const std::size_t count = steps_.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (prefetch_ && i + kPrefetchTurns < count) prefetchTurn(steps_[i + kPrefetchTurns]);
-        const Step& step = steps_[i];
-        runStep(steps_[i], frames);
+        Step& step = steps_[i];
+        runStep(step, frames);
         for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k)
             lanes::addScaled(mixTurns_[k].sum, mixTurns_[k].gain, mixTurns_[k].buffer, frames);
     }

@@ -190,10 +190,10 @@ void Engine::buildSteps() {
 }
 
 // The memory of a module is its object and what it allocated while being created; the engine
-// creates the modules one after the other, so that is about the stretch up to the next module's
-// object. A turn prefetches that stretch in steps of four cache lines, at most 2 kB (1 kB for
-// the highest object, which has no next one): the modules' objects take up to about 2 kB, and
-// every line prefetched costs the turn an instruction.
+// creates the modules one after the other, so that is about the stretch up to the next module
+// object above it. A turn prefetches that stretch in steps of four cache lines, at most 2 kB
+// (1 kB for the highest object, which has none above it): the modules' objects take up to
+// about 2 kB, and every line prefetched costs the turn an instruction.
 void Engine::moduleSpans() {
     constexpr std::uintptr_t kMost = 2048, kLast = 1024;
     std::vector<std::uintptr_t> starts;

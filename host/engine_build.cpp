@@ -91,8 +91,8 @@ PatchError Engine::cannotCreate(int index, const char* half, gmpi::int32 result)
 }
 
 // The audio halves first, one after the other and before anything else of the engine's, so
-// that the modules' own memory lies together in patch order: the render loop visits the
-// modules in run order, which mostly follows the patch.
+// that none of the engine's own allocations falls between a module's object and what it
+// allocates while being created (see moduleSpans).
 void Engine::createAudioHalves() {
     const std::size_t count = patch_.modules.size();
     audioStore_ = std::make_unique<std::optional<AudioModule>[]>(count);
