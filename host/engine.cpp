@@ -416,13 +416,21 @@ void Engine::renderFrames(int frames, float* out) {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
     for (std::size_t c = 0; c < mixEager_.size(); ++c)
         if (mixEager_[c]) lanes::fill(mixSums_.data() + c * block, 0.0f, frames);
-    const std::size_t count = steps_.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (prefetch_ && i + kPrefetchTurns < count) prefetchTurn(steps_[i + kPrefetchTurns]);
-        Step& step = steps_[i];
+    const auto turn = [&](Step& step) {
         runStep(step, frames);
         for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k)
             lanes::addScaled(mixTurns_[k].sum, mixTurns_[k].gain, mixTurns_[k].buffer, frames);
+    };
+    Step* const steps = steps_.data();
+    const std::size_t count = steps_.size();
+    if (prefetch_) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + kPrefetchTurns < count) prefetchTurn(steps[i + kPrefetchTurns]);
+            turn(steps[i]);
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            turn(steps[i]);
     }
     inBlock_ = false;
     runningRank_ = -1;
