@@ -52,8 +52,8 @@ std::string chainPatch(bool mixed, int length = kModules, int block = kBlock) {
 
 // `voices` parallel voices, each an oscillator through a filter into an envelope used as its
 // amplifier, every envelope feeding the output. `shared`: one oscillator feeds every voice, so
-// that a voice is the two cheapest modules (the oscillator carries tables of its own, 80 kB a
-// voice, that no host can keep in the cache).
+// that a voice is the two cheapest modules. A voice's modules take about 6 kB (their objects:
+// state and pins), so from about 64 voices on they no longer fit the cache together.
 std::string voicesPatch(int voices, bool shared) {
     const auto osc = [](const std::string& name, double pitch) {
         return "\"" + name +
@@ -128,8 +128,8 @@ void BM_EngineChain16Block1(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineChain16Block1)->Unit(benchmark::kNanosecond);
 
-// Time per voice of a block, for 16 to 512 voices: flat when the engine's working set does
-// not grow past the cache with the voice count.
+// Time per voice of a block, for 16 to 512 voices: flat when the engine neither touches more
+// per voice as voices are added nor waits for the modules' memory once it has left the cache.
 void runVoices(benchmark::State& state, bool shared) {
     const int voices = static_cast<int>(state.range(0));
     zrhost::Engine engine(library(),

@@ -3,6 +3,8 @@
 // the inputs they reach; GUI halves served and the library's GUI timer advanced.
 #include "host/engine_parts.h"
 
+#include "host/engine_lanes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -15,6 +17,9 @@ namespace {
 constexpr int kMaxGuiRelayDepth = 32;
 // GUI halves keep a record of their calls; the engine trims it on long renders.
 constexpr std::size_t kMaxGuiRecord = 4096;
+// How many turns ahead the render loop asks for a module's memory: a turn of a cheap module
+// takes about as long as a read from memory.
+constexpr std::size_t kPrefetchTurns = 2;
 
 } // namespace
 
@@ -99,8 +104,11 @@ void Engine::sendSampled(Node& from, int frames) {
 
 void Engine::relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming) {
     if (pin < 0 || pin >= static_cast<gmpi::int32>(from.routes.size())) return;
-    if (const int o = from.outputOfPin[static_cast<std::size_t>(pin)]; o >= 0)
-        from.outputs[static_cast<std::size_t>(o)].streaming = streaming;
+    if (const int o = from.outputOfPin[static_cast<std::size_t>(pin)]; o >= 0) {
+        OutputSlot& out = from.outputs[static_cast<std::size_t>(o)];
+        out.streaming = streaming;
+        if (out.flat >= 0) pooled_[static_cast<std::size_t>(out.flat)].streaming = streaming;
+    }
     for (const Route& r : from.routes[static_cast<std::size_t>(pin)]) {
         if (r.kind != Route::Stream) continue;
         Input& in = r.to->inputs[static_cast<std::size_t>(r.input)];
@@ -233,15 +241,11 @@ void Engine::fillInput(Node& node, Input& in, int frames) {
 void Engine::fillSteadyInput(Input& in, int frames) {
     float* out = in.buffer;
     if (in.sources.empty()) {
-        if (in.dirty) std::fill(out, out + frames, in.level);
+        if (in.dirty) lanes::fill(out, in.level, frames);
     } else {
-        const float level = in.level;
-        const float* first = in.sources.front();
-        for (int f = 0; f < frames; ++f)
-            out[f] = level + first[f];
+        lanes::offset(out, in.level, in.sources.front(), frames);
         for (std::size_t s = 1; s < in.sources.size(); ++s)
-            for (int f = 0; f < frames; ++f)
-                out[f] += in.sources[s][f];
+            lanes::add(out, in.sources[s], frames);
     }
     in.dirty = false;
 }
@@ -280,10 +284,8 @@ void Engine::fillChangingInput(Node& node, Input& in, int frames) {
     writeLevel(node, in, pos, frames, frames);
     in.dirty = moved;
 
-    float* out = in.buffer;
     for (const float* source : in.sources)
-        for (int f = 0; f < frames; ++f)
-            out[f] += source[f];
+        lanes::add(in.buffer, source, frames);
 }
 
 // Writes the input's constant over frames [a, b): gliding while a ramp runs, then its level.
@@ -310,7 +312,7 @@ void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
                     setInputStreaming(node, in, a, false);
             }
         } else {
-            std::fill(out + a, out + b, in.level);
+            lanes::fill(out + a, in.level, b - a);
             a = b;
         }
     }
@@ -322,7 +324,7 @@ void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
 void Engine::restoreHeld(const Step& step, bool runs) {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
     for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
-        OutputSlot& out = *pooled_[k];
+        const PooledOutput& out = pooled_[k];
         int& content = poolContent_[static_cast<std::size_t>(out.pool)];
         if (out.held && !(runs && out.streaming) && content != out.id)
             std::copy(out.held, out.held + block, out.buffer);
@@ -333,17 +335,36 @@ void Engine::restoreHeld(const Step& step, bool runs) {
 void Engine::keepHeld(const Step& step) {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
     for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
-        const OutputSlot& out = *pooled_[k];
+        const PooledOutput& out = pooled_[k];
         if (out.held && !out.streaming) std::copy(out.buffer, out.buffer + block, out.held);
     }
 }
 
-void Engine::runStep(const Step& step, int frames) {
+// Asks the cache for what a turn a little ahead will read first: its module's host record and
+// event list, its constant and summed inputs, its own output buffers and its module's memory. Many
+// voices' modules together outgrow the cache, and the module's reads (its state, its pins) are
+// spread over its object, so without this each turn waits for memory line by line.
+void Engine::prefetchTurn(const Step& step) {
+    __builtin_prefetch(step.audio);
+    __builtin_prefetch(step.events);
+    for (std::uint32_t k = step.readBegin; k < step.readEnd; ++k)
+        for (std::uint32_t line = 0; line < reads_[k].lines; ++line)
+            __builtin_prefetch(reads_[k].buffer + 16 * line);
+    const char* object = static_cast<const char*>(step.object);
+    for (std::uint32_t b = 0; b < step.objectBytes; b += 256) {
+        __builtin_prefetch(object + b);
+        __builtin_prefetch(object + b + 64);
+        __builtin_prefetch(object + b + 128);
+        __builtin_prefetch(object + b + 192);
+    }
+}
+
+void Engine::runStep(Step& step, int frames) {
     Node& node = *step.node;
-    runningRank_ = node.rank;
+    runningRank_ = step.rank;
     for (std::uint32_t k = step.fillBegin; k < step.fillEnd; ++k)
         fillInput(node, *fills_[k], frames);
-    EventList& events = *node.events;
+    EventList& events = *step.events;
     if (frames < patch_.blockSize)
         for (gmpi::MpEvent* e : events.events())
             e->time = std::min(e->time, frames - 1);
@@ -353,14 +374,14 @@ void Engine::runStep(const Step& step, int frames) {
         ran = step.audio->processBlock(events, frames);
     } else {
         for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k)
-            poolContent_[static_cast<std::size_t>(pooled_[k]->pool)] = pooled_[k]->id;
+            poolContent_[static_cast<std::size_t>(pooled_[k].pool)] = pooled_[k].id;
         ran = step.audio->processBlock(events, frames);
     }
-    if (step.voice && (node.idle || node.idleFrames > 0)) {
-        const int silent = node.idle ? frames : node.idleFrames;
+    if (step.voice && (step.idle || step.idleFrames > 0)) {
+        const int silent = step.idle ? frames : step.idleFrames;
         for (const OutputSlot& out : node.outputs)
             std::fill(out.buffer, out.buffer + silent, 0.0f);
-        node.idleFrames = 0;
+        step.idleFrames = 0;
         ran = true; // the silence is part of what the outputs hold
     }
     if (step.held && ran) keepHeld(step);
@@ -376,6 +397,7 @@ void Engine::renderFrames(int frames, float* out) {
     for (Node* node : pendingNodes_) {
         if (!node->events->empty()) node->events->clear();
         std::swap(node->events, node->pending);
+        if (node->rank >= 0) steps_[static_cast<std::size_t>(node->rank)].events = node->events;
         node->pendingListed = false;
     }
     pendingNodes_.clear();
@@ -391,23 +413,29 @@ void Engine::renderFrames(int frames, float* out) {
         dispatchVoices(*g);
 
     inBlock_ = true;
-    for (const Step& step : steps_)
+    const auto block = static_cast<std::size_t>(patch_.blockSize);
+    for (std::size_t c = 0; c < mixEager_.size(); ++c)
+        if (mixEager_[c]) lanes::fill(mixSums_.data() + c * block, 0.0f, frames);
+    const auto turn = [&](Step& step) {
         runStep(step, frames);
+        for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k)
+            lanes::addScaled(mixTurns_[k].sum, mixTurns_[k].gain, mixTurns_[k].buffer, frames);
+    };
+    Step* const steps = steps_.data();
+    const std::size_t count = steps_.size();
+    if (prefetch_) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + kPrefetchTurns < count) prefetchTurn(steps[i + kPrefetchTurns]);
+            turn(steps[i]);
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            turn(steps[i]);
+    }
     inBlock_ = false;
     runningRank_ = -1;
 
-    const int channels = this->channels();
-    for (int c = 0; c < channels; ++c) {
-        const OutputChannel& channel = patch_.outputs[static_cast<std::size_t>(c)];
-        for (int f = 0; f < frames; ++f)
-            out[f * channels + c] = 0.0f;
-        for (const OutputSource& s : channel.sources) {
-            const float* buffer =
-                nodes_[static_cast<std::size_t>(s.pin.module)]->outputBuffer(s.pin.pin);
-            for (int f = 0; f < frames; ++f)
-                out[f * channels + c] += s.gain * buffer[f];
-        }
-    }
+    mixOutputs(frames, out);
 
     deliverGuiQueue();
     for (Node* node : guiNodes_) {
@@ -424,6 +452,22 @@ void Engine::renderFrames(int frames, float* out) {
         }
     }
     position_ += frames;
+}
+
+// The channels not summed turn by turn are summed now; then all are interleaved into `out`.
+void Engine::mixOutputs(int frames, float* out) {
+    const std::size_t channels = mix_.size();
+    const auto block = static_cast<std::size_t>(patch_.blockSize);
+    for (std::size_t c = 0; c < channels; ++c) {
+        float* sum = mixSums_.data() + c * block;
+        if (!mixEager_[c]) {
+            lanes::fill(sum, 0.0f, frames);
+            for (const MixSource& s : mix_[c])
+                lanes::addScaled(sum, s.gain, s.buffer, frames);
+        }
+        for (int f = 0; f < frames; ++f)
+            out[static_cast<std::size_t>(f) * channels + c] = sum[f];
+    }
 }
 
 int Engine::renderBlock(float* out) {

@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,10 @@ struct EngineOptions {
     // their own while those take no more than this many bytes in all: then they stay in the
     // cache anyway, and a static one need not be copied aside each block in case it sleeps.
     std::size_t ownBufferBytes = 128 * 1024;
+    // When the modules' memory together takes more than this, each turn asks the cache for the
+    // memory of a module a few turns ahead; below it, all of it stays in the cache anyway.
+    // Renders are the same.
+    std::size_t prefetchAboveBytes = 256 * 1024;
 };
 
 class Engine {
@@ -88,11 +93,14 @@ class Engine {
     struct Group;
     struct Step;
     struct OutputSlot;
+    struct PooledOutput;
     class AudioSink;
     class GuiSink;
 
     // Wiring (engine_build.cpp).
     void build();
+    void createAudioHalves();
+    PatchError cannotCreate(int index, const char* half, gmpi::int32 result) const;
     std::unique_ptr<Node> createNode(int index);
     void addAudioPins(Node& node, const std::vector<PinInfo>& pins);
     void computeOrder();
@@ -103,13 +111,16 @@ class Engine {
     void assignOutputBuffers();
     void attachBuffers();
     void buildSteps();
+    void moduleSpans();
+    void buildMix();
     void startHalves();
     void releaseModules();
 
     // Running (engine.cpp).
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);
-    void runStep(const Step& step, int frames);
+    void prefetchTurn(const Step& step);
+    void runStep(Step& step, int frames);
     void restoreHeld(const Step& step, bool runs);
     void keepHeld(const Step& step);
     void fillInput(Node& node, Input& input, int frames);
@@ -121,6 +132,7 @@ class Engine {
     void relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool streaming);
     void relayGui(Node& from, gmpi::int32 pin, gmpi::int32 size, const void* data);
     void deliverGuiQueue();
+    void mixOutputs(int frames, float* out);
     EventList& listFor(Node& to, bool nextBlock);
     bool sameBlock(const Node& from, const Node& to) const;
     void setInputStreaming(Node& node, Input& input, gmpi::int32 time, bool nextBlock);
@@ -136,6 +148,10 @@ class Engine {
     EngineOptions options_;
     HostContext context_;
     std::vector<std::unique_ptr<Node>> nodes_;
+    // The audio halves by module (empty where a module has none) and two event lists per
+    // module, each in one allocation.
+    std::unique_ptr<std::optional<AudioModule>[]> audioStore_;
+    std::unique_ptr<EventList[]> listStore_;
     std::vector<int> order_;
     std::vector<bool> delayed_;
     std::int64_t totalFrames_ = 0;
@@ -150,15 +166,36 @@ class Engine {
 
     // Buffers and the render loop's flat lists (engine_build.cpp).
     std::vector<float> poolStore_, privateStore_;
-    std::map<std::uint32_t, std::vector<float>> constants_; // by the constant's bits
-    std::vector<int> poolContent_; // by pool buffer: id of the output whose block it holds
+    std::vector<float> constantStore_; // buffers of constant inputs, one per distinct value
+    std::vector<int> poolContent_;     // by pool buffer: id of the output whose block it holds
     std::size_t outputBuffers_ = 0;
     std::vector<Step> steps_;
+    bool prefetch_ = false; // see EngineOptions::prefetchAboveBytes
     std::vector<Input*> fills_;
-    std::vector<OutputSlot*> pooled_;
+    // Buffers a turn reads or writes besides its sources' (which the turns just before wrote):
+    // where they start and how many cache lines of them to prefetch.
+    struct Touch {
+        const float* buffer;
+        std::uint32_t lines;
+    };
+    std::vector<Touch> reads_;
+    std::vector<PooledOutput> pooled_;
     std::vector<Node*> pendingNodes_;
     std::vector<Node*> guiNodes_;
     std::vector<std::pair<const float*, float*>> delayCopies_; // (source, copy)
+    struct MixSource {
+        const float* buffer;
+        float gain;
+    };
+    struct MixTurn {
+        float* sum;
+        const float* buffer;
+        float gain;
+    };
+    std::vector<float> mixSums_;              // by output channel, blockSize floats each
+    std::vector<std::vector<MixSource>> mix_; // by output channel: the sources summed at the end
+    std::vector<char> mixEager_;              // by output channel: summed turn by turn
+    std::vector<MixTurn> mixTurns_;           // the sources summed after each turn, by turn
     MidiTap midiTap_;
     double timerCarryMs_ = 0.0;
 

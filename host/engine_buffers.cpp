@@ -5,6 +5,8 @@
 #include "host/engine_parts.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
 
 namespace zrhost {
 
@@ -138,25 +140,109 @@ void Engine::buildSteps() {
         for (const auto& modules : g->modules)
             for (int m : modules)
                 voice[static_cast<std::size_t>(m)] = true;
+    const auto lines =
+        static_cast<std::uint32_t>((static_cast<std::size_t>(patch_.blockSize) + 15) / 16);
+    std::map<const float*, int> readers; // inputs by buffer
+    for (int i : order_)
+        for (const Input& in : nodes_[static_cast<std::size_t>(i)]->inputs)
+            ++readers[in.buffer];
     for (int i : order_) {
         Node& node = *nodes_[static_cast<std::size_t>(i)];
         Step s;
         s.node = &node;
-        s.audio = node.audio.get();
+        s.audio = node.audio;
+        s.events = node.events;
+        s.object = node.audio->plugin();
+        s.rank = node.rank;
+        s.idle = node.idle;
         s.fillBegin = static_cast<std::uint32_t>(fills_.size());
         for (Input& in : node.inputs)
             if (!in.shared) fills_.push_back(&in);
         s.fillEnd = static_cast<std::uint32_t>(fills_.size());
+        // A constant input that no other input shares is read (often only its first line; the
+        // shared ones stay in the cache); inputs with sums of their own and outputs with buffers
+        // of their own are written whole every block.
+        s.readBegin = static_cast<std::uint32_t>(reads_.size());
+        for (const Input& in : node.inputs) {
+            if (!in.sources.empty() && !in.automated) continue;
+            if (!in.shared)
+                reads_.push_back({in.buffer, lines});
+            else if (readers[in.buffer] == 1)
+                reads_.push_back({in.buffer, 1});
+        }
+        for (const OutputSlot& out : node.outputs)
+            if (out.pool < 0) reads_.push_back({out.buffer, lines});
+        s.readEnd = static_cast<std::uint32_t>(reads_.size());
         s.pooledBegin = static_cast<std::uint32_t>(pooled_.size());
         for (OutputSlot& out : node.outputs) {
             if (out.pool < 0) continue;
-            pooled_.push_back(&out);
+            out.flat = static_cast<int>(pooled_.size());
+            pooled_.push_back({out.buffer, out.held, out.pool, out.id, out.streaming});
             s.held = s.held || out.held;
         }
         s.pooledEnd = static_cast<std::uint32_t>(pooled_.size());
         s.voice = voice[static_cast<std::size_t>(i)];
         s.sampled = !node.sampled.empty();
         steps_.push_back(s);
+    }
+    buildMix();
+    moduleSpans();
+}
+
+// The memory of a module is its object and what it allocated while being created; the engine
+// creates the modules one after the other, so that is about the stretch up to the next module
+// object above it. A turn prefetches that stretch in steps of four cache lines, at most 2 kB
+// (1 kB for the highest object, which has none above it): the modules' objects take up to
+// about 2 kB, and every line prefetched costs the turn an instruction.
+void Engine::moduleSpans() {
+    constexpr std::uintptr_t kMost = 2048, kLast = 1024;
+    std::vector<std::uintptr_t> starts;
+    for (const Step& s : steps_)
+        starts.push_back(reinterpret_cast<std::uintptr_t>(s.object));
+    std::sort(starts.begin(), starts.end());
+    std::size_t total = 0;
+    for (Step& s : steps_) {
+        const auto at = reinterpret_cast<std::uintptr_t>(s.object);
+        const auto next = std::upper_bound(starts.begin(), starts.end(), at);
+        const std::uintptr_t span = next == starts.end() ? kLast : std::min(*next - at, kMost);
+        s.objectBytes = static_cast<std::uint32_t>(span);
+        total += span;
+    }
+    prefetch_ = total > options_.prefetchAboveBytes;
+}
+
+// Output channels sum their sources in order, each from zero. When a channel's sources come in
+// run order, each is added right after its module's turn, while its buffer is still in the
+// cache (the same additions in the same order); other channels are summed after all turns.
+void Engine::buildMix() {
+    const auto block = static_cast<std::size_t>(patch_.blockSize);
+    const std::size_t channels = patch_.outputs.size();
+    mixSums_.assign(channels * block, 0.0f);
+    mix_.assign(channels, {});
+    std::vector<std::vector<MixTurn>> byTurn(steps_.size());
+    for (std::size_t c = 0; c < channels; ++c) {
+        float* sum = mixSums_.data() + c * block;
+        std::vector<std::pair<int, MixSource>> sources; // (rank, source)
+        for (const OutputSource& s : patch_.outputs[c].sources) {
+            const Node& node = *nodes_[static_cast<std::size_t>(s.pin.module)];
+            if (const float* buffer = node.outputBuffer(s.pin.pin))
+                sources.push_back({node.rank, {buffer, s.gain}});
+        }
+        const bool inRunOrder =
+            std::is_sorted(sources.begin(), sources.end(),
+                           [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [rank, source] : sources) {
+            if (inRunOrder)
+                byTurn[static_cast<std::size_t>(rank)].push_back({sum, source.buffer, source.gain});
+            else
+                mix_[c].push_back(source);
+        }
+        mixEager_.push_back(inRunOrder);
+    }
+    for (std::size_t t = 0; t < steps_.size(); ++t) {
+        steps_[t].mixBegin = static_cast<std::uint32_t>(mixTurns_.size());
+        mixTurns_.insert(mixTurns_.end(), byTurn[t].begin(), byTurn[t].end());
+        steps_[t].mixEnd = static_cast<std::uint32_t>(mixTurns_.size());
     }
 }
 

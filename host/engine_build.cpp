@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <queue>
 
 namespace zrhost {
@@ -41,14 +42,17 @@ Engine::~Engine() {
 // Every module goes before any buffer or host object it may point into, whichever node owns it.
 void Engine::releaseModules() {
     for (auto& n : nodes_) {
-        n->audio.reset();
+        n->audio = nullptr;
         n->gui.reset();
     }
+    if (audioStore_)
+        for (std::size_t i = 0; i < patch_.modules.size(); ++i)
+            audioStore_[i].reset();
 }
 
 AudioModule* Engine::audio(std::string_view name) {
     const int i = patch_.findModule(name);
-    return i < 0 ? nullptr : nodes_[static_cast<std::size_t>(i)]->audio.get();
+    return i < 0 ? nullptr : nodes_[static_cast<std::size_t>(i)]->audio;
 }
 
 GuiModule* Engine::gui(std::string_view name) {
@@ -59,8 +63,14 @@ GuiModule* Engine::gui(std::string_view name) {
 // Every module half with its buffers and routes, then the halves started: GUI halves with their
 // values, audio halves opened in run order.
 void Engine::build() {
-    for (std::size_t i = 0; i < patch_.modules.size(); ++i)
+    createAudioHalves();
+    const std::size_t count = patch_.modules.size();
+    listStore_ = std::make_unique<EventList[]>(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
         nodes_.push_back(createNode(static_cast<int>(i)));
+        nodes_.back()->events = &listStore_[2 * i];
+        nodes_.back()->pending = &listStore_[2 * i + 1];
+    }
     computeOrder();
     markAutomatedInputs();
     buildVoices();
@@ -73,30 +83,44 @@ void Engine::build() {
     startHalves();
 }
 
-// A module's halves, its audio buffers and routing tables.
+PatchError Engine::cannotCreate(int index, const char* half, gmpi::int32 result) const {
+    const PatchModule& m = patch_.modules[static_cast<std::size_t>(index)];
+    return PatchError(patch_.file, "modules." + m.name,
+                      std::string("the library could not create the ") + half + " half of \"" +
+                          m.id + "\" (result " + std::to_string(result) + ")");
+}
+
+// The audio halves first, one after the other and before anything else of the engine's, so
+// that none of the engine's own allocations falls between a module's object and what it
+// allocates while being created (see moduleSpans).
+void Engine::createAudioHalves() {
+    const std::size_t count = patch_.modules.size();
+    audioStore_ = std::make_unique<std::optional<AudioModule>[]>(count);
+    const AudioSettings settings{patch_.blockSize, patch_.sampleRate};
+    for (std::size_t i = 0; i < count; ++i) {
+        const PatchModule& m = patch_.modules[i];
+        if (!m.audio) continue;
+        AudioModule& audio = audioStore_[i].emplace(library_, toUtf16(m.id), context_, settings);
+        if (!audio.valid()) throw cannotCreate(static_cast<int>(i), "audio", audio.createResult());
+        audio.setRecording(false);
+    }
+}
+
+// A module's GUI half, its sinks, audio buffers and routing tables.
 std::unique_ptr<Engine::Node> Engine::createNode(int index) {
     const PatchModule& m = patch_.modules[static_cast<std::size_t>(index)];
     auto node = std::make_unique<Node>();
     node->index = index;
     node->name = m.name;
-    const std::string place = "modules." + m.name;
-    const auto cannotCreate = [&](const char* half, gmpi::int32 result) {
-        return PatchError(patch_.file, place,
-                          std::string("the library could not create the ") + half + " half of \"" +
-                              m.id + "\" (result " + std::to_string(result) + ")");
-    };
     if (m.audio) {
-        const AudioSettings settings{patch_.blockSize, patch_.sampleRate};
-        node->audio = std::make_unique<AudioModule>(library_, toUtf16(m.id), context_, settings);
-        if (!node->audio->valid()) throw cannotCreate("audio", node->audio->createResult());
-        node->audio->setRecording(false);
+        node->audio = &*audioStore_[static_cast<std::size_t>(index)];
         node->audioSink = std::make_unique<AudioSink>(*this, *node);
         node->audio->setSink(node->audioSink.get());
         addAudioPins(*node, m.audioPins);
     }
     if (m.gui) {
         node->gui = std::make_unique<GuiModule>(library_, toUtf16(m.id), context_);
-        if (!node->gui->valid()) throw cannotCreate("GUI", node->gui->createResult());
+        if (!node->gui->valid()) throw cannotCreate(index, "GUI", node->gui->createResult());
         node->guiSink = std::make_unique<GuiSink>(*this, *node);
         node->gui->setSink(node->guiSink.get());
         node->guiRoutes.resize(pinSlots(m.guiPins));
@@ -203,34 +227,49 @@ const float* Engine::previousBlockOf(Node& from, const float* source) {
 // Audio input buffers: a single source with nothing added is read in place. With pooling, the
 // inputs that nothing feeds and nothing changes share one buffer per constant: they are never
 // written again, and many voices of one patch do not each bring their own copies into the
-// cache.
+// cache. The constants lie in one store, in run order.
 void Engine::attachBuffers() {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
-    for (auto& node : nodes_) {
-        if (!node->audio) continue;
-        for (Input& in : node->inputs) {
+    const auto isConstant = [&](const Input& in) {
+        return options_.poolBuffers && in.sources.empty() && !in.varies;
+    };
+    const auto bitsOf = [](float level) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &level, sizeof bits);
+        return bits;
+    };
+    std::map<std::uint32_t, float*> constants; // by the constant's bits
+    for (int i : order_)
+        for (const Input& in : nodes_[static_cast<std::size_t>(i)]->inputs)
+            if (isConstant(in)) constants.emplace(bitsOf(in.level), nullptr);
+    constantStore_.assign(constants.size() * block, 0.0f);
+    std::size_t used = 0;
+    for (int i : order_) {
+        Node& node = *nodes_[static_cast<std::size_t>(i)];
+        for (Input& in : node.inputs) {
             in.shared = in.sources.size() == 1 && !in.automated;
-            const bool constant = options_.poolBuffers && in.sources.empty() && !in.varies;
             if (in.shared) {
                 in.buffer = const_cast<float*>(in.sources.front());
-            } else if (constant) {
-                std::uint32_t bits = 0;
-                std::memcpy(&bits, &in.level, sizeof bits);
-                std::vector<float>& buffer = constants_[bits];
-                if (buffer.empty()) buffer.assign(block, in.level);
+            } else if (isConstant(in)) {
+                float*& buffer = constants[bitsOf(in.level)];
+                if (!buffer) {
+                    buffer = constantStore_.data() + used * block;
+                    std::fill(buffer, buffer + block, in.level);
+                    ++used;
+                }
                 in.shared = true;
-                in.buffer = buffer.data();
+                in.buffer = buffer;
             } else {
                 in.own.assign(block, in.level);
                 in.buffer = in.own.data();
                 in.dirty = false;
             }
-            node->audio->attachBuffer(in.pin, in.buffer);
+            node.audio->attachBuffer(in.pin, in.buffer);
         }
-        for (const auto& p : patch_.modules[static_cast<std::size_t>(node->index)].audioPins)
+        for (const auto& p : patch_.modules[static_cast<std::size_t>(node.index)].audioPins)
             if (p.datatype == gmpi::DatatypeAudio && p.direction == gmpi::DirectionOut)
-                node->audio->attachBuffer(
-                    p.id, node->outputs[static_cast<std::size_t>(node->outputOfPin[p.id])].buffer);
+                node.audio->attachBuffer(
+                    p.id, node.outputs[static_cast<std::size_t>(node.outputOfPin[p.id])].buffer);
     }
 }
 

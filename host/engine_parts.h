@@ -60,7 +60,17 @@ struct Engine::OutputSlot {
     float* held = nullptr; // pooled and read: the copy kept while static
     int pool = -1;         // index in the pool, or -1 for a private buffer
     int id = -1;           // engine-wide, marks the pool buffer's present content
+    int flat = -1;         // pooled: its entry in the engine's list of pooled outputs
     bool streaming = false;
+};
+
+// What the render loop needs of a pooled output, in one list in run order.
+struct Engine::PooledOutput {
+    float* buffer;
+    float* held;
+    int pool;
+    int id;
+    bool streaming;
 };
 
 struct Engine::Node {
@@ -70,9 +80,12 @@ struct Engine::Node {
     // sink, its buffers) outlives it when a node is destroyed.
     std::unique_ptr<AudioSink> audioSink;
     std::unique_ptr<GuiSink> guiSink;
-    int rank = -1;                                                      // position in the run order
-    std::unique_ptr<EventList> events = std::make_unique<EventList>();  // this block
-    std::unique_ptr<EventList> pending = std::make_unique<EventList>(); // the next block
+    int rank = -1; // position in the run order
+    // The audio half and the two event lists live in the engine's stores, side by side with
+    // those of the other modules (the render loop walks them in order).
+    AudioModule* audio = nullptr;
+    EventList* events = nullptr;  // this block
+    EventList* pending = nullptr; // the next block
     std::vector<Input> inputs;
     std::vector<int> inputOfPin;
     std::vector<OutputSlot> outputs;
@@ -80,11 +93,9 @@ struct Engine::Node {
     std::vector<std::vector<Route>> routes;                    // by audio-half output pin
     std::vector<std::vector<Route>> guiRoutes;                 // by GUI-half output pin
     std::vector<std::pair<gmpi::int32, std::size_t>> captures; // (MIDI output pin, capture)
-    // A voice module whose voice has not played yet is idle: the host keeps its outputs silent,
-    // as a host that suspends unused voices would. `idleFrames` silences the start of the block
-    // in which the voice starts.
+    // A voice module whose voice has not played yet is idle (its turn, Step, keeps the state
+    // while rendering).
     bool idle = false;
-    int idleFrames = 0;
     struct Delay {
         const float* from;
         std::vector<float> copy;
@@ -100,7 +111,6 @@ struct Engine::Node {
         bool sent = false;
     };
     std::vector<Sampled> sampled;
-    std::unique_ptr<AudioModule> audio;
     std::unique_ptr<GuiModule> gui;
 
     const float* outputBuffer(gmpi::int32 pin) const {
@@ -111,16 +121,30 @@ struct Engine::Node {
     bool pendingListed = false; // in the engine's list of nodes with events for the next block
 };
 
-// One audio half's turn in a block, laid out for the render loop: the inputs it must fill and
-// its pooled outputs, as ranges of the engine's flat lists.
+// One audio half's turn in a block, laid out for the render loop: what it reads of its node
+// every block, the inputs it must fill and its pooled outputs, as ranges of the engine's flat
+// lists. A block that brings no events touches little else than this.
 struct Engine::Step {
     Node* node = nullptr;
     AudioModule* audio = nullptr;
+    EventList* events = nullptr; // the node's list for this block
+    // The module's object, and how much memory from there on is its own as far as the engine
+    // can tell (see moduleSpans).
+    const void* object = nullptr;
+    std::uint32_t objectBytes = 0;
+    int rank = -1;
     std::uint32_t fillBegin = 0, fillEnd = 0;     // into fills_
+    std::uint32_t readBegin = 0, readEnd = 0;     // into reads_
+    std::uint32_t mixBegin = 0, mixEnd = 0;       // into mixTurns_
     std::uint32_t pooledBegin = 0, pooledEnd = 0; // into pooled_
     bool held = false;                            // some pooled output keeps a copy
     bool voice = false;                           // may be idle
     bool sampled = false;                         // has outputs read as values
+    // A voice module whose voice has not played yet is idle: the host keeps its outputs silent,
+    // as a host that suspends unused voices would. `idleFrames` silences the start of the block
+    // in which the voice starts.
+    bool idle = false;
+    int idleFrames = 0;
 };
 
 // A voice group at run time: its allocator, its targets by voice and source, and the actions

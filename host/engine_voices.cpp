@@ -109,10 +109,12 @@ void Engine::applyVoice(Group& group, const VoiceAction& a) {
     const auto offset = static_cast<gmpi::int32>(
         std::clamp<std::int64_t>(a.frame - position_, 0, std::max(frames_ - 1, 0)));
     for (int m : group.modules[static_cast<std::size_t>(a.voice)]) {
-        Node& node = *nodes_[static_cast<std::size_t>(m)];
-        if (!node.idle) continue;
-        node.idle = false;
-        node.idleFrames = offset;
+        const int rank = nodes_[static_cast<std::size_t>(m)]->rank;
+        if (rank < 0) continue; // no audio half: nothing to silence
+        Step& step = steps_[static_cast<std::size_t>(rank)];
+        if (!step.idle) continue;
+        step.idle = false;
+        step.idleFrames = offset;
     }
     for (const PinAddress& p :
          group.targets[static_cast<std::size_t>(a.voice * kSources + static_cast<int>(a.source))]) {

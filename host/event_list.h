@@ -20,7 +20,7 @@
 
 namespace zrhost {
 
-class EventList {
+class alignas(64) EventList {
   public:
     EventList() = default;
     EventList(const EventList&) = delete;
@@ -59,9 +59,9 @@ class EventList {
   private:
     gmpi::MpEvent& insert(gmpi::int32 time, gmpi::int32 type, gmpi::int32 pinId);
 
+    std::vector<gmpi::MpEvent*> order_; // first: an empty list is read in one cache line
     std::deque<gmpi::MpEvent> storage_; // stable addresses
     std::deque<std::vector<char>> extra_;
-    std::vector<gmpi::MpEvent*> order_;
 };
 
 } // namespace zrhost
