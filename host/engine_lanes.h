@@ -4,42 +4,31 @@
 // cheap cost model leaves such loops scalar when it cannot prove the buffers apart.
 #pragma once
 
-#include <cstring>
+#include "dsp/lanes4.h"
 
 namespace zrhost::lanes {
 
-using Float4 = float __attribute__((vector_size(16)));
-
-inline Float4 load(const float* p) {
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void store(float* p, Float4 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-inline Float4 splat(float x) {
-    return Float4{x, x, x, x};
-}
+using zr::dsp::Float4;
+using zr::dsp::load4;
+using zr::dsp::splat4;
+using zr::dsp::store4;
 
 // out[f] = value.
 inline void fill(float* out, float value, int frames) {
-    const Float4 v = splat(value);
+    const Float4 v = splat4(value);
     int f = 0;
     for (; f + 4 <= frames; f += 4)
-        store(out + f, v);
+        store4(out + f, v);
     for (; f < frames; ++f)
         out[f] = value;
 }
 
 // out[f] = level + in[f].
 inline void offset(float* out, float level, const float* in, int frames) {
-    const Float4 l = splat(level);
+    const Float4 l = splat4(level);
     int f = 0;
     for (; f + 4 <= frames; f += 4)
-        store(out + f, l + load(in + f));
+        store4(out + f, l + load4(in + f));
     for (; f < frames; ++f)
         out[f] = level + in[f];
 }
@@ -48,17 +37,17 @@ inline void offset(float* out, float level, const float* in, int frames) {
 inline void add(float* out, const float* in, int frames) {
     int f = 0;
     for (; f + 4 <= frames; f += 4)
-        store(out + f, load(out + f) + load(in + f));
+        store4(out + f, load4(out + f) + load4(in + f));
     for (; f < frames; ++f)
         out[f] += in[f];
 }
 
 // out[f] += gain * in[f].
 inline void addScaled(float* out, float gain, const float* in, int frames) {
-    const Float4 g = splat(gain);
+    const Float4 g = splat4(gain);
     int f = 0;
     for (; f + 4 <= frames; f += 4)
-        store(out + f, load(out + f) + g * load(in + f));
+        store4(out + f, load4(out + f) + g * load4(in + f));
     for (; f < frames; ++f)
         out[f] += gain * in[f];
 }
