@@ -11,6 +11,7 @@
 #include "framework/mp_base.h"
 #include "framework/mp_pins.h"
 
+#include <cstring>
 #include <type_traits>
 
 #if defined(__GNUC__) && !defined(__clang__)
@@ -72,8 +73,9 @@ class TabledModeFilter : public gmpi::MpBase {
     void subProcessCopy(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
         const float* in = inputIn.getBuffer() + bufferOffset;
         float* out = outputOut.getBuffer() + bufferOffset;
-        for (gmpi::int32 i = 0; i < sampleFrames; ++i)
-            out[i] = in[i];
+        // The host may hand one buffer to both pins; memmove copies either way, a block at a time.
+        if (sampleFrames > 0 && in != out)
+            std::memmove(out, in, static_cast<std::size_t>(sampleFrames) * sizeof(float));
     }
 
     template <class Mode>
