@@ -5,6 +5,7 @@
 #include "dsp/clamp.h"
 #include "dsp/interpolation.h"
 #include "dsp/lanes4.h"
+#include "dsp/lanes8.h"
 #include "dsp/one_pole.h"
 #include "dsp/oversampler.h"
 #include "dsp/pan.h"
@@ -83,6 +84,45 @@ TEST(DspLanes, EachLaneEqualsTheScalarStep) {
         EXPECT_EQ(zr::dsp::allBelow(clamped, 2.0f),
                   clamped[0] < 2.0f && clamped[1] < 2.0f && clamped[2] < 2.0f && clamped[3] < 2.0f);
     }
+}
+
+#if ZR_HAS_WIDE_LANES
+// The eight-lane steps against the scalar ones, lane by lane (run only where AVX2 is).
+ZR_WIDE void checkEightLanes(const float* values, int n, const float* table) {
+    using zr::dsp::Float8;
+    for (int i = 0; i < n; ++i) {
+        Float8 a, b;
+        for (int j = 0; j < 8; ++j) {
+            a[j] = values[(i + j * 3) % n];
+            b[j] = values[(i + j * 7 + 1) % n];
+        }
+        const Float8 clamped =
+            zr::dsp::clampNanToLow(a, zr::dsp::splat8(-1.0f), zr::dsp::splat8(2.0f));
+        const Float8 smaller = zr::dsp::min8(a, b);
+        const Float8 x = (clamped + zr::dsp::splat8(1.0f)) * zr::dsp::splat8(3.63f);
+        const Float8 read = zr::dsp::readInterpolated8(table, x);
+        const int changes = zr::dsp::laneChanges(a, b);
+        EXPECT_EQ(zr::dsp::anyLane(a != b), changes != 0);
+        for (int j = 0; j < 8; ++j) {
+            SCOPED_TRACE(testing::Message() << "row " << i << " lane " << j);
+            EXPECT_EQ(bits(clamped[j]), bits(zr::dsp::clampNanToLow(a[j], -1.0f, 2.0f)));
+            EXPECT_EQ(bits(smaller[j]), bits(a[j] < b[j] ? a[j] : b[j]));
+            EXPECT_EQ(bits(read[j]), bits(zr::dsp::readInterpolated(table, x[j])));
+            EXPECT_EQ((changes >> j) & 1, a[j] != b[j] ? 1 : 0);
+        }
+    }
+}
+#endif
+
+TEST(DspLanes, EachOfEightLanesEqualsTheScalarStep) {
+    if (!zr::dsp::wideLanesAvailable()) GTEST_SKIP() << "no eight-lane routines here";
+#if ZR_HAS_WIDE_LANES
+    const float values[] = {kNaN, -kInf, kInf, -0.0f, 0.0f, 0.3f, -2.5f, 1.0f, 7.75f, 1e30f, 0.61f};
+    float table[12];
+    for (int i = 0; i < 12; ++i)
+        table[i] = std::cos(2.3f * static_cast<float>(i)) * 2.0f;
+    checkEightLanes(values, sizeof values / sizeof values[0], table);
+#endif
 }
 
 TEST(DspInterpolation, CubicIsExactOnQuadraticsAndHitsTheSamples) {
