@@ -287,13 +287,13 @@ inline constexpr int kStretch = 64;
 // tests decide which stretch routine runs; one by one they would cost as much as a read.
 template <class Lanes, class One>
 inline bool noSampleSays(int count, Lanes lanes, One one) {
+    const int whole = count & ~3; // count >= 0
     dsp::Int4 any{};
-    int n = 0;
-    for (; n + 4 <= count; n += 4)
+    for (int n = 0; n < whole; n += 4)
         any |= lanes(n);
     int rest = 0;
-    for (; n < count; ++n)
-        rest |= one(n);
+    for (int k = 0; k < (count & 3); ++k)
+        rest |= one(whole + k);
     return !dsp::anyLane(any) && rest == 0;
 }
 
