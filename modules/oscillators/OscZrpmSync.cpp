@@ -333,10 +333,10 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     follow = f;
 }
 
-template <int Wave, int N, bool Bypass, class Decimator>
-__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
-                                                          gmpi::int32 sampleFrames,
-                                                          Decimator& decimator) {
+template <int Wave, int N, bool Bypass, bool Wide, class Decimator>
+__attribute__((always_inline)) inline void
+OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
+                                 Decimator& decimator) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
     const float* shape = shapeIn.getBuffer() + bufferOffset;
@@ -450,7 +450,12 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
         }
         // The filter runs on every sub-sample so that its history advances at the
         // oversampled rate; the first sub-sample of each sample is kept.
-        filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
+#if ZR_HAS_WIDE_LANES
+        if constexpr (Wide)
+            filter.template processGroupsWide<N>(sub, count, Bypass ? unused : audio + start);
+        else
+#endif
+            filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
     }
     core = c;
     master = m;
@@ -458,7 +463,23 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
     decimator = filter;
 }
 
-template <int Wave, int F>
+template <int Wave, int N, bool Bypass, class Decimator>
+__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
+                                                          gmpi::int32 sampleFrames,
+                                                          Decimator& decimator) {
+    renderInternalSteps<Wave, N, Bypass, false>(bufferOffset, sampleFrames, decimator);
+}
+
+#if ZR_HAS_WIDE_LANES
+template <int Wave, int N, bool Bypass, class Decimator>
+ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternalWide(gmpi::int32 bufferOffset,
+                                                                      gmpi::int32 sampleFrames,
+                                                                      Decimator& decimator) {
+    renderInternalSteps<Wave, N, Bypass, true>(bufferOffset, sampleFrames, decimator);
+}
+#endif
+
+template <int Wave, int F, bool Wide>
 void OscZrpmSync::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
     if constexpr (F == Plain || F == Reset) {
         renderFree<Wave, F == Reset>(bufferOffset, sampleFrames);
@@ -475,10 +496,20 @@ void OscZrpmSync::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
                 return decimator8;
         }
         ();
-        if (bypass)
-            renderInternal<Wave, N, true>(bufferOffset, sampleFrames, decimator);
-        else
-            renderInternal<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+#if ZR_HAS_WIDE_LANES
+        if constexpr (Wide) {
+            if (bypass)
+                renderInternalWide<Wave, N, true>(bufferOffset, sampleFrames, decimator);
+            else
+                renderInternalWide<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+        } else
+#endif
+        {
+            if (bypass)
+                renderInternal<Wave, N, true>(bufferOffset, sampleFrames, decimator);
+            else
+                renderInternal<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+        }
         if (blockCounter <= kBypassBlocks)
             ++blockCounter;
         else
@@ -529,8 +560,12 @@ void OscZrpmSync::pinsChanged() {
         wasActive = 1;
         audioOut.setStreaming(true);
         const gmpi::int32 wave = waveIn.getValue();
-        if (wave >= 0 && wave <= 4)
-            setBlockRoutine(routines[familyFor(syncOnIn.getValue(), syncMode, resetMode)][wave]);
+        if (wave >= 0 && wave <= 4) {
+            const Family family = familyFor(syncOnIn.getValue(), syncMode, resetMode);
+            const bool wide = (family == Internal4 || family == Internal8) &&
+                              wideRoutines[0][0] != nullptr && dsp::wideLanesAvailable();
+            setBlockRoutine(wide ? wideRoutines[family - Internal4][wave] : routines[family][wave]);
+        }
         allowSleep(false);
     }
 
@@ -555,6 +590,19 @@ void OscZrpmSync::pinsChanged() {
 const OscZrpmSync::Routine OscZrpmSync::routines[FamilyCount][5] = {
     ZR_SYNC_FAMILY(Plain),     ZR_SYNC_FAMILY(Reset),     ZR_SYNC_FAMILY(External),
     ZR_SYNC_FAMILY(Internal2), ZR_SYNC_FAMILY(Internal4), ZR_SYNC_FAMILY(Internal8)};
+#if ZR_HAS_WIDE_LANES
+#define ZR_SYNC_WIDE(F)                                                                            \
+    {                                                                                              \
+        &OscZrpmSync::subProcessWave<0, F, true>, &OscZrpmSync::subProcessWave<1, F, true>,        \
+            &OscZrpmSync::subProcessWave<2, F, true>, &OscZrpmSync::subProcessWave<3, F, true>,    \
+            &OscZrpmSync::subProcessWave<4, F, true>                                               \
+    }
+const OscZrpmSync::Routine OscZrpmSync::wideRoutines[2][5] = {ZR_SYNC_WIDE(Internal4),
+                                                              ZR_SYNC_WIDE(Internal8)};
+#undef ZR_SYNC_WIDE
+#else
+const OscZrpmSync::Routine OscZrpmSync::wideRoutines[2][5] = {};
+#endif
 #undef ZR_SYNC_FAMILY
 
 namespace {
