@@ -149,6 +149,25 @@ class DecimationFilter8NewestLast {
     // renders its sub-samples into a buffer (see runGroup).
     template <int Stride>
     void processGroups(const float* in, int groups, float* keep) {
+        processGroupsSteps<Stride, true>(in, groups, keep);
+    }
+
+#if ZR_HAS_WIDE_LANES
+    // processGroups compiled for AVX2, the same outputs bit for bit: the three-operand forms
+    // save the copies that the two-operand ones need, which lets the paired terms keep up with
+    // the chain from one output to the next. Call it only where wideLanesAvailable() said yes.
+    template <int Stride>
+    ZR_WIDE void processGroupsWide(const float* in, int groups, float* keep) {
+        processGroupsSteps<Stride, false>(in, groups, keep);
+    }
+#endif
+
+  private:
+    using Pair = typename PairOf<Real>::type;
+
+    template <int Stride, bool PairThird>
+    __attribute__((always_inline)) void processGroupsSteps(const float* in, int groups,
+                                                           float* keep) {
         // Inputs widened ahead, a run at a time, behind the eight before the run.
         constexpr int kRun = 64;
         static_assert(kRun % Stride == 0);
@@ -160,41 +179,13 @@ class DecimationFilter8NewestLast {
             for (int i = 0; i < count; ++i)
                 xd[8 + i] = static_cast<Real>(in[start + i]);
             for (int i = 0; i < count; i += Stride)
-                keep[(start + i) / Stride] = static_cast<float>(runGroup<Stride>(r, xd + 8 + i));
+                keep[(start + i) / Stride] =
+                    static_cast<float>(runGroup<Stride, PairThird>(r, xd + 8 + i));
             for (int j = 0; j < 8; ++j)
                 xd[j] = xd[count + j];
         }
         endRun(r, xd + 8);
     }
-
-#if ZR_HAS_WIDE_LANES
-    // processGroups with four neighbouring sub-samples side by side (AVX2; double precision and
-    // Stride a multiple of 4): the same outputs bit for bit, the terms that read only known
-    // outputs formed four lanes at once. Call it only where wideLanesAvailable() said yes.
-    template <int Stride>
-    ZR_WIDE void processGroupsWide(const float* in, int groups, float* keep) {
-        static_assert(sizeof(Real) == sizeof(double), "four doubles to a vector");
-        constexpr int kRun = 64;
-        static_assert(kRun % Stride == 0);
-        Real xd[8 + kRun];
-        WideRun r = beginWideRun(xd);
-        const int total = groups * Stride;
-        for (int start = 0; start < total; start += kRun) {
-            const int count = total - start < kRun ? total - start : kRun;
-            for (int i = 0; i < count; ++i)
-                xd[8 + i] = static_cast<Real>(in[start + i]);
-            for (int i = 0; i < count; i += Stride)
-                keep[(start + i) / Stride] =
-                    static_cast<float>(runGroupWide<Stride>(r, xd + 8 + i));
-            for (int j = 0; j < 8; ++j)
-                xd[j] = xd[count + j];
-        }
-        endWideRun(r, xd + 8);
-    }
-#endif
-
-  private:
-    using Pair = typename PairOf<Real>::type;
 
     // The history of a run of paired steps, unpacked into locals: the two newest outputs and
     // the pairs {y[n - j], y[n + 1 - j]} for j = 3..8, n being the next sub-sample. The inputs
@@ -227,11 +218,13 @@ class DecimationFilter8NewestLast {
     // Filters the Stride (even) widened sub-samples at x[0..Stride), the eight before them at
     // x[-8..0), and returns the first output, scaled. The result is bit for bit that of
     // `process` per sub-sample. Two neighbouring sub-samples are taken side by side: their
-    // terms from j = 8 down to 3 read only outputs that are already known, so they are formed
-    // and summed two lanes at once; the last two terms, which read the newest outputs, and each
-    // output itself follow per lane, so the chain from one output to the next stays as short
-    // as in `process`.
-    template <int Stride>
+    // terms from j = 8 down to 3 (4 without PairThird) read only outputs that are already
+    // known, so they are formed and summed two lanes at once; the remaining terms and each
+    // output itself follow per lane. The pair of terms j = 3 waits for the output two
+    // sub-samples back, which puts six operations instead of five on the path between outputs
+    // two sub-samples apart; where the copies of two-operand code keep the execution ports busy
+    // anyway that costs nothing, but the AVX2 compile runs at the chain's pace without it.
+    template <int Stride, bool PairThird>
     __attribute__((always_inline)) static Real runGroup(Run& r, const Real* x) {
         static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
         constexpr const Real* a = Coeffs.a;
@@ -257,14 +250,17 @@ class DecimationFilter8NewestLast {
             acc += kB[6] * xs(6) - kA[6] * r.y6;
             acc += kB[5] * xs(5) - kA[5] * r.y5;
             acc += kB[4] * xs(4) - kA[4] * r.y4;
-            acc += kB[3] * xs(3) - kA[3] * r.y3;
+            if constexpr (PairThird) acc += kB[3] * xs(3) - kA[3] * r.y3;
+            const Pair bx3 = kB[3] * xs(3);
             const Pair bx2 = kB[2] * xs(2);
             const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
             Real acc0 = acc[0];
+            if constexpr (!PairThird) acc0 += bx3[0] - a[3] * r.y3[0];
             acc0 += bx2[0] - a[2] * r.ym2;
             acc0 += forward[0];
             const Real out0 = acc0 - a[1] * r.ym1;
             Real acc1 = acc[1];
+            if constexpr (!PairThird) acc1 += bx3[1] - a[3] * r.y3[1];
             acc1 += bx2[1] - a[2] * r.ym1;
             acc1 += forward[1];
             const Real out1 = acc1 - a[1] * out0;
@@ -277,92 +273,6 @@ class DecimationFilter8NewestLast {
         }
         return first;
     }
-
-#if ZR_HAS_WIDE_LANES
-    // The history of a run of four-lane steps: the three newest outputs and the vectors
-    // {y[n - j], y[n + 1 - j], y[n + 2 - j], y[n + 3 - j]} for j = 4..8, n being the next
-    // sub-sample.
-    struct WideRun {
-        Real ym1, ym2, ym3;
-        Double4 y4, y5, y6, y7, y8;
-    };
-
-    ZR_WIDE WideRun beginWideRun(Real* widened) const {
-        for (int j = 0; j < 8; ++j)
-            widened[7 - j] = x_[j];
-        WideRun r;
-        r.ym1 = y_[0], r.ym2 = y_[1], r.ym3 = y_[2];
-        r.y4 = Double4{y_[3], y_[2], y_[1], y_[0]};
-        r.y5 = Double4{y_[4], y_[3], y_[2], y_[1]};
-        r.y6 = Double4{y_[5], y_[4], y_[3], y_[2]};
-        r.y7 = Double4{y_[6], y_[5], y_[4], y_[3]};
-        r.y8 = Double4{y_[7], y_[6], y_[5], y_[4]};
-        return r;
-    }
-
-    ZR_WIDE void endWideRun(const WideRun& r, const Real* newest) {
-        for (int j = 0; j < 8; ++j)
-            x_[j] = newest[-1 - j];
-        y_[0] = r.ym1, y_[1] = r.ym2, y_[2] = r.ym3, y_[3] = r.y4[0], y_[4] = r.y5[0];
-        y_[5] = r.y6[0], y_[6] = r.y7[0], y_[7] = r.y8[0];
-    }
-
-    // runGroup four sub-samples at a time. The terms j = 8..4 of four neighbouring sub-samples
-    // read outputs already known and are summed four lanes at once; the term j = 3 follows in
-    // two pairs (the fourth lane reads the first lane's output), and the last two terms and
-    // each output per lane, so the chain from one output to the next is that of runGroup.
-    template <int Stride>
-    ZR_WIDE __attribute__((always_inline)) static Real runGroupWide(WideRun& r, const Real* x) {
-        static_assert(Stride % 4 == 0, "sub-samples are filtered in fours");
-        constexpr const Real* a = Coeffs.a;
-        const Pair a3{a[3], a[3]};
-        Real first = 0;
-#pragma GCC unroll 8
-        for (int p = 0; p < Stride; p += 4, x += 4) {
-            Double4 acc =
-                splatDouble4(Coeffs.b[8]) * loadDouble4(x - 8) - splatDouble4(a[8]) * r.y8;
-            acc += splatDouble4(Coeffs.b[7]) * loadDouble4(x - 7) - splatDouble4(a[7]) * r.y7;
-            acc += splatDouble4(Coeffs.b[6]) * loadDouble4(x - 6) - splatDouble4(a[6]) * r.y6;
-            acc += splatDouble4(Coeffs.b[5]) * loadDouble4(x - 5) - splatDouble4(a[5]) * r.y5;
-            acc += splatDouble4(Coeffs.b[4]) * loadDouble4(x - 4) - splatDouble4(a[4]) * r.y4;
-            const Double4 bx3 = splatDouble4(Coeffs.b[3]) * loadDouble4(x - 3);
-            const Double4 bx2 = splatDouble4(Coeffs.b[2]) * loadDouble4(x - 2);
-            const Double4 forward = splatDouble4(Coeffs.b[1]) * loadDouble4(x - 1) +
-                                    splatDouble4(Coeffs.b[0]) * loadDouble4(x - 0);
-            const Pair acc01 =
-                Pair{acc[0], acc[1]} + (Pair{bx3[0], bx3[1]} - a3 * Pair{r.ym3, r.ym2});
-            Real acc0 = acc01[0];
-            acc0 += bx2[0] - a[2] * r.ym2;
-            acc0 += forward[0];
-            const Real out0 = acc0 - a[1] * r.ym1;
-            Real acc1 = acc01[1];
-            acc1 += bx2[1] - a[2] * r.ym1;
-            acc1 += forward[1];
-            const Real out1 = acc1 - a[1] * out0;
-            const Pair acc23 =
-                Pair{acc[2], acc[3]} + (Pair{bx3[2], bx3[3]} - a3 * Pair{r.ym1, out0});
-            Real acc2 = acc23[0];
-            acc2 += bx2[2] - a[2] * out0;
-            acc2 += forward[2];
-            const Real out2 = acc2 - a[1] * out1;
-            Real acc3 = acc23[1];
-            acc3 += bx2[3] - a[2] * out1;
-            acc3 += forward[3];
-            const Real out3 = acc3 - a[1] * out2;
-            if (p == 0) first = out0 * Coeffs.outputScale;
-            // The eight outputs y[n - 4..n + 3] give the next four vectors.
-            const Double4 old = r.y4, fresh{out0, out1, out2, out3};
-            const Double4 middle = __builtin_shuffle(old, fresh, Int64x4{2, 3, 4, 5});
-            r.y8 = old;
-            r.y7 = __builtin_shuffle(old, middle, Int64x4{1, 4, 3, 6});
-            r.y6 = middle;
-            r.y5 = __builtin_shuffle(middle, fresh, Int64x4{1, 4, 3, 6});
-            r.y4 = fresh;
-            r.ym3 = out1, r.ym2 = out2, r.ym1 = out3;
-        }
-        return first;
-    }
-#endif
 
     Real x_[8] = {};
     Real y_[8] = {};
