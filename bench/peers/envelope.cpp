@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
 #if defined(ZR_HAVE_FAUST)
@@ -71,12 +72,24 @@ struct Inputs {
     void load(int set) { std::memcpy(now, at[set], sizeof now); }
 };
 
+// What a block reads and writes, at the same addresses modulo a page on both sides of a row.
+// Where the output sits relative to the inputs moved both sides' times by up to a factor of
+// two (and the attack's ratio from 1.1 to 1.4) from one heap layout to another; placed alike,
+// the unit and its floor meet the same memory effects.
+struct alignas(4096) Buffers {
+    Buffers(Stage stage, bool changing) : inputs(stage, changing) {}
+    Inputs inputs;
+    float out[kBlock] = {};
+};
+
 class EnvelopeUnit : public ModuleRunner {
   public:
     EnvelopeUnit(Stage stage, bool fixed, int curve, bool changing)
-        : ModuleRunner(u"QORVALIS ZR-ADSR D", {Envelope}, Envelope), inputs_(stage, changing) {
+        : ModuleRunner(u"QORVALIS ZR-ADSR D", {}, Envelope),
+          buffers_(std::make_unique<Buffers>(stage, changing)), inputs_(buffers_->inputs) {
         for (int pin : kInputs)
             module().attachBuffer(pin, inputs_.now[pin]);
+        module().attachBuffer(Envelope, buffers_->out);
         if (changing)
             beforeBlock([this] {
                 inputs_.load(set_);
@@ -111,8 +124,11 @@ class EnvelopeUnit : public ModuleRunner {
         }
     }
 
+    const float* output() const override { return buffers_->out; }
+
   private:
-    Inputs inputs_;
+    std::unique_ptr<Buffers> buffers_;
+    Inputs& inputs_;
     int set_ = 0;
 };
 
@@ -122,7 +138,9 @@ class EnvelopeUnit : public ModuleRunner {
 template <bool Fixed>
 class LineFloor : public Runner {
   public:
-    LineFloor(Stage stage, bool changing) : inputs_(stage, changing), changing_(changing) {}
+    LineFloor(Stage stage, bool changing)
+        : buffers_(std::make_unique<Buffers>(stage, changing)), inputs_(buffers_->inputs),
+          out_(buffers_->out), changing_(changing) {}
 
     void block() override {
         if (changing_) {
@@ -167,14 +185,15 @@ class LineFloor : public Runner {
         }
     }
 
-    Inputs inputs_;
+    std::unique_ptr<Buffers> buffers_;
+    Inputs& inputs_;
+    float* out_;
     bool changing_;
     int set_ = 0;
     bool attacking_ = true;
     float attackCache_ = floors::kUnset, decayCache_ = floors::kUnset,
           sustainCache_ = floors::kUnset;
     floors::EnvelopeLine env_;
-    float out_[kBlock] = {};
 };
 
 Make unit(Stage stage, bool fixed, int curve, bool changing) {

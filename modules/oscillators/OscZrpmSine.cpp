@@ -94,6 +94,49 @@ void OscZrpmSine::movingCleanly(OscZrpm::Core& c, const float* pitch, float* __r
     if (n < count) movingStretch<false>(c, pitch + n, audio + n, level, count - n);
 }
 
+#if ZR_HAS_WIDE_LANES
+// steadyStretch eight samples at a time; the rest of the stretch as steadyStretch plays it.
+void OscZrpmSine::steadyStretchWide(OscZrpm::Core& c, float* __restrict audio, float level,
+                                    int count) const {
+    using zrpm::Float8;
+    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
+    const float* table = sineTable;
+    const float length = geometry.lengthF;
+    const float increment = c.increment;
+    const Float8 level8 = zrpm::splat8(level);
+    float phase = c.phase;
+    float wraps[8]; // the sine has no wrap output
+    int n = 0;
+    for (; n + 8 <= count; n += 8) {
+        const Float8 phases = zrpm::advance8(phase, increment, length, wraps);
+        zrpm::store8(audio + n, -(level8 * zrpm::readZone8(table, z, phases)));
+    }
+    c.phase = phase;
+    if (n < count) steadyStretch(c, audio + n, level, count - n);
+}
+
+// movingCleanly eight samples at a time. Every pitch sample recomputes its zones, which is
+// what the cached steps do for a new sample and gives the same for a repeated one, so the
+// rest of the stretch may start afresh in movingCleanly.
+void OscZrpmSine::movingCleanlyWide(OscZrpm::Core& c, const float* pitch, float* __restrict audio,
+                                    float level, int count) const {
+    using zrpm::Float8;
+    const float length = geometry.lengthF;
+    const Float8 level8 = zrpm::splat8(level);
+    float phase = c.phase;
+    float wraps[8]; // the sine has no wrap output
+    int n = 0;
+    for (; n + 8 <= count; n += 8) {
+        const zrpm::Zones8 z = zrpm::setPitch8(zrpm::load8(pitch + n), geometry, pitchTable.data());
+        const Float8 phases = zrpm::advance8(phase, z.increment, length, wraps);
+        zrpm::store8(audio + n, -(level8 * zrpm::readZone8(sineTable, z, phases)));
+    }
+    c.phase = phase;
+    if (n > 0) zrpm::setPitch(c, pitch[n - 1], geometry, pitchTable.data());
+    if (n < count) movingCleanly(c, pitch + n, audio + n, level, count - n);
+}
+#endif
+
 // A stretch with a changing pitch or a running crossfade: every step for every sample.
 template <bool ResetFamily>
 void OscZrpmSine::movingStretch(OscZrpm::Core& c, const float* pitch, float* audio, float level,
@@ -113,7 +156,7 @@ void OscZrpmSine::movingStretch(OscZrpm::Core& c, const float* pitch, float* aud
     }
 }
 
-template <bool ResetFamily>
+template <bool ResetFamily, bool Wide>
 void OscZrpmSine::subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     float* audio = audioOut.getBuffer() + bufferOffset;
@@ -130,11 +173,17 @@ void OscZrpmSine::subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
         const int count =
             sampleFrames - done < zrpm::kStretch ? sampleFrames - done : zrpm::kStretch;
         const bool fading = ResetFamily && c.fade != -1.0f;
-        if (!fading && zrpm::pitchHolds(c, pitch + done, count))
-            steadyStretch(c, audio + done, level, count);
-        else if (!fading && zrpm::pitchMovesCleanly(c, pitch + done, count))
-            movingCleanly(c, pitch + done, audio + done, level, count);
-        else
+        if (!fading && zrpm::pitchHolds(c, pitch + done, count)) {
+            if constexpr (Wide && ZR_HAS_WIDE_LANES)
+                steadyStretchWide(c, audio + done, level, count);
+            else
+                steadyStretch(c, audio + done, level, count);
+        } else if (!fading && zrpm::pitchMovesCleanly(c, pitch + done, count)) {
+            if constexpr (Wide && ZR_HAS_WIDE_LANES)
+                movingCleanlyWide(c, pitch + done, audio + done, level, count);
+            else
+                movingCleanly(c, pitch + done, audio + done, level, count);
+        } else
             movingStretch<ResetFamily>(c, pitch + done, audio + done, level, count);
         done += count;
     }
@@ -160,10 +209,11 @@ void OscZrpmSine::pinsChanged() {
         running = 1;
         core.lastPitch = dsp::forcedCacheValue(pitchIn.getValue(), kForceOffset);
         audioOut.setStreaming(true);
-        if (resetMode > 0)
-            setBlockRoutine(&OscZrpmSine::subProcessSine<true>);
-        else
-            setBlockRoutine(&OscZrpmSine::subProcessSine<false>);
+        // By reset family, then by lane width (eight where the processor has AVX2).
+        static constexpr void (OscZrpmSine::*routines[2][2])(gmpi::int32, gmpi::int32) = {
+            {&OscZrpmSine::subProcessSine<false, false>, &OscZrpmSine::subProcessSine<false, true>},
+            {&OscZrpmSine::subProcessSine<true, false>, &OscZrpmSine::subProcessSine<true, true>}};
+        setBlockRoutine(routines[resetMode > 0][dsp::wideLanesAvailable()]);
         allowSleep(false);
     }
 

@@ -18,11 +18,15 @@ class OscZrpmSine : public gmpi::MpBase {
     void pinsChanged() override;
 
   private:
-    template <bool ResetFamily>
+    template <bool ResetFamily, bool Wide>
     void subProcessSine(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
     void steadyStretch(OscZrpm::Core& c, float* audio, float level, int count) const;
     void movingCleanly(OscZrpm::Core& c, const float* pitch, float* audio, float level,
                        int count) const;
+    // The same two stretches eight samples at a time, where the processor has AVX2.
+    ZR_WIDE void steadyStretchWide(OscZrpm::Core& c, float* audio, float level, int count) const;
+    ZR_WIDE void movingCleanlyWide(OscZrpm::Core& c, const float* pitch, float* audio, float level,
+                                   int count) const;
     template <bool ResetFamily>
     void movingStretch(OscZrpm::Core& c, const float* pitch, float* audio, float level,
                        int count) const;

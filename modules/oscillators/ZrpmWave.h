@@ -7,6 +7,7 @@
 
 #include "dsp/clamp.h"
 #include "dsp/lanes4.h"
+#include "dsp/lanes8.h"
 #include "dsp/shared_table.h"
 #include "dsp/table_read.h"
 #include "dsp/units.h"
@@ -281,6 +282,25 @@ inline void crossfade(State& c, Reads& r, Slots slots, float length) {
 // Samples per stretch: the phases of one stretch are kept on the stack.
 inline constexpr int kStretch = 64;
 
+// Whether a sample test is false for every sample of a stretch: four samples at a time with
+// `lanes` (which returns each lane's answer), the stretch's tail one by one with `one`. These
+// tests decide which stretch routine runs; one by one they would cost as much as a read.
+template <class Lanes, class One>
+inline bool noSampleSays(int count, Lanes lanes, One one) {
+    const int whole = count & ~3; // count >= 0
+    dsp::Int4 any{};
+    for (int n = 0; n < whole; n += 4)
+        any |= lanes(n);
+    int rest = 0;
+    for (int k = 0; k < (count & 3); ++k)
+        rest |= one(whole + k);
+    return !dsp::anyLane(any) && rest == 0;
+}
+
+// Whether a pitch sample p would recompute what derives from the pitch (cached at `last`): it
+// is new (NaN always is) and not ignored (below -1 or NaN). On floats or four lanes.
+inline constexpr auto pitchChanges = [](auto p, auto last) { return (p != last) & (p >= -1.0f); };
+
 // Whether none of `count` samples would recompute what derives from Pitch, Phase Mod or (for
 // the waves that read it) Shape: every pitch equals the cached one or is ignored (below -1 or
 // NaN), every Phase Mod and Shape sample equals its cache.
@@ -291,14 +311,21 @@ inline bool controlsHold(const State& c, const float* pitch, const float* phaseM
     const float lastPhaseMod = c.lastPhaseMod;
     const float lastShape = c.lastShape;
     if (pitch[0] != lastPitch && pitch[0] >= -1.0f) return false; // the common answer when moving
-    int changes = 0;
-    for (int n = 0; n < count; ++n) {
-        const float p = pitch[n];
-        changes |= (p != lastPitch) & (p >= -1.0f);
-        changes |= phaseMod[n] != lastPhaseMod;
-        if constexpr (kUsesShape<Wave>) changes |= shape[n] != lastShape;
-    }
-    return changes == 0;
+    const dsp::Float4 pitch4 = dsp::splat4(lastPitch), phaseMod4 = dsp::splat4(lastPhaseMod),
+                      shape4 = dsp::splat4(lastShape);
+    return noSampleSays(
+        count,
+        [&](int n) {
+            dsp::Int4 changes = pitchChanges(dsp::load4(pitch + n), pitch4) |
+                                (dsp::load4(phaseMod + n) != phaseMod4);
+            if constexpr (kUsesShape<Wave>) changes |= dsp::load4(shape + n) != shape4;
+            return changes;
+        },
+        [&](int n) {
+            int changes = pitchChanges(pitch[n], lastPitch) | (phaseMod[n] != lastPhaseMod);
+            if constexpr (kUsesShape<Wave>) changes |= shape[n] != lastShape;
+            return changes;
+        });
 }
 
 // Whether none of `count` pitch samples would recompute what derives from the pitch.
@@ -306,10 +333,10 @@ template <class State>
 inline bool pitchHolds(const State& c, const float* pitch, int count) {
     const float last = c.lastPitch;
     if (pitch[0] != last && pitch[0] >= -1.0f) return false; // the common answer when moving
-    int changes = 0;
-    for (int n = 0; n < count; ++n)
-        changes |= (pitch[n] != last) & (pitch[n] >= -1.0f);
-    return changes == 0;
+    const dsp::Float4 last4 = dsp::splat4(last);
+    return noSampleSays(
+        count, [&](int n) { return pitchChanges(dsp::load4(pitch + n), last4); },
+        [&](int n) { return pitchChanges(pitch[n], last); });
 }
 
 // The zone pair of a steady pitch, held in locals for the reads of a stretch.
@@ -471,12 +498,19 @@ inline Float4 advance4(float& phase, Float4 increment, float length, float* wrap
 // Whether every Phase Mod and (for the waves that read it) Shape sample equals its cache.
 template <int Wave, class State>
 inline bool offsetsHold(const State& c, const float* phaseMod, const float* shape, int count) {
-    int changes = 0;
-    for (int n = 0; n < count; ++n) {
-        changes |= phaseMod[n] != c.lastPhaseMod;
-        if constexpr (kUsesShape<Wave>) changes |= shape[n] != c.lastShape;
-    }
-    return changes == 0;
+    const Float4 phaseMod4 = splat4(c.lastPhaseMod), shape4 = splat4(c.lastShape);
+    return noSampleSays(
+        count,
+        [&](int n) {
+            Int4 changes = load4(phaseMod + n) != phaseMod4;
+            if constexpr (kUsesShape<Wave>) changes |= load4(shape + n) != shape4;
+            return changes;
+        },
+        [&](int n) {
+            int changes = phaseMod[n] != c.lastPhaseMod;
+            if constexpr (kUsesShape<Wave>) changes |= shape[n] != c.lastShape;
+            return changes;
+        });
 }
 
 // Whether a stretch's pitch can be computed four samples at a time: its first sample is new
@@ -485,11 +519,127 @@ inline bool offsetsHold(const State& c, const float* phaseMod, const float* shap
 template <class State>
 inline bool pitchMovesCleanly(const State& c, const float* pitch, int count) {
     if (!(pitch[0] != c.lastPitch)) return false;
-    int ignored = 0;
-    for (int n = 0; n < count; ++n)
-        ignored |= !(pitch[n] >= -1.0f);
-    return ignored == 0;
+    return noSampleSays(
+        count, [&](int n) { return ~(load4(pitch + n) >= splat4(-1.0f)); },
+        [&](int n) { return !(pitch[n] >= -1.0f); });
 }
+
+// ---------------------------------------------------------------------------------------------
+// Eight samples side by side (dsp/lanes8.h), for the routines chosen where the processor has
+// AVX2: the four-lane steps above on eight lanes, each lane through the same operations in the
+// same order, so that either width renders the scalar steps' samples.
+#if ZR_HAS_WIDE_LANES
+using dsp::Float8;
+using dsp::Int8;
+using dsp::load8;
+using dsp::splat8;
+using dsp::store8;
+
+ZR_WIDE inline Float8 wrapPosition8(Float8 p, Float8 length) {
+    p -= reinterpret_cast<Float8>(reinterpret_cast<Int8>(length) & (p >= length));
+    return p + reinterpret_cast<Float8>(reinterpret_cast<Int8>(length) & (p <= Float8{}));
+}
+
+ZR_WIDE inline Float8 wrapShapePosition8(Float8 p, Float8 length) {
+    p = wrapPosition8(p, length);
+    return p + reinterpret_cast<Float8>(reinterpret_cast<Int8>(length) & (p <= Float8{}));
+}
+
+ZR_WIDE inline Float8 readZone8(const float* table, Float8 zoneBase, Int8 zoneStep, Float8 mix,
+                                Float8 position) {
+    const Float8 x = zoneBase + position;
+    const Int8 n = __builtin_convertvector(x, Int8);
+    const Float8 frac = x - __builtin_convertvector(n, Float8);
+    Float8 a0, a1, b0, b1;
+    dsp::gatherPairs(table, n, a0, a1);
+    dsp::gatherPairs(table, n + zoneStep, b0, b1);
+    const Float8 a = a0 + (a1 - a0) * frac;
+    const Float8 b = b0 + (b1 - b0) * frac;
+    return a + (b - a) * mix;
+}
+
+ZR_WIDE inline Float8 readZone8(const float* table, const ZonePair& z, Float8 position) {
+    const Float8 x = splat8(z.zoneBase) + position;
+    const Int8 n = __builtin_convertvector(x, Int8);
+    const Float8 frac = x - __builtin_convertvector(n, Float8);
+    Float8 a0, a1, b0, b1;
+    dsp::gatherPairs(table, n, a0, a1);
+    dsp::gatherPairs(table + z.zoneStep, n, b0, b1);
+    const Float8 a = a0 + (a1 - a0) * frac;
+    const Float8 b = b0 + (b1 - b0) * frac;
+    return a + (b - a) * splat8(z.zoneMix);
+}
+
+struct Zones8 {
+    Float8 volts;
+    Float8 zoneFraction;
+    Float8 zoneBase;
+    Int8 zoneStep;
+    Float8 zoneMix;
+    Float8 increment;
+};
+
+ZR_WIDE inline Zones8 setPitch8(Float8 p, const Geometry& g, const float* pitchTable) {
+    const Float8 zero{};
+    Zones8 z;
+    Float8 volts = p * splat8(dsp::kVoltsPerPinUnit);
+    volts = volts >= splat8(kTopVolts) ? splat8(kTopVolts) : volts;
+    const Float8 scaled = volts * splat8(g.zonesPerVolt);
+    const Float8 zone = __builtin_convertvector(__builtin_convertvector(scaled, Int8), Float8);
+    z.zoneFraction = scaled - zone;
+    const Float8 top = splat8(g.topZoneVolts);
+    z.zoneBase = volts >= top ? splat8(g.topZoneBase)
+                              : zone * splat8(g.lengthF) +
+                                    splat8(static_cast<float>(wavetables::kZoneStart));
+    z.zoneBase = volts < zero ? splat8(static_cast<float>(wavetables::kZoneStart)) : z.zoneBase;
+    const Int8 twoZones = (volts >= zero) & (volts < top);
+    z.zoneStep = twoZones & splat8(g.length);
+    z.zoneMix = twoZones ? z.zoneFraction : zero;
+    const Float8 x = volts * splat8(1000.0f) + splat8(10000.0f);
+    const Int8 n = __builtin_convertvector(x, Int8);
+    Float8 t0, t1;
+    dsp::gatherPairs(pitchTable, n, t0, t1);
+    z.increment = t0 + (t1 - t0) * (x - __builtin_convertvector(n, Float8));
+    z.volts = volts;
+    return z;
+}
+
+ZR_WIDE inline Float8 readZone8(const float* table, const Zones8& z, Float8 position) {
+    return readZone8(table, z.zoneBase, z.zoneStep, z.zoneMix, position);
+}
+
+ZR_WIDE inline bool noneWrap(Float8 p, float length) {
+    return !dsp::anyLane((p >= splat8(length)) | (p <= Float8{}));
+}
+
+// Eight phase advances, the increment fixed (Increment = float) or per sample (Float8): the
+// plain serial sums when none wrapped, else the wrapping steps for the group.
+template <class Increment>
+ZR_WIDE inline Float8 advance8(float& phase, Increment increment, float length, float* wraps) {
+    const auto at = [&](int k) {
+        if constexpr (sizeof(Increment) == sizeof(float))
+            return increment;
+        else
+            return increment[k];
+    };
+    // Spelled out: a vector built lane by lane in a loop goes through memory.
+    const float s0 = phase + at(0), s1 = s0 + at(1), s2 = s1 + at(2), s3 = s2 + at(3);
+    const float s4 = s3 + at(4), s5 = s4 + at(5), s6 = s5 + at(6), s7 = s6 + at(7);
+    Float8 sums{s0, s1, s2, s3, s4, s5, s6, s7};
+    if (__builtin_expect(noneWrap(sums, length), 1)) {
+        store8(wraps, Float8{});
+        phase = s7;
+        return sums;
+    }
+    float p = phase;
+    for (int k = 0; k < 8; ++k) {
+        wraps[k] = advancePhase(p, at(k), length);
+        sums[k] = p;
+    }
+    phase = p;
+    return sums;
+}
+#endif
 
 // ---------------------------------------------------------------------------------------------
 // Control steps, run from open and pinsChanged.
