@@ -171,6 +171,67 @@ quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float s
     return true;
 }
 
+#if ZR_HAS_WIDE_LANES
+using dsp::Float8;
+using dsp::splat8;
+
+// Eight more phase sums, serial as the steps make them.
+ZR_WIDE inline Float8 sums8(float& phase, float increment) {
+    const float s0 = phase + increment, s1 = s0 + increment, s2 = s1 + increment;
+    const float s3 = s2 + increment, s4 = s3 + increment, s5 = s4 + increment;
+    const float s6 = s5 + increment;
+    phase = s6 + increment;
+    return Float8{s0, s1, s2, s3, s4, s5, s6, phase};
+}
+
+// quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector:
+// each lane's arithmetic is that of the sub-sample step, in the same order.
+template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
+ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, float length,
+                                 float shape, float* sub, float* first) {
+    using Bits = dsp::Int8;
+    const Float8 len = splat8(length);
+    float mp = m.phase, cp = c.phase;
+    const Float8 ms = sums8(mp, m.increment);
+    const Float8 phase = sums8(cp, c.increment);
+    if (dsp::anyLane((ms >= len) | (ms <= Float8{}) | (phase >= len) | (phase <= Float8{})))
+        return false;
+    m.phase = mp;
+    c.phase = cp;
+    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
+    const Float8 pm = splat8(c.phaseModOffset);
+    // The mix M and the gain K are exactly 1 here (see quietGroups).
+    const Float8 v1 = splat8(f.value1), v2 = splat8(f.value2);
+    const Float8 r1 = zrpm::readZone8(w.slots.first, z, zrpm::wrapPosition8(phase + pm, len));
+    Float8 r2{};
+    if constexpr (zrpm::kUsesShape<Wave>)
+        r2 = zrpm::readZone8(w.slots.saw, z,
+                             zrpm::wrapShapePosition8(phase + splat8(c.shapeOffset) + pm, len));
+    Float8 y;
+    if constexpr (Wave == 4) {
+        const Float8 d = r1 - r2;
+        y = (v1 + (d - v1)) * splat8(w.sawLevel);
+        f.previous1 = d[7];
+    } else {
+        const Float8 y1 = (v1 + (r1 - v1)) * splat8(w.firstLevel);
+        f.previous1 = dsp::clampNanToLow(y1[7], -kFeedbackLimit, kFeedbackLimit);
+        y = y1;
+        if constexpr (Wave == 1) {
+            const Float8 y2 = (v2 + (r2 - v2)) * splat8(w.sawLevel);
+            f.previous2 = dsp::clampNanToLow(y2[7], -kFeedbackLimit, kFeedbackLimit);
+            y = y1 + splat8((shape + 1.0f) * 0.5f) * (y2 - y1);
+        }
+    }
+    if constexpr (Bypass) *first = y[0];
+    // finiteOrZero lane by lane: |y| below infinity fails for NaN and for either infinity.
+    const Float8 magnitude =
+        reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & splat8(std::int32_t{0x7fffffff}));
+    dsp::store8(
+        sub, reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & (magnitude < splat8(HUGE_VALF))));
+    return true;
+}
+#endif
+
 } // namespace
 
 OscZrpmSync::OscZrpmSync(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
@@ -439,7 +500,14 @@ OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
             // Between master wraps, with no restart fading in and no fade towards the master,
             // all sub-samples of the sample side by side (see quietGroups); any other sample
             // step by step.
-            if constexpr (N >= 4) {
+            if constexpr (Wide && N == 8) {
+#if ZR_HAS_WIDE_LANES
+                if (!fade && c.fade == -1.0f &&
+                    quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], sub + k * N,
+                                               audio + n))
+                    continue;
+#endif
+            } else if constexpr (N >= 4) {
                 if (!fade && c.fade == -1.0f &&
                     quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, shape[n], sub + k * N,
                                                      audio + n))
