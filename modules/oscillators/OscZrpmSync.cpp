@@ -185,17 +185,34 @@ ZR_WIDE inline Float8 sums8(float& phase, float increment) {
 }
 
 // quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector:
-// each lane's arithmetic is that of the sub-sample step, in the same order.
+// each lane's arithmetic is that of the sub-sample step, in the same order. Unlike
+// quietGroups it also takes the samples in which a phase wraps, unless a master wrap starts a
+// crossfade; it returns false, having changed nothing, for those.
 template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
 ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, float length,
-                                 float shape, float* sub, float* first) {
+                                 float shape, float amount, float* sub, float* first) {
     using Bits = dsp::Int8;
     const Float8 len = splat8(length);
     float mp = m.phase, cp = c.phase;
     const Float8 ms = sums8(mp, m.increment);
-    const Float8 phase = sums8(cp, c.increment);
-    if (dsp::anyLane((ms >= len) | (ms <= Float8{}) | (phase >= len) | (phase <= Float8{})))
-        return false;
+    Float8 phase = sums8(cp, c.increment);
+    if (dsp::anyLane((ms >= len) | (ms <= Float8{}) | (phase >= len) | (phase <= Float8{}))) {
+        // A phase wraps: the phases step by step, as the sub-sample step makes them. A master
+        // wrap with a hard restart (Sync Amount at most 0.01) only moves the slave's phase; one
+        // that starts a crossfade leaves the sample to the sub-sample steps.
+        float p[8];
+        mp = m.phase, cp = c.phase;
+        for (int k = 0; k < 8; ++k) {
+            const float masterWrap = zrpm::advancePhase(mp, m.increment, length);
+            if (masterWrap != 0.0f) {
+                if (amount > 0.01f) return false;
+                cp = restartPhase(c.increment / m.increment * masterWrap, length);
+            }
+            zrpm::advancePhase(cp, c.increment, length);
+            p[k] = cp;
+        }
+        phase = dsp::load8(p);
+    }
     m.phase = mp;
     c.phase = cp;
     const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
@@ -503,7 +520,7 @@ OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
             if constexpr (Wide && N == 8) {
 #if ZR_HAS_WIDE_LANES
                 if (!fade && c.fade == -1.0f &&
-                    quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], sub + k * N,
+                    quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], s, sub + k * N,
                                                audio + n))
                     continue;
 #endif
