@@ -647,9 +647,11 @@ void OscZrpmSync::pinsChanged() {
         const gmpi::int32 wave = waveIn.getValue();
         if (wave >= 0 && wave <= 4) {
             const Family family = familyFor(syncOnIn.getValue(), syncMode, resetMode);
-            const bool wide = (family == Internal4 || family == Internal8) &&
-                              wideRoutines[0][0] != nullptr && dsp::wideLanesAvailable();
-            setBlockRoutine(wide ? wideRoutines[family - Internal4][wave] : routines[family][wave]);
+            // At 4 times the eight-lane compile gains too little to pay for the sub-sample steps
+            // it makes slower (see wideRoutines).
+            const bool wide =
+                family == Internal8 && wideRoutines[0] != nullptr && dsp::wideLanesAvailable();
+            setBlockRoutine(wide ? wideRoutines[wave] : routines[family][wave]);
         }
         allowSleep(false);
     }
@@ -682,11 +684,10 @@ const OscZrpmSync::Routine OscZrpmSync::routines[FamilyCount][5] = {
             &OscZrpmSync::subProcessWave<2, F, true>, &OscZrpmSync::subProcessWave<3, F, true>,    \
             &OscZrpmSync::subProcessWave<4, F, true>                                               \
     }
-const OscZrpmSync::Routine OscZrpmSync::wideRoutines[2][5] = {ZR_SYNC_WIDE(Internal4),
-                                                              ZR_SYNC_WIDE(Internal8)};
+const OscZrpmSync::Routine OscZrpmSync::wideRoutines[5] = ZR_SYNC_WIDE(Internal8);
 #undef ZR_SYNC_WIDE
 #else
-const OscZrpmSync::Routine OscZrpmSync::wideRoutines[2][5] = {};
+const OscZrpmSync::Routine OscZrpmSync::wideRoutines[5] = {};
 #endif
 #undef ZR_SYNC_FAMILY
 

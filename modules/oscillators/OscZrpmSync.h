@@ -85,8 +85,11 @@ class OscZrpmSync : public gmpi::MpBase {
     void forceRecompute();
 
     static const Routine routines[FamilyCount][5];
-    // The internal-master families at 4 and 8 times with eight lanes (null without them).
-    static const Routine wideRoutines[2][5];
+    // The internal master at 8 times with eight lanes, per wave (null without them). Its
+    // sub-sample steps (the samples with a restart fading in or the fade towards the master)
+    // run a little slower in this compile, since the inliner leaves the wave reads as calls
+    // there; the quiet samples and the filter gain far more.
+    static const Routine wideRoutines[5];
 
     gmpi::AudioInPin pitchIn{"Pitch"};
     gmpi::AudioInPin phaseModIn{"Phase Mod"};
