@@ -7,6 +7,8 @@
 // oversampled routine, one on the way out.
 #pragma once
 
+#include "dsp/lanes8.h"
+
 namespace zr::dsp {
 
 // b[0..8] feed-forward, a[1..8] feedback (a[0] is 1 and not stored in the sum), and the factor
@@ -147,6 +149,25 @@ class DecimationFilter8NewestLast {
     // renders its sub-samples into a buffer (see runGroup).
     template <int Stride>
     void processGroups(const float* in, int groups, float* keep) {
+        processGroupsSteps<Stride, true>(in, groups, keep);
+    }
+
+#if ZR_HAS_WIDE_LANES
+    // processGroups compiled for AVX2, the same outputs bit for bit: the three-operand forms
+    // save the copies that the two-operand ones need, which lets the paired terms keep up with
+    // the chain from one output to the next. Call it only where wideLanesAvailable() said yes.
+    template <int Stride>
+    ZR_WIDE void processGroupsWide(const float* in, int groups, float* keep) {
+        processGroupsSteps<Stride, false>(in, groups, keep);
+    }
+#endif
+
+  private:
+    using Pair = typename PairOf<Real>::type;
+
+    template <int Stride, bool PairThird>
+    __attribute__((always_inline)) void processGroupsSteps(const float* in, int groups,
+                                                           float* keep) {
         // Inputs widened ahead, a run at a time, behind the eight before the run.
         constexpr int kRun = 64;
         static_assert(kRun % Stride == 0);
@@ -158,15 +179,13 @@ class DecimationFilter8NewestLast {
             for (int i = 0; i < count; ++i)
                 xd[8 + i] = static_cast<Real>(in[start + i]);
             for (int i = 0; i < count; i += Stride)
-                keep[(start + i) / Stride] = static_cast<float>(runGroup<Stride>(r, xd + 8 + i));
+                keep[(start + i) / Stride] =
+                    static_cast<float>(runGroup<Stride, PairThird>(r, xd + 8 + i));
             for (int j = 0; j < 8; ++j)
                 xd[j] = xd[count + j];
         }
         endRun(r, xd + 8);
     }
-
-  private:
-    using Pair = typename PairOf<Real>::type;
 
     // The history of a run of paired steps, unpacked into locals: the two newest outputs and
     // the pairs {y[n - j], y[n + 1 - j]} for j = 3..8, n being the next sub-sample. The inputs
@@ -199,11 +218,13 @@ class DecimationFilter8NewestLast {
     // Filters the Stride (even) widened sub-samples at x[0..Stride), the eight before them at
     // x[-8..0), and returns the first output, scaled. The result is bit for bit that of
     // `process` per sub-sample. Two neighbouring sub-samples are taken side by side: their
-    // terms from j = 8 down to 3 read only outputs that are already known, so they are formed
-    // and summed two lanes at once; the last two terms, which read the newest outputs, and each
-    // output itself follow per lane, so the chain from one output to the next stays as short
-    // as in `process`.
-    template <int Stride>
+    // terms from j = 8 down to 3 (4 without PairThird) read only outputs that are already
+    // known, so they are formed and summed two lanes at once; the remaining terms and each
+    // output itself follow per lane. The pair of terms j = 3 waits for the output two
+    // sub-samples back, which puts six operations instead of five on the path between outputs
+    // two sub-samples apart; where the copies of two-operand code keep the execution ports busy
+    // anyway that costs nothing, but the AVX2 compile runs at the chain's pace without it.
+    template <int Stride, bool PairThird>
     __attribute__((always_inline)) static Real runGroup(Run& r, const Real* x) {
         static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
         constexpr const Real* a = Coeffs.a;
@@ -229,14 +250,17 @@ class DecimationFilter8NewestLast {
             acc += kB[6] * xs(6) - kA[6] * r.y6;
             acc += kB[5] * xs(5) - kA[5] * r.y5;
             acc += kB[4] * xs(4) - kA[4] * r.y4;
-            acc += kB[3] * xs(3) - kA[3] * r.y3;
+            if constexpr (PairThird) acc += kB[3] * xs(3) - kA[3] * r.y3;
+            const Pair bx3 = kB[3] * xs(3);
             const Pair bx2 = kB[2] * xs(2);
             const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
             Real acc0 = acc[0];
+            if constexpr (!PairThird) acc0 += bx3[0] - a[3] * r.y3[0];
             acc0 += bx2[0] - a[2] * r.ym2;
             acc0 += forward[0];
             const Real out0 = acc0 - a[1] * r.ym1;
             Real acc1 = acc[1];
+            if constexpr (!PairThird) acc1 += bx3[1] - a[3] * r.y3[1];
             acc1 += bx2[1] - a[2] * r.ym1;
             acc1 += forward[1];
             const Real out1 = acc1 - a[1] * out0;

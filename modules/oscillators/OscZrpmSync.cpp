@@ -171,6 +171,84 @@ quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float s
     return true;
 }
 
+#if ZR_HAS_WIDE_LANES
+using dsp::Float8;
+using dsp::splat8;
+
+// Eight more phase sums, serial as the steps make them.
+ZR_WIDE inline Float8 sums8(float& phase, float increment) {
+    const float s0 = phase + increment, s1 = s0 + increment, s2 = s1 + increment;
+    const float s3 = s2 + increment, s4 = s3 + increment, s5 = s4 + increment;
+    const float s6 = s5 + increment;
+    phase = s6 + increment;
+    return Float8{s0, s1, s2, s3, s4, s5, s6, phase};
+}
+
+// quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector:
+// each lane's arithmetic is that of the sub-sample step, in the same order. Unlike
+// quietGroups it also takes the samples in which a phase wraps, unless a master wrap starts a
+// crossfade; it returns false, having changed nothing, for those.
+template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
+ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, float length,
+                                 float shape, float amount, float* sub, float* first) {
+    using Bits = dsp::Int8;
+    const Float8 len = splat8(length);
+    float mp = m.phase, cp = c.phase;
+    const Float8 ms = sums8(mp, m.increment);
+    Float8 phase = sums8(cp, c.increment);
+    if (dsp::anyLane((ms >= len) | (ms <= Float8{}) | (phase >= len) | (phase <= Float8{}))) {
+        // A phase wraps: the phases step by step, as the sub-sample step makes them. A master
+        // wrap with a hard restart (Sync Amount at most 0.01) only moves the slave's phase; one
+        // that starts a crossfade leaves the sample to the sub-sample steps.
+        float p[8];
+        mp = m.phase, cp = c.phase;
+        for (int k = 0; k < 8; ++k) {
+            const float masterWrap = zrpm::advancePhase(mp, m.increment, length);
+            if (masterWrap != 0.0f) {
+                if (amount > 0.01f) return false;
+                cp = restartPhase(c.increment / m.increment * masterWrap, length);
+            }
+            zrpm::advancePhase(cp, c.increment, length);
+            p[k] = cp;
+        }
+        phase = dsp::load8(p);
+    }
+    m.phase = mp;
+    c.phase = cp;
+    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
+    const Float8 pm = splat8(c.phaseModOffset);
+    // The mix M and the gain K are exactly 1 here (see quietGroups).
+    const Float8 v1 = splat8(f.value1), v2 = splat8(f.value2);
+    const Float8 r1 = zrpm::readZone8(w.slots.first, z, zrpm::wrapPosition8(phase + pm, len));
+    Float8 r2{};
+    if constexpr (zrpm::kUsesShape<Wave>)
+        r2 = zrpm::readZone8(w.slots.saw, z,
+                             zrpm::wrapShapePosition8(phase + splat8(c.shapeOffset) + pm, len));
+    Float8 y;
+    if constexpr (Wave == 4) {
+        const Float8 d = r1 - r2;
+        y = (v1 + (d - v1)) * splat8(w.sawLevel);
+        f.previous1 = d[7];
+    } else {
+        const Float8 y1 = (v1 + (r1 - v1)) * splat8(w.firstLevel);
+        f.previous1 = dsp::clampNanToLow(y1[7], -kFeedbackLimit, kFeedbackLimit);
+        y = y1;
+        if constexpr (Wave == 1) {
+            const Float8 y2 = (v2 + (r2 - v2)) * splat8(w.sawLevel);
+            f.previous2 = dsp::clampNanToLow(y2[7], -kFeedbackLimit, kFeedbackLimit);
+            y = y1 + splat8((shape + 1.0f) * 0.5f) * (y2 - y1);
+        }
+    }
+    if constexpr (Bypass) *first = y[0];
+    // finiteOrZero lane by lane: |y| below infinity fails for NaN and for either infinity.
+    const Float8 magnitude =
+        reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & splat8(std::int32_t{0x7fffffff}));
+    dsp::store8(
+        sub, reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & (magnitude < splat8(HUGE_VALF))));
+    return true;
+}
+#endif
+
 } // namespace
 
 OscZrpmSync::OscZrpmSync(gmpi::IMpUnknown* host) : gmpi::MpBase(host) {
@@ -333,10 +411,10 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     follow = f;
 }
 
-template <int Wave, int N, bool Bypass, class Decimator>
-__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
-                                                          gmpi::int32 sampleFrames,
-                                                          Decimator& decimator) {
+template <int Wave, int N, bool Bypass, bool Wide, class Decimator>
+__attribute__((always_inline)) inline void
+OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
+                                 Decimator& decimator) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
     const float* shape = shapeIn.getBuffer() + bufferOffset;
@@ -439,7 +517,14 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
             // Between master wraps, with no restart fading in and no fade towards the master,
             // all sub-samples of the sample side by side (see quietGroups); any other sample
             // step by step.
-            if constexpr (N >= 4) {
+            if constexpr (Wide && N == 8) {
+#if ZR_HAS_WIDE_LANES
+                if (!fade && c.fade == -1.0f &&
+                    quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], s, sub + k * N,
+                                               audio + n))
+                    continue;
+#endif
+            } else if constexpr (N >= 4) {
                 if (!fade && c.fade == -1.0f &&
                     quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, shape[n], sub + k * N,
                                                      audio + n))
@@ -450,7 +535,12 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
         }
         // The filter runs on every sub-sample so that its history advances at the
         // oversampled rate; the first sub-sample of each sample is kept.
-        filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
+#if ZR_HAS_WIDE_LANES
+        if constexpr (Wide)
+            filter.template processGroupsWide<N>(sub, count, Bypass ? unused : audio + start);
+        else
+#endif
+            filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
     }
     core = c;
     master = m;
@@ -458,7 +548,23 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
     decimator = filter;
 }
 
-template <int Wave, int F>
+template <int Wave, int N, bool Bypass, class Decimator>
+__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
+                                                          gmpi::int32 sampleFrames,
+                                                          Decimator& decimator) {
+    renderInternalSteps<Wave, N, Bypass, false>(bufferOffset, sampleFrames, decimator);
+}
+
+#if ZR_HAS_WIDE_LANES
+template <int Wave, int N, bool Bypass, class Decimator>
+ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternalWide(gmpi::int32 bufferOffset,
+                                                                      gmpi::int32 sampleFrames,
+                                                                      Decimator& decimator) {
+    renderInternalSteps<Wave, N, Bypass, true>(bufferOffset, sampleFrames, decimator);
+}
+#endif
+
+template <int Wave, int F, bool Wide>
 void OscZrpmSync::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
     if constexpr (F == Plain || F == Reset) {
         renderFree<Wave, F == Reset>(bufferOffset, sampleFrames);
@@ -475,10 +581,20 @@ void OscZrpmSync::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
                 return decimator8;
         }
         ();
-        if (bypass)
-            renderInternal<Wave, N, true>(bufferOffset, sampleFrames, decimator);
-        else
-            renderInternal<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+#if ZR_HAS_WIDE_LANES
+        if constexpr (Wide) {
+            if (bypass)
+                renderInternalWide<Wave, N, true>(bufferOffset, sampleFrames, decimator);
+            else
+                renderInternalWide<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+        } else
+#endif
+        {
+            if (bypass)
+                renderInternal<Wave, N, true>(bufferOffset, sampleFrames, decimator);
+            else
+                renderInternal<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+        }
         if (blockCounter <= kBypassBlocks)
             ++blockCounter;
         else
@@ -529,8 +645,14 @@ void OscZrpmSync::pinsChanged() {
         wasActive = 1;
         audioOut.setStreaming(true);
         const gmpi::int32 wave = waveIn.getValue();
-        if (wave >= 0 && wave <= 4)
-            setBlockRoutine(routines[familyFor(syncOnIn.getValue(), syncMode, resetMode)][wave]);
+        if (wave >= 0 && wave <= 4) {
+            const Family family = familyFor(syncOnIn.getValue(), syncMode, resetMode);
+            // At 4 times the eight-lane compile gains too little to pay for the sub-sample steps
+            // it makes slower (see wideRoutines).
+            const bool wide =
+                family == Internal8 && wideRoutines[0] != nullptr && dsp::wideLanesAvailable();
+            setBlockRoutine(wide ? wideRoutines[wave] : routines[family][wave]);
+        }
         allowSleep(false);
     }
 
@@ -555,6 +677,18 @@ void OscZrpmSync::pinsChanged() {
 const OscZrpmSync::Routine OscZrpmSync::routines[FamilyCount][5] = {
     ZR_SYNC_FAMILY(Plain),     ZR_SYNC_FAMILY(Reset),     ZR_SYNC_FAMILY(External),
     ZR_SYNC_FAMILY(Internal2), ZR_SYNC_FAMILY(Internal4), ZR_SYNC_FAMILY(Internal8)};
+#if ZR_HAS_WIDE_LANES
+#define ZR_SYNC_WIDE(F)                                                                            \
+    {                                                                                              \
+        &OscZrpmSync::subProcessWave<0, F, true>, &OscZrpmSync::subProcessWave<1, F, true>,        \
+            &OscZrpmSync::subProcessWave<2, F, true>, &OscZrpmSync::subProcessWave<3, F, true>,    \
+            &OscZrpmSync::subProcessWave<4, F, true>                                               \
+    }
+const OscZrpmSync::Routine OscZrpmSync::wideRoutines[5] = ZR_SYNC_WIDE(Internal8);
+#undef ZR_SYNC_WIDE
+#else
+const OscZrpmSync::Routine OscZrpmSync::wideRoutines[5] = {};
+#endif
 #undef ZR_SYNC_FAMILY
 
 namespace {
