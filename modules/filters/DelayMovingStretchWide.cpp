@@ -60,8 +60,10 @@ struct PositionMaker {
 // Indices and fractions of eight read positions (four in each half).
 ZR_WIDE inline void splitPositions(Double4 lo, Double4 hi, Int8& n, Float8& frac) {
     const __m128i n0 = _mm256_cvttpd_epi32(lo), n1 = _mm256_cvttpd_epi32(hi);
-    const __m128 f0 = _mm256_cvtpd_ps(lo - _mm256_cvtepi32_pd(n0));
-    const __m128 f1 = _mm256_cvtpd_ps(hi - _mm256_cvtepi32_pd(n1));
+    // The positions are 0..L, so rounding toward zero gives the index back as a double.
+    constexpr int kTruncate = _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC;
+    const __m128 f0 = _mm256_cvtpd_ps(lo - _mm256_round_pd(lo, kTruncate));
+    const __m128 f1 = _mm256_cvtpd_ps(hi - _mm256_round_pd(hi, kTruncate));
     n = reinterpret_cast<Int8>(_mm256_set_m128i(n1, n0));
     frac = _mm256_set_m128(f1, f0);
 }
@@ -70,7 +72,11 @@ ZR_WIDE inline void splitPositions(Double4 lo, Double4 hi, Int8& n, Float8& frac
 template <class Wrap>
 ZR_WIDE Int8 positions(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s,
                        Wrap wrap) {
-    const gmpi::int32 length = c.length;
+    // In locals: the stores to the plan could otherwise change them.
+    const gmpi::int32 length = c.length, write = c.write;
+    const float *const times = io.time, *const spreads = io.spread;
+    gmpi::int32* const indices = s.n;
+    float* const fracs = s.frac;
     const PositionMaker make{dsp::splatDouble4(c.samplesPerUnit), dsp::splatDouble4(2.0),
                              dsp::splatDouble4(1.0), dsp::splatDouble4(-double(length)),
                              dsp::splatDouble4(2.0 * length)};
@@ -78,20 +84,20 @@ ZR_WIDE Int8 positions(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k
     const Int8 step{0, 1, 2, 3, 4, 5, 6, 7};
     Int8 bad = dsp::splat8(0);
     Double4 hi = make.one;
-    Float8 timeBefore = dsp::splat8(c.cachedTime), spreadBefore = dsp::splat8(c.cachedSpread);
     for (gmpi::int32 i = 0; i + 8 <= k; i += 8) {
-        const Float8 timeIn = dsp::load8(io.time + i), spreadIn = dsp::load8(io.spread + i);
-        const Int8 moved =
-            asInt(_mm256_cmp_ps(timeIn, fromSampleBefore(timeBefore, timeIn), _CMP_NEQ_UQ)) |
-            asInt(_mm256_cmp_ps(spreadIn, fromSampleBefore(spreadBefore, spreadIn), _CMP_NEQ_UQ));
-        bad |= ~moved;
-        timeBefore = timeIn;
-        spreadBefore = spreadIn;
+        const Float8 timeIn = dsp::load8(times + i), spreadIn = dsp::load8(spreads + i);
+        // Each sample's controls against the sample before's (the first against the caches).
+        const Float8 timeBefore =
+            i > 0 ? dsp::load8(times + i - 1) : fromSampleBefore(dsp::splat8(c.cachedTime), timeIn);
+        const Float8 spreadBefore = i > 0 ? dsp::load8(spreads + i - 1)
+                                          : fromSampleBefore(dsp::splat8(c.cachedSpread), spreadIn);
+        bad |= ~(asInt(_mm256_cmp_ps(timeIn, timeBefore, _CMP_NEQ_UQ)) |
+                 asInt(_mm256_cmp_ps(spreadIn, spreadBefore, _CMP_NEQ_UQ)));
         const Float8 time = asFloat(asInt(_mm256_cmp_ps(timeIn, timeIn, _CMP_EQ_OQ)) &
                                     reinterpret_cast<Int8>(timeIn)); // NaN: 0
         const Float8 spread =
             dsp::clampNanToLow(spreadIn, dsp::splat8(-0.499f), dsp::splat8(0.499f));
-        Int8 seen = dsp::splat8(c.write + i) + step;
+        Int8 seen = dsp::splat8(write + i) + step;
         seen -= (seen > li) & li;
         Double4 lo;
         make.unwrapped(time, spread, seen, lo, hi);
@@ -100,12 +106,12 @@ ZR_WIDE Int8 positions(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k
         Int8 n;
         Float8 frac;
         splitPositions(lo, hi, n, frac);
-        std::memcpy(s.n + i, &n, sizeof n);
-        dsp::store8(s.frac + i, frac);
+        std::memcpy(indices + i, &n, sizeof n);
+        dsp::store8(fracs + i, frac);
         // Distance of the read ahead of the sample written.
         Int8 ahead = n - seen;
         ahead += (ahead < 0) & li;
-        bad |= (ahead < 1) | (ahead > maxAhead);
+        bad |= (dsp::splat8(1) > ahead) | (ahead > maxAhead);
     }
     s.lastPos = hi[3];
     return bad;
@@ -113,13 +119,17 @@ ZR_WIDE Int8 positions(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k
 
 ZR_WIDE bool planReads(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, Stretch& s) {
     const Double4 l = dsp::splatDouble4(c.length), zero = dsp::splatDouble4(0.0);
-    Double4 outside = zero;
+    // The lowest and highest position after one step (never NaN: the delay's clamp turns NaN
+    // into -L).
+    Double4 lowest = zero, highest = zero;
     Int8 bad = positions(c, io, k, s, [&](Double4 pos) ZR_WIDE {
         pos += _mm256_and_pd(_mm256_cmp_pd(pos, zero, _CMP_LT_OQ), l);
-        outside = _mm256_or_pd(outside, _mm256_or_pd(_mm256_cmp_pd(pos, zero, _CMP_LT_OQ),
-                                                     _mm256_cmp_pd(pos, l, _CMP_GE_OQ)));
+        lowest = _mm256_min_pd(lowest, pos);
+        highest = _mm256_max_pd(highest, pos);
         return pos;
     });
+    const __m256d outside = _mm256_or_pd(_mm256_cmp_pd(lowest, zero, _CMP_LT_OQ),
+                                         _mm256_cmp_pd(highest, l, _CMP_GE_OQ));
     if (_mm256_movemask_pd(outside) != 0) {
         bad = positions(c, io, k, s, [&](Double4 pos) ZR_WIDE {
             const Double4 up1 = pos + l, up2 = up1 + l;
@@ -160,6 +170,37 @@ ZR_WIDE inline Float8 loopInput(Float8 yBefore, Float8 fb, Float8 in) {
     return _mm256_and_ps(_mm256_cmp_ps(magnitude, dsp::splat8(FLT_MAX), _CMP_LE_OQ), x);
 }
 
+// The table positions of a stretch's pan values, as quarterWaveGains forms them: one index
+// and fraction for both tables. Planned ahead of the reads: indices loaded right after the
+// vector store that holds them wait for it.
+struct PanPlan {
+    alignas(32) gmpi::int32 n[kStretch];
+    alignas(32) float frac[kStretch];
+};
+
+// The plan of samples from (rounded down to a multiple of eight) to n.
+ZR_WIDE void planPan(const float* pan, gmpi::int32 from, gmpi::int32 n, PanPlan& plan) {
+    for (gmpi::int32 j = from & ~7; j < n; j += 8) {
+        const Float8 x =
+            dsp::clampNanToLow(dsp::load8(pan + j), dsp::splat8(0.0f), dsp::splat8(1.0f)) *
+            dsp::kEntriesPerPinUnit;
+        const Int8 at = __builtin_convertvector(x, Int8); // truncates, as static_cast<int> does
+        std::memcpy(plan.n + j, &at, sizeof at);
+        dsp::store8(plan.frac + j, x - __builtin_convertvector(at, Float8));
+    }
+}
+
+// Eight samples' pan gains from the plan.
+ZR_WIDE inline void panGains(const dsp::QuarterWaveTables& tables, const PanPlan& plan,
+                             gmpi::int32 j, Float8& left, Float8& right) {
+    Float8 c0, c1, s0, s1;
+    dsp::gatherPairsAt(tables.cosine, plan.n + j, c0, c1);
+    dsp::gatherPairsAt(tables.sine, plan.n + j, s0, s1);
+    const Float8 frac = dsp::load8(plan.frac + j);
+    left = c0 + (c1 - c0) * frac;
+    right = s0 + (s1 - s0) * frac;
+}
+
 // Eight samples' taps n, n + 1, n + 2 (the guard makes them adjacent), one vector per tap:
 // one four-sample load per sample, two samples to a register (j, j + 4), then transposed.
 ZR_WIDE inline void taps(const float* line, const gmpi::int32* n, Float8& y0, Float8& y1,
@@ -186,54 +227,71 @@ ZR_WIDE inline void writeLine(float* line, gmpi::int32 length, gmpi::int32 w, Fl
     }
 }
 
-// The stretch's samples in eights, each eight's reads before its writes; returns the number
-// played (a multiple of eight) and leaves p at the last one.
+// The delayed values of the stretch's samples in eights (the plan guarantees that no read
+// touches what the stretch writes, so every read may precede every write): y[8 + j] for sample
+// j, after y[7] = the value before the stretch. Returns the number read (a multiple of eight)
+// and leaves p.prev at the last tap n.
 template <bool Cubic>
-ZR_WIDE gmpi::int32 playEights(const DelayTroisCore& c, const DelayIo& io, const Stretch& s,
-                               gmpi::int32 k, PassState& p) {
-    float* const line = c.line;
-    const gmpi::int32 length = c.length;
-    const gmpi::int32 panFrom = p.panFrom, fbFrom = p.fbFrom, start = p.start;
-    const Float8 heldLeft = dsp::splat8(c.gains.left), heldRight = dsp::splat8(c.gains.right);
-    const Float8 heldFb = dsp::splat8(c.fb);
-    Float8 y0Before = dsp::splat8(p.prev), yBefore = dsp::splat8(p.yLast);
+ZR_WIDE gmpi::int32 readEights(const DelayTroisCore& c, const DelayIo& io, const Stretch& s,
+                               gmpi::int32 k, float* y, PassState& p) {
+    const float* const line = c.line;
+    const float* const level = io.level;
+    Float8 y0Before = dsp::splat8(p.prev);
+    y[7] = p.yLast;
     gmpi::int32 j = 0;
     for (; j + 8 <= k; j += 8) {
         Float8 y0, y1, y2;
         taps(line, s.n + j, y0, y1, y2);
-        const Float8 frac = dsp::load8(s.frac + j), level = dsp::load8(io.level + j);
-        Float8 y;
+        const Float8 frac = dsp::load8(s.frac + j), gain = dsp::load8(level + j);
         if constexpr (Cubic) {
             const Float8 v =
                 dsp::cubicInterpolate(fromSampleBefore(y0Before, y0), y0, y1, y2, frac);
-            y = v * 0.95f * level;
+            dsp::store8(y + 8 + j, v * 0.95f * gain);
         } else {
-            y = dsp::linearInterpolate(y0, y1, frac) * level;
+            dsp::store8(y + 8 + j, dsp::linearInterpolate(y0, y1, frac) * gain);
         }
-        Float8 left = heldLeft, right = heldRight;
-        if (j + 8 > panFrom) {
-            // quarterWaveGains on eight positions: one index and fraction for both tables.
-            const Float8 x =
-                dsp::clampNanToLow(dsp::load8(io.pan + j), dsp::splat8(0.0f), dsp::splat8(1.0f)) *
-                dsp::kEntriesPerPinUnit;
-            left = heldBefore(panFrom, j, heldLeft, dsp::readInterpolated8(c.panTables.cosine, x));
-            right = heldBefore(panFrom, j, heldRight, dsp::readInterpolated8(c.panTables.sine, x));
-        }
-        const Float8 yo = y * dsp::load8(io.outLevel + j);
-        dsp::store8(io.left + j, yo * left);
-        dsp::store8(io.right + j, yo * right);
-        dsp::store8(io.delayed + j, y);
-
-        const Float8 fb =
-            j + 8 > fbFrom ? heldBefore(fbFrom, j, heldFb, loopGains(io.feedback + j)) : heldFb;
-        writeLine(line, length, start + j,
-                  loopInput(fromSampleBefore(yBefore, y), fb, dsp::load8(io.in + j)));
         y0Before = y0;
-        yBefore = y;
     }
     p.prev = y0Before[7];
-    p.yLast = yBefore[7];
     return j;
+}
+
+// The outputs and the line writes of the n samples read (y as readEights leaves it); leaves
+// p.yLast at the last value.
+ZR_WIDE void writeEights(const DelayTroisCore& c, const DelayIo& io, const float* y, gmpi::int32 n,
+                         PassState& p) {
+    float* const line = c.line;
+    const gmpi::int32 length = c.length;
+    const gmpi::int32 panFrom = p.panFrom, fbFrom = p.fbFrom, start = p.start;
+    // The pins in locals: the stores to the outputs and the line could otherwise change them.
+    const float *const in = io.in, *const feedback = io.feedback, *const pan = io.pan;
+    const float* const outLevel = io.outLevel;
+    float *const outLeft = io.left, *const outRight = io.right, *const delayed = io.delayed;
+    const dsp::QuarterWaveTables tables = c.panTables;
+    const Float8 heldLeft = dsp::splat8(c.gains.left), heldRight = dsp::splat8(c.gains.right);
+    const Float8 heldFb = dsp::splat8(c.fb);
+    PanPlan panPlan;
+    planPan(pan, panFrom, n, panPlan);
+    for (gmpi::int32 j = 0; j < n; j += 8) {
+        const Float8 v = dsp::load8(y + 8 + j);
+        Float8 left = heldLeft, right = heldRight;
+        if (j + 8 > panFrom) {
+            panGains(tables, panPlan, j, left, right);
+            left = heldBefore(panFrom, j, heldLeft, left);
+            right = heldBefore(panFrom, j, heldRight, right);
+        }
+        const Float8 vo = v * dsp::load8(outLevel + j);
+        dsp::store8(outLeft + j, vo * left);
+        dsp::store8(outRight + j, vo * right);
+        dsp::store8(delayed + j, v);
+
+        const Float8 fb =
+            j + 8 > fbFrom ? heldBefore(fbFrom, j, heldFb, loopGains(feedback + j)) : heldFb;
+        // The loop takes each sample's value from the sample before.
+        writeLine(line, length, start + j,
+                  loopInput(dsp::load8(y + 7 + j), fb, dsp::load8(in + j)));
+    }
+    p.yLast = y[7 + n];
 }
 
 } // namespace
@@ -246,7 +304,9 @@ ZR_WIDE bool playMovingStretchWide(DelayTroisCore& c, const DelayIo& io, gmpi::i
     // The write index runs on from where the last stretch left it, wrapping once at most.
     PassState p{c.write >= c.length ? 0 : c.write, firstChange(io.pan, c.cachedPan, k),
                 firstChange(io.feedback, c.cachedFeedback, k), c.prev, c.y};
-    const gmpi::int32 j = playEights<Cubic>(c, io, s, k, p);
+    alignas(32) float y[8 + kStretch];
+    const gmpi::int32 j = readEights<Cubic>(c, io, s, k, y, p);
+    writeEights(c, io, y, j, p);
     playTail<Cubic>(c, io, s, j, k, p);
     endStretch(c, io, k, s.lastPos, p);
     return true;
