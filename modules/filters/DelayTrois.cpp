@@ -38,7 +38,10 @@ gmpi::int32 lineLength(float sampleRate) {
 // Sample by sample: the write, then the read, each control recomputed when it changes. Plays
 // any stretch; the passes for a moving time cover the common case faster.
 template <bool Cubic>
-void playSamples(DelayTroisCore& c, const DelayIo& io, gmpi::int32 frames) {
+void playSamples(DelayTroisCore& core, const DelayIo& io, gmpi::int32 frames) {
+    // A local copy, kept in registers: the line and output stores could otherwise change the
+    // caller's (its address is taken for the passes).
+    DelayTroisCore c = core;
     float* const line = c.line;
     const gmpi::int32 length = c.length;
     for (gmpi::int32 i = 0; i < frames; ++i) {
@@ -83,6 +86,7 @@ void playSamples(DelayTroisCore& c, const DelayIo& io, gmpi::int32 frames) {
         io.right[i] = c.y * io.outLevel[i] * c.gains.right;
         io.delayed[i] = c.y;
     }
+    core = c;
 }
 
 } // namespace
