@@ -258,20 +258,17 @@ ZR_WIDE gmpi::int32 readEights(const DelayTroisCore& c, const DelayIo& io, const
 
 // The outputs and the line writes of the n samples read (y as readEights leaves it); leaves
 // p.yLast at the last value.
-ZR_WIDE void writeEights(const DelayTroisCore& c, const DelayIo& io, const float* y, gmpi::int32 n,
-                         PassState& p) {
+ZR_WIDE void writeEights(const DelayTroisCore& c, const DelayIo& io, const float* y,
+                         const PanPlan& panPlan, gmpi::int32 n, PassState& p) {
     float* const line = c.line;
     const gmpi::int32 length = c.length;
     const gmpi::int32 panFrom = p.panFrom, fbFrom = p.fbFrom, start = p.start;
     // The pins in locals: the stores to the outputs and the line could otherwise change them.
-    const float *const in = io.in, *const feedback = io.feedback, *const pan = io.pan;
-    const float* const outLevel = io.outLevel;
+    const float *const in = io.in, *const feedback = io.feedback, *const outLevel = io.outLevel;
     float *const outLeft = io.left, *const outRight = io.right, *const delayed = io.delayed;
     const dsp::QuarterWaveTables tables = c.panTables;
     const Float8 heldLeft = dsp::splat8(c.gains.left), heldRight = dsp::splat8(c.gains.right);
     const Float8 heldFb = dsp::splat8(c.fb);
-    PanPlan panPlan;
-    planPan(pan, panFrom, n, panPlan);
     for (gmpi::int32 j = 0; j < n; j += 8) {
         const Float8 v = dsp::load8(y + 8 + j);
         Float8 left = heldLeft, right = heldRight;
@@ -304,9 +301,12 @@ ZR_WIDE bool playMovingStretchWide(DelayTroisCore& c, const DelayIo& io, gmpi::i
     // The write index runs on from where the last stretch left it, wrapping once at most.
     PassState p{c.write >= c.length ? 0 : c.write, firstChange(io.pan, c.cachedPan, k),
                 firstChange(io.feedback, c.cachedFeedback, k), c.prev, c.y};
+    // The pan plan goes first, so that its stores are done when the table reads load them.
+    PanPlan panPlan;
+    planPan(io.pan, p.panFrom, k & ~7, panPlan);
     alignas(32) float y[8 + kStretch];
     const gmpi::int32 j = readEights<Cubic>(c, io, s, k, y, p);
-    writeEights(c, io, y, j, p);
+    writeEights(c, io, y, panPlan, j, p);
     playTail<Cubic>(c, io, s, j, k, p);
     endStretch(c, io, k, s.lastPos, p);
     return true;
