@@ -205,9 +205,10 @@ ZR_WIDE inline void panGains(const dsp::QuarterWaveTables& tables, const PanPlan
 // one four-sample load per sample, two samples to a register (j, j + 4), then transposed.
 ZR_WIDE inline void taps(const float* line, const gmpi::int32* n, Float8& y0, Float8& y1,
                          Float8& y2) {
-    const auto row = [&](int m)
-                         ZR_WIDE { return _mm256_loadu2_m128(line + n[m + 4], line + n[m]); };
-    const __m256 a = row(0), b = row(1), c = row(2), d = row(3);
+    const __m256 a = _mm256_loadu2_m128(line + n[4], line + n[0]);
+    const __m256 b = _mm256_loadu2_m128(line + n[5], line + n[1]);
+    const __m256 c = _mm256_loadu2_m128(line + n[6], line + n[2]);
+    const __m256 d = _mm256_loadu2_m128(line + n[7], line + n[3]);
     const __m256 loAb = _mm256_unpacklo_ps(a, b), loCd = _mm256_unpacklo_ps(c, d);
     const __m256 hiAb = _mm256_unpackhi_ps(a, b), hiCd = _mm256_unpackhi_ps(c, d);
     y0 = _mm256_shuffle_ps(loAb, loCd, _MM_SHUFFLE(1, 0, 1, 0));
