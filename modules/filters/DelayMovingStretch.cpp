@@ -1,12 +1,11 @@
 // "ZR Delay v3": the passes that play a stretch whose time moves at every sample four samples
 // at a time (SSE2), and the sample-at-a-time pieces they share with the eight-lane passes
-// (DelayMovingStretchWide.cpp): the plan's tail, the last samples and the state left behind.
+// (DelayMovingStretchWide.cpp): the plan's tail and the last samples.
 #include "modules/filters/DelayMovingStretch.h"
 
 #include "dsp/flush.h"
 #include "dsp/interpolation.h"
 
-#include <bit>
 #include <cfloat>
 
 #if defined(__SSE2__)
@@ -16,20 +15,6 @@
 namespace zr::delaytrois {
 
 // ---- Shared by the four- and eight-lane passes.
-
-gmpi::int32 firstChange(const float* x, float cached, gmpi::int32 k) {
-    if (k == 0 || x[0] != cached) return 0;
-    gmpi::int32 j = 1;
-#if defined(__SSE2__)
-    for (; j + 4 <= k; j += 4) {
-        const int m = _mm_movemask_ps(_mm_cmpneq_ps(_mm_loadu_ps(x + j), _mm_loadu_ps(x + j - 1)));
-        if (m != 0) return j + std::countr_zero(static_cast<unsigned>(m));
-    }
-#endif
-    for (; j < k; ++j)
-        if (x[j] != x[j - 1]) return j;
-    return k;
-}
 
 bool planTail(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 from, gmpi::int32 k,
               Stretch& s) {
@@ -84,27 +69,6 @@ template void playTail<false>(const DelayTroisCore&, const DelayIo&, const Stret
                               gmpi::int32, PassState&);
 template void playTail<true>(const DelayTroisCore&, const DelayIo&, const Stretch&, gmpi::int32,
                              gmpi::int32, PassState&);
-
-void endStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, double lastPos,
-                const PassState& p) {
-    const gmpi::int32 length = c.length;
-    followGuard(c, p.start, k);
-    const gmpi::int32 last = p.start + k - 1; // the index last written, before its wrap
-    c.write = (last >= length ? last - length : last) + 1;
-    c.readPos = lastPos + 1.0;
-    c.y = p.yLast;
-    c.prev = p.prev;
-    c.cachedTime = io.time[k - 1];
-    c.cachedSpread = io.spread[k - 1];
-    if (p.panFrom < k) {
-        c.cachedPan = io.pan[k - 1];
-        c.gains = dsp::quarterWaveGains(c.panTables, io.pan[k - 1]);
-    }
-    if (p.fbFrom < k) {
-        c.cachedFeedback = io.feedback[k - 1];
-        c.fb = feedbackCoefficient(io.feedback[k - 1]);
-    }
-}
 
 // ---- Four samples at a time.
 

@@ -6,8 +6,14 @@
 #include "modules/filters/DelayTrois.h"
 
 #include "dsp/clamp.h"
+#include "dsp/quarter_wave_pan.h"
 
 #include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zr::delaytrois {
 
@@ -80,7 +86,8 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k);
 template <bool Cubic>
 bool playMovingStretchWide(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k);
 
-// ---- Shared by both passes (DelayMovingStretch.cpp).
+// ---- Shared by both passes (inline: they run at every stretch; the rest in
+// DelayMovingStretch.cpp).
 
 // The read positions of a stretch.
 struct alignas(32) Stretch {
@@ -98,7 +105,19 @@ inline bool mayPlayInPasses(const DelayTroisCore& c, const DelayIo& io) {
 
 // Index of the first of k samples that differs from the one before it (the first from
 // `cached`), k when none does: from there on the control's derived value is recomputed.
-gmpi::int32 firstChange(const float* x, float cached, gmpi::int32 k);
+inline gmpi::int32 firstChange(const float* x, float cached, gmpi::int32 k) {
+    if (k == 0 || x[0] != cached) return 0;
+    gmpi::int32 j = 1;
+#if defined(__SSE2__)
+    for (; j + 4 <= k; j += 4) {
+        const int m = _mm_movemask_ps(_mm_cmpneq_ps(_mm_loadu_ps(x + j), _mm_loadu_ps(x + j - 1)));
+        if (m != 0) return j + std::countr_zero(static_cast<unsigned>(m));
+    }
+#endif
+    for (; j < k; ++j)
+        if (x[j] != x[j - 1]) return j;
+    return k;
+}
 
 // The read positions of samples from..k-1, one at a time; false as the passes' planning is.
 bool planTail(const DelayTroisCore& c, const DelayIo& io, gmpi::int32 from, gmpi::int32 k,
@@ -117,7 +136,25 @@ void playTail(const DelayTroisCore& c, const DelayIo& io, const Stretch& s, gmpi
               gmpi::int32 k, PassState& p);
 
 // The loop's state after a stretch played in passes: as sample-by-sample play leaves it.
-void endStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, double lastPos,
-                const PassState& p);
+inline void endStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k, double lastPos,
+                       const PassState& p) {
+    const gmpi::int32 length = c.length;
+    followGuard(c, p.start, k);
+    const gmpi::int32 last = p.start + k - 1; // the index last written, before its wrap
+    c.write = (last >= length ? last - length : last) + 1;
+    c.readPos = lastPos + 1.0;
+    c.y = p.yLast;
+    c.prev = p.prev;
+    c.cachedTime = io.time[k - 1];
+    c.cachedSpread = io.spread[k - 1];
+    if (p.panFrom < k) {
+        c.cachedPan = io.pan[k - 1];
+        c.gains = dsp::quarterWaveGains(c.panTables, io.pan[k - 1]);
+    }
+    if (p.fbFrom < k) {
+        c.cachedFeedback = io.feedback[k - 1];
+        c.fb = feedbackCoefficient(io.feedback[k - 1]);
+    }
+}
 
 } // namespace zr::delaytrois

@@ -202,8 +202,9 @@ void DelayTrois::subProcessDelay(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     DelayTroisCore c = core;
     while (sampleFrames > 0) {
         const gmpi::int32 k = std::min(sampleFrames, kStretch);
-        const bool played =
-            Wide ? playMovingStretchWide<Cubic>(c, io, k) : playMovingStretch<Cubic>(c, io, k);
+        // (A steady time fails the first test, before any call.)
+        const bool played = mayPlayInPasses(c, io) && (Wide ? playMovingStretchWide<Cubic>(c, io, k)
+                                                            : playMovingStretch<Cubic>(c, io, k));
         if (!played) {
             const gmpi::int32 start = c.write >= c.length ? 0 : c.write;
             playSamples<Cubic>(c, io, k);
