@@ -247,9 +247,6 @@ inline __m128 loopInput(__m128 yBefore, __m128 fb, __m128 in) {
 template <bool Cubic>
 gmpi::int32 playFours(const DelayTroisCore& c, const DelayIo& io, const Stretch& s, gmpi::int32 k,
                       PassState& p) {
-    // Local copies: the stores to the outputs and the line could otherwise change them.
-    const DelayIo pins = io;
-    const dsp::QuarterWaveTables tables = c.panTables;
     float* const line = c.line;
     const gmpi::int32 length = c.length;
     const gmpi::int32 panFrom = p.panFrom, fbFrom = p.fbFrom, start = p.start;
@@ -264,7 +261,7 @@ gmpi::int32 playFours(const DelayTroisCore& c, const DelayIo& io, const Stretch&
         const __m128 r2 = _mm_loadu_ps(line + s.n[j + 2]), r3 = _mm_loadu_ps(line + s.n[j + 3]);
         const __m128 lo01 = _mm_unpacklo_ps(r0, r1), lo23 = _mm_unpacklo_ps(r2, r3);
         const __m128 y0 = _mm_movelh_ps(lo01, lo23), y1 = _mm_movehl_ps(lo23, lo01);
-        const __m128 frac = _mm_loadu_ps(s.frac + j), level = _mm_loadu_ps(pins.level + j);
+        const __m128 frac = _mm_loadu_ps(s.frac + j), level = _mm_loadu_ps(io.level + j);
         __m128 y;
         if constexpr (Cubic) {
             const __m128 y2 = _mm_movelh_ps(_mm_unpackhi_ps(r0, r1), _mm_unpackhi_ps(r2, r3));
@@ -276,18 +273,18 @@ gmpi::int32 playFours(const DelayTroisCore& c, const DelayIo& io, const Stretch&
         }
         __m128 left = heldLeft, right = heldRight;
         if (j + 4 > panFrom) {
-            panGains(tables, pins.pan + j, left, right);
+            panGains(c.panTables, io.pan + j, left, right);
             left = heldBefore(panFrom, j, heldLeft, left);
             right = heldBefore(panFrom, j, heldRight, right);
         }
-        const __m128 yo = _mm_mul_ps(y, _mm_loadu_ps(pins.outLevel + j));
-        _mm_storeu_ps(pins.left + j, _mm_mul_ps(yo, left));
-        _mm_storeu_ps(pins.right + j, _mm_mul_ps(yo, right));
-        _mm_storeu_ps(pins.delayed + j, y);
+        const __m128 yo = _mm_mul_ps(y, _mm_loadu_ps(io.outLevel + j));
+        _mm_storeu_ps(io.left + j, _mm_mul_ps(yo, left));
+        _mm_storeu_ps(io.right + j, _mm_mul_ps(yo, right));
+        _mm_storeu_ps(io.delayed + j, y);
 
         const __m128 fb =
-            j + 4 > fbFrom ? heldBefore(fbFrom, j, heldFb, loopGains(pins.feedback + j)) : heldFb;
-        const __m128 x = loopInput(fromSampleBefore(yBefore, y), fb, _mm_loadu_ps(pins.in + j));
+            j + 4 > fbFrom ? heldBefore(fbFrom, j, heldFb, loopGains(io.feedback + j)) : heldFb;
+        const __m128 x = loopInput(fromSampleBefore(yBefore, y), fb, _mm_loadu_ps(io.in + j));
         gmpi::int32 w = start + j;
         if (w + 4 <= length || w >= length) {
             _mm_storeu_ps(line + (w >= length ? w - length : w), x);
@@ -318,7 +315,7 @@ bool playMovingStretch(DelayTroisCore& c, const DelayIo& io, gmpi::int32 k) {
     PassState p{c.write >= c.length ? 0 : c.write, firstChange(io.pan, c.cachedPan, k),
                 firstChange(io.feedback, c.cachedFeedback, k), c.prev, c.y};
     const gmpi::int32 j = playFours<Cubic>(c, io, s, k, p);
-    playTail<Cubic>(c, io, s, j, k, p);
+    if (j < k) playTail<Cubic>(c, io, s, j, k, p);
     endStretch(c, io, k, s.lastPos, p);
     return true;
 }

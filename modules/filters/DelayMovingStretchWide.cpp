@@ -308,7 +308,7 @@ ZR_WIDE bool playMovingStretchWide(DelayTroisCore& c, const DelayIo& io, gmpi::i
     alignas(32) float y[8 + kStretch];
     const gmpi::int32 j = readEights<Cubic>(c, io, s, k, y, p);
     writeEights(c, io, y, panPlan, j, p);
-    playTail<Cubic>(c, io, s, j, k, p);
+    if (j < k) playTail<Cubic>(c, io, s, j, k, p);
     endStretch(c, io, k, s.lastPos, p);
     return true;
 }
