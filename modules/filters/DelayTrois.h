@@ -36,7 +36,8 @@ class DelayTrois : public gmpi::MpBase {
     void pinsChanged() override;
 
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    template <bool Cubic>
+    // Wide: stretches whose time moves at every sample go eight samples at a time (AVX2).
+    template <bool Cubic, bool Wide>
     void subProcessDelay(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
 
   private:

@@ -41,10 +41,11 @@ struct Row {
     gmpi::int32 block;
     Fill fill;
     std::uint64_t hash;
+    float rate = 44100.0f;
 };
 
 std::uint64_t render(const Row& row) {
-    EffectRig rig(row.id, row.ins, row.outs, 44100.0f, row.block);
+    EffectRig rig(row.id, row.ins, row.outs, row.rate, row.block);
     for (gmpi::int32 pin : row.ins) {
         rig.signal(pin, [&row, pin](long t) { return row.fill(pin, t); });
         rig.stream(pin, true);
@@ -99,7 +100,9 @@ Row svfRow(const char* name, int mode, Controls kind, std::uint64_t hash) {
 
 // ---- "ZR Delay v3": Delay In 0, Feedback 1, Time 2, Spread 3, Delay Level 4, Pan 5, Output
 // Level 7; Left 8, Right 9, Delayed 10; On 11, Interpolation 12. `Time` 1 is 441 samples.
-enum class DelayTime { Fixed, Modulated, Extremes, Stepped, Held };
+// Wrapping: at 300 Hz (a line of 3000 samples) a moving time of 150-240 samples, so the write
+// index wraps in the middle of a stretch.
+enum class DelayTime { Fixed, Modulated, Extremes, Stepped, Held, Wrapping };
 
 Fill delay(DelayTime kind) {
     return [kind](gmpi::int32 pin, long t) {
@@ -117,6 +120,7 @@ Fill delay(DelayTime kind) {
             return fixed ? 0.7f : -1.3f + 2.6f * tri(t, 1300);
         case 2:
             if (kind == DelayTime::Fixed) return 0.3f;
+            if (kind == DelayTime::Wrapping) return 50.0f + 30.0f * tri(t, 900);
             // Held: moves for 120 samples, then holds for 30.
             if (kind == DelayTime::Held)
                 return 0.3f + 0.002f * static_cast<float>(std::min(t % 150, 120L));
@@ -150,7 +154,8 @@ Row delayRow(const char* name, bool cubic, DelayTime kind, std::uint64_t hash) {
             {{11, 1}, {12, cubic}},
             61,
             delay(kind),
-            hash};
+            hash,
+            kind == DelayTime::Wrapping ? 300.0f : 44100.0f};
 }
 
 // ---- "ZR PanST CS": In A 0, In B 1, Pan 2, Left 3, Right 4, Mode 5. The changing pan leaves
@@ -213,6 +218,8 @@ TEST(EffectsIdentity, TunedRoutinesGiveTheSameSamples) {
         delayRow("delay cubic stepped", true, DelayTime::Stepped, 0x7cd8ca0d6aab35e0),
         delayRow("delay linear held", false, DelayTime::Held, 0x88920a1b042dcc80),
         delayRow("delay cubic held", true, DelayTime::Held, 0x2f87ea1239812893),
+        delayRow("delay linear wrapping", false, DelayTime::Wrapping, 0xd524c93d93851759),
+        delayRow("delay cubic wrapping", true, DelayTime::Wrapping, 0x2d035b84307b39fc),
         panRow("pan sum steady", 0, false, 0xf1da965351175d32),
         panRow("pan sum changing", 0, true, 0xfd72809fd7c0a5e3),
         panRow("cross-mix steady", 1, false, 0x64f551a2a49eb77a),
