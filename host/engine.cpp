@@ -359,6 +359,23 @@ void Engine::prefetchTurn(const Step& step) {
     }
 }
 
+// A short block moves events past its end onto its last frame.
+void Engine::clampEventTimes(EventList& events, int frames) {
+    for (gmpi::MpEvent* e : events.events())
+        e->time = std::min(e->time, frames - 1);
+}
+
+// The turn of a plain step (see Step::plain): its sums, the module's call and its events.
+inline void Engine::runPlainStep(const Step& step, int frames) {
+    runningRank_ = step.rank;
+    if (step.sumBegin < step.sumEnd)
+        runSums_(sums_.data() + step.sumBegin, sums_.data() + step.sumEnd, frames);
+    EventList& events = *step.events;
+    if (frames < patch_.blockSize) clampEventTimes(events, frames);
+    step.audio->processBlock(events, frames);
+    if (!events.empty()) events.clear();
+}
+
 void Engine::runStep(Step& step, int frames) {
     Node& node = *step.node;
     runningRank_ = step.rank;
@@ -367,9 +384,7 @@ void Engine::runStep(Step& step, int frames) {
     if (step.sumBegin < step.sumEnd)
         runSums_(sums_.data() + step.sumBegin, sums_.data() + step.sumEnd, frames);
     EventList& events = *step.events;
-    if (frames < patch_.blockSize)
-        for (gmpi::MpEvent* e : events.events())
-            e->time = std::min(e->time, frames - 1);
+    if (frames < patch_.blockSize) clampEventTimes(events, frames);
     bool ran;
     if (step.held) {
         restoreHeld(step, step.audio->wouldProcess(events));
@@ -416,7 +431,10 @@ void Engine::renderFrames(int frames, float* out) {
 
     inBlock_ = true;
     const auto turn = [&](Step& step) {
-        runStep(step, frames);
+        if (step.plain)
+            runPlainStep(step, frames);
+        else
+            runStep(step, frames);
         for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k) {
             const MixTurn& m = mixTurns_[k];
             if (m.first)

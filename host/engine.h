@@ -125,6 +125,8 @@ class Engine {
     void scheduleChanges(std::int64_t start, int frames);
     void prefetchTurn(const Step& step);
     void runStep(Step& step, int frames);
+    void runPlainStep(const Step& step, int frames);
+    static void clampEventTimes(EventList& events, int frames);
     void restoreHeld(const Step& step, bool runs);
     void keepHeld(const Step& step);
     void fillInput(Node& node, Input& input, int frames);

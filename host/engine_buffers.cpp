@@ -193,6 +193,8 @@ void Engine::buildSteps() {
         s.pooledEnd = static_cast<std::uint32_t>(pooled_.size());
         s.voice = voice[static_cast<std::size_t>(i)];
         s.sampled = !node.sampled.empty();
+        s.plain =
+            s.fillBegin == s.fillEnd && s.pooledBegin == s.pooledEnd && !s.voice && !s.sampled;
         steps_.push_back(s);
     }
     // The further sources are listed in the order of the sums.

@@ -147,6 +147,9 @@ struct Engine::Step {
     bool held = false;                            // some pooled output keeps a copy
     bool voice = false;                           // may be idle
     bool sampled = false;                         // has outputs read as values
+    // No inputs to fill but sums, no pooled outputs, not a voice, no outputs read as values:
+    // the turn is its sums, the module's call and its events.
+    bool plain = false;
     // A voice module whose voice has not played yet is idle: the host keeps its outputs silent,
     // as a host that suspends unused voices would. `idleFrames` silences the start of the block
     // in which the voice starts.
