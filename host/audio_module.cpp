@@ -147,15 +147,6 @@ gmpi::int32 AudioModule::open() {
     return plugin_ ? plugin_->open() : gmpi::ResultFail;
 }
 
-bool AudioModule::processBlock(const EventList& events, gmpi::int32 sampleFrames) {
-    ++block_;
-    if (!plugin_ || !wouldProcess(events)) return false;
-    asleep_ = false;
-    ++processCount_;
-    plugin_->process(sampleFrames < 0 ? settings_.blockSize : sampleFrames, events.first());
-    return true;
-}
-
 int AudioModule::processBlocks(int count) {
     const EventList none;
     int called = 0;

@@ -116,7 +116,14 @@ class alignas(64) AudioModule {
 
     // Runs one block: calls process(sampleFrames, events) unless the module sleeps and the list
     // is empty. sampleFrames < 0 means the block size. Returns whether process was called.
-    bool processBlock(const EventList& events, gmpi::int32 sampleFrames = -1);
+    bool processBlock(const EventList& events, gmpi::int32 sampleFrames = -1) {
+        ++block_;
+        if (!plugin_ || !wouldProcess(events)) return false;
+        asleep_ = false;
+        ++processCount_;
+        plugin_->process(sampleFrames < 0 ? settings_.blockSize : sampleFrames, events.first());
+        return true;
+    }
     // Runs `count` blocks without events; returns how many called process.
     int processBlocks(int count);
 

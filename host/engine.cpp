@@ -359,15 +359,32 @@ void Engine::prefetchTurn(const Step& step) {
     }
 }
 
+// A short block moves events past its end onto its last frame.
+void Engine::clampEventTimes(EventList& events, int frames) {
+    for (gmpi::MpEvent* e : events.events())
+        e->time = std::min(e->time, frames - 1);
+}
+
+// The turn of a plain step (see Step::plain): its sums, the module's call and its events.
+inline void Engine::runPlainStep(const Step& step, int frames) {
+    runningRank_ = step.rank;
+    if (step.sumBegin < step.sumEnd)
+        runSums_(sums_.data() + step.sumBegin, sums_.data() + step.sumEnd, frames);
+    EventList& events = *step.events;
+    if (frames < patch_.blockSize) clampEventTimes(events, frames);
+    step.audio->processBlock(events, frames);
+    if (!events.empty()) events.clear();
+}
+
 void Engine::runStep(Step& step, int frames) {
     Node& node = *step.node;
     runningRank_ = step.rank;
     for (std::uint32_t k = step.fillBegin; k < step.fillEnd; ++k)
         fillInput(node, *fills_[k], frames);
+    if (step.sumBegin < step.sumEnd)
+        runSums_(sums_.data() + step.sumBegin, sums_.data() + step.sumEnd, frames);
     EventList& events = *step.events;
-    if (frames < patch_.blockSize)
-        for (gmpi::MpEvent* e : events.events())
-            e->time = std::min(e->time, frames - 1);
+    if (frames < patch_.blockSize) clampEventTimes(events, frames);
     bool ran;
     if (step.held) {
         restoreHeld(step, step.audio->wouldProcess(events));
@@ -408,18 +425,23 @@ void Engine::renderFrames(int frames, float* out) {
     // Loop-closing audio connections read what their source wrote last block.
     for (const auto& [from, copy] : delayCopies_)
         std::copy(from, from + patch_.blockSize, copy);
-    scheduleChanges(position_, frames);
+    if (nextChange_ < patch_.changes.size()) scheduleChanges(position_, frames);
     for (auto& g : groups_)
         dispatchVoices(*g);
 
     inBlock_ = true;
-    const auto block = static_cast<std::size_t>(patch_.blockSize);
-    for (std::size_t c = 0; c < mixEager_.size(); ++c)
-        if (mixEager_[c]) lanes::fill(mixSums_.data() + c * block, 0.0f, frames);
     const auto turn = [&](Step& step) {
-        runStep(step, frames);
-        for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k)
-            lanes::addScaled(mixTurns_[k].sum, mixTurns_[k].gain, mixTurns_[k].buffer, frames);
+        if (step.plain)
+            runPlainStep(step, frames);
+        else
+            runStep(step, frames);
+        for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k) {
+            const MixTurn& m = mixTurns_[k];
+            if (m.first)
+                lanes::setScaled(m.sum, m.gain, m.buffer, frames);
+            else
+                lanes::addScaled(m.sum, m.gain, m.buffer, frames);
+        }
     };
     Step* const steps = steps_.data();
     const std::size_t count = steps_.size();
@@ -437,7 +459,7 @@ void Engine::renderFrames(int frames, float* out) {
 
     mixOutputs(frames, out);
 
-    deliverGuiQueue();
+    if (guiQueued_ > 0) deliverGuiQueue();
     for (Node* node : guiNodes_) {
         if (node->gui->transmits().size() > kMaxGuiRecord ||
             node->gui->invalidations().size() > kMaxGuiRecord)
@@ -464,6 +486,10 @@ void Engine::mixOutputs(int frames, float* out) {
             lanes::fill(sum, 0.0f, frames);
             for (const MixSource& s : mix_[c])
                 lanes::addScaled(sum, s.gain, s.buffer, frames);
+        }
+        if (channels == 1) {
+            std::copy(sum, sum + frames, out);
+            continue;
         }
         for (int f = 0; f < frames; ++f)
             out[static_cast<std::size_t>(f) * channels + c] = sum[f];

@@ -33,6 +33,10 @@
 
 namespace zrhost {
 
+namespace lanes {
+struct SumJob;
+}
+
 struct EngineOptions {
     // Output buffers come from a small pool, each reused once the last reader of its present
     // output has run; off, every audio output keeps a buffer of its own. Renders are the same.
@@ -121,6 +125,8 @@ class Engine {
     void scheduleChanges(std::int64_t start, int frames);
     void prefetchTurn(const Step& step);
     void runStep(Step& step, int frames);
+    void runPlainStep(const Step& step, int frames);
+    static void clampEventTimes(EventList& events, int frames);
     void restoreHeld(const Step& step, bool runs);
     void keepHeld(const Step& step);
     void fillInput(Node& node, Input& input, int frames);
@@ -170,8 +176,14 @@ class Engine {
     std::vector<int> poolContent_;     // by pool buffer: id of the output whose block it holds
     std::size_t outputBuffers_ = 0;
     std::vector<Step> steps_;
-    bool prefetch_ = false; // see EngineOptions::prefetchAboveBytes
+    bool prefetch_ = false;         // see EngineOptions::prefetchAboveBytes
+    std::vector<float> inputStore_; // buffers of the inputs the engine writes
+    // Inputs written when their constant changes (fills_), and those that are always the sum
+    // of their constant and their sources (sums_, with sumSources_ their further sources).
     std::vector<Input*> fills_;
+    std::vector<lanes::SumJob> sums_;
+    std::vector<const float*> sumSources_;
+    void (*runSums_)(const lanes::SumJob*, const lanes::SumJob*, int) = nullptr;
     // Buffers a turn reads or writes besides its sources' (which the turns just before wrote):
     // where they start and how many cache lines of them to prefetch.
     struct Touch {
@@ -191,6 +203,7 @@ class Engine {
         float* sum;
         const float* buffer;
         float gain;
+        bool first; // the channel's first source: starts its sum
     };
     std::vector<float> mixSums_;              // by output channel, blockSize floats each
     std::vector<std::vector<MixSource>> mix_; // by output channel: the sources summed at the end

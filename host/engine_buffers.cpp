@@ -15,19 +15,18 @@ namespace {
 // Buffers start on cache-line boundaries and take whole lines.
 constexpr std::size_t kLineFloats = 16;
 
-std::size_t stride(gmpi::int32 blockSize) {
+} // namespace
+
+std::size_t bufferStride(gmpi::int32 blockSize) {
     return (static_cast<std::size_t>(blockSize) + kLineFloats - 1) / kLineFloats * kLineFloats;
 }
 
-// `count` buffers of `each` floats, zeroed, in one allocation; returns the first.
-float* carve(std::vector<float>& store, std::size_t count, std::size_t each) {
+float* carveBuffers(std::vector<float>& store, std::size_t count, std::size_t each) {
     store.assign(count * each + kLineFloats, 0.0f);
     const auto address = reinterpret_cast<std::uintptr_t>(store.data());
     const std::size_t skip = (64 - address % 64) % 64 / sizeof(float);
     return store.data() + skip;
 }
-
-} // namespace
 
 // What reads an output decides how long it lives. A loop-closing connection reads it at the
 // start of the next block and an output channel after every module has run: those outputs keep
@@ -65,7 +64,7 @@ void Engine::assignOutputBuffers() {
     for (const OutputChannel& channel : patch_.outputs)
         for (const OutputSource& s : channel.sources)
             if (Life* l = lifeOf(s.pin)) l->own = true;
-    const std::size_t each = stride(patch_.blockSize);
+    const std::size_t each = bufferStride(patch_.blockSize);
     std::size_t readBytes = 0;
     for (const auto& outputs : life)
         for (const Life& l : outputs)
@@ -107,8 +106,8 @@ void Engine::assignOutputBuffers() {
     }
 
     // Outputs of modules that never run (no audio half) have no pins; all others now get memory.
-    float* pool = carve(poolStore_, static_cast<std::size_t>(poolSize), each);
-    float* own = carve(privateStore_, owned + held, each);
+    float* pool = carveBuffers(poolStore_, static_cast<std::size_t>(poolSize), each);
+    float* own = carveBuffers(privateStore_, owned + held, each);
     poolContent_.assign(static_cast<std::size_t>(poolSize), -1);
     outputBuffers_ = static_cast<std::size_t>(poolSize) + owned;
     for (int i : order_) {
@@ -156,9 +155,20 @@ void Engine::buildSteps() {
         s.rank = node.rank;
         s.idle = node.idle;
         s.fillBegin = static_cast<std::uint32_t>(fills_.size());
-        for (Input& in : node.inputs)
-            if (!in.shared) fills_.push_back(&in);
+        s.sumBegin = static_cast<std::uint32_t>(sums_.size());
+        for (Input& in : node.inputs) {
+            if (in.shared) continue;
+            if (in.varies || in.sources.empty()) {
+                fills_.push_back(&in);
+                continue;
+            }
+            // Nothing changes its constant: its buffer is the same sum every block.
+            sums_.push_back({in.buffer, in.sources.front(), nullptr,
+                             static_cast<std::uint32_t>(in.sources.size() - 1), in.level});
+            sumSources_.insert(sumSources_.end(), in.sources.begin() + 1, in.sources.end());
+        }
         s.fillEnd = static_cast<std::uint32_t>(fills_.size());
+        s.sumEnd = static_cast<std::uint32_t>(sums_.size());
         // A constant input that no other input shares is read (often only its first line; the
         // shared ones stay in the cache); inputs with sums of their own and outputs with buffers
         // of their own are written whole every block.
@@ -183,8 +193,20 @@ void Engine::buildSteps() {
         s.pooledEnd = static_cast<std::uint32_t>(pooled_.size());
         s.voice = voice[static_cast<std::size_t>(i)];
         s.sampled = !node.sampled.empty();
+        s.plain =
+            s.fillBegin == s.fillEnd && s.pooledBegin == s.pooledEnd && !s.voice && !s.sampled;
         steps_.push_back(s);
     }
+    // The further sources are listed in the order of the sums.
+    std::size_t rest = 0;
+    for (lanes::SumJob& job : sums_) {
+        job.rest = sumSources_.data() + rest;
+        rest += job.restCount;
+    }
+    runSums_ = lanes::sums;
+#if defined(ZRHOST_LANES8)
+    if (lanes::haveLanes8()) runSums_ = lanes::sums8;
+#endif
     buildMix();
     moduleSpans();
 }
@@ -233,11 +255,14 @@ void Engine::buildMix() {
                            [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [rank, source] : sources) {
             if (inRunOrder)
-                byTurn[static_cast<std::size_t>(rank)].push_back({sum, source.buffer, source.gain});
+                byTurn[static_cast<std::size_t>(rank)].push_back(
+                    {sum, source.buffer, source.gain, &source == &sources.front().second});
             else
                 mix_[c].push_back(source);
         }
-        mixEager_.push_back(inRunOrder);
+        // A channel summed turn by turn starts from zero at its first source; one without
+        // sources is zero throughout.
+        mixEager_.push_back(inRunOrder && !sources.empty());
     }
     for (std::size_t t = 0; t < steps_.size(); ++t) {
         steps_[t].mixBegin = static_cast<std::uint32_t>(mixTurns_.size());

@@ -244,6 +244,14 @@ void Engine::attachBuffers() {
             if (isConstant(in)) constants.emplace(bitsOf(in.level), nullptr);
     constantStore_.assign(constants.size() * block, 0.0f);
     std::size_t used = 0;
+    // The rest are written every block they change (sums: every block) and get buffers of
+    // their own, whole cache lines each, side by side in run order.
+    std::size_t written = 0;
+    for (int i : order_)
+        for (const Input& in : nodes_[static_cast<std::size_t>(i)]->inputs)
+            written += !(in.sources.size() == 1 && !in.automated) && !isConstant(in);
+    const std::size_t each = bufferStride(patch_.blockSize);
+    float* next = carveBuffers(inputStore_, written, each);
     for (int i : order_) {
         Node& node = *nodes_[static_cast<std::size_t>(i)];
         for (Input& in : node.inputs) {
@@ -260,8 +268,9 @@ void Engine::attachBuffers() {
                 in.shared = true;
                 in.buffer = buffer;
             } else {
-                in.own.assign(block, in.level);
-                in.buffer = in.own.data();
+                in.buffer = next;
+                next += each;
+                std::fill(in.buffer, in.buffer + block, in.level);
                 in.dirty = false;
             }
             node.audio->attachBuffer(in.pin, in.buffer);

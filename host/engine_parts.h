@@ -5,12 +5,19 @@
 #pragma once
 
 #include "host/engine.h"
+#include "host/engine_lanes.h"
 #include "host/voices.h"
 
 #include <memory>
 #include <vector>
 
 namespace zrhost {
+
+// Buffers of the engine's stores start on cache-line boundaries and take whole lines:
+// `bufferStride` floats each. carveBuffers fills `store` with `count` such buffers, zeroed,
+// and returns the first.
+std::size_t bufferStride(gmpi::int32 blockSize);
+float* carveBuffers(std::vector<float>& store, std::size_t count, std::size_t each);
 
 // Where an output's values and streaming changes go.
 struct Engine::Route {
@@ -26,9 +33,8 @@ struct Engine::Route {
 // An audio input of a module: the buffer it reads and what fills it.
 struct Engine::Input {
     gmpi::int32 pin = 0;
-    float* buffer = nullptr;
-    std::vector<float> own;
-    bool shared = false; // reads its single source's buffer directly
+    float* buffer = nullptr; // shared, or in the engine's store of input buffers
+    bool shared = false;     // reads its single source's buffer directly
     std::vector<const float*> sources;
     std::vector<char> sourceStreaming;
     int streamingSources = 0;
@@ -134,12 +140,16 @@ struct Engine::Step {
     std::uint32_t objectBytes = 0;
     int rank = -1;
     std::uint32_t fillBegin = 0, fillEnd = 0;     // into fills_
+    std::uint32_t sumBegin = 0, sumEnd = 0;       // into sums_
     std::uint32_t readBegin = 0, readEnd = 0;     // into reads_
     std::uint32_t mixBegin = 0, mixEnd = 0;       // into mixTurns_
     std::uint32_t pooledBegin = 0, pooledEnd = 0; // into pooled_
     bool held = false;                            // some pooled output keeps a copy
     bool voice = false;                           // may be idle
     bool sampled = false;                         // has outputs read as values
+    // No inputs to fill but sums, no pooled outputs, not a voice, no outputs read as values:
+    // the turn is its sums, the module's call and its events.
+    bool plain = false;
     // A voice module whose voice has not played yet is idle: the host keeps its outputs silent,
     // as a host that suspends unused voices would. `idleFrames` silences the start of the block
     // in which the voice starts.

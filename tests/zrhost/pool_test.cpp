@@ -1,13 +1,16 @@
 // Output buffers shared by liveness: every patch renders the same bits with the pool as with a
 // buffer of its own per output, and the pool of a long chain does not grow with its length.
+// The engine's input sums give the same bits however many lanes they take at a time.
 #include "support.h"
 
+#include "host/engine_lanes.h"
 #include "tools/zrhost/wavetable_cache.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 namespace {
 
@@ -131,4 +134,38 @@ TEST(ZrhostPool, OutputChannelsSumInAnyOrder) {
         sum[i] = out[2][i] + out[3][i];
     EXPECT_TRUE(sameBits({out[0]}, {sum}));
     EXPECT_GT(zrtest::peakOf(out[0]), 0.1f);
+}
+
+// The engine's sums of an input's constant and its sources, four and (where the processor has
+// them) eight lanes at a time, against one sample at a time: level + first, then each further
+// source added in turn. Block lengths that leave every kind of remainder; values that tell the
+// order apart (NaN, infinities, -0, denormals, a rounding case).
+TEST(ZrhostPool, InputSumsMatchOneSampleAtATime) {
+    const float values[] = {1.0f,        -0.0f, 1e-40f, std::numeric_limits<float>::infinity(),
+                            -1e30f,      3.0f,  0.1f,   std::numeric_limits<float>::quiet_NaN(),
+                            16777216.0f, 1.0f,  -2.5f};
+    std::vector<std::vector<float>> sources(3, std::vector<float>(64));
+    for (std::size_t s = 0; s < sources.size(); ++s)
+        for (std::size_t f = 0; f < 64; ++f)
+            sources[s][f] = values[(f * (s + 2) + s) % std::size(values)];
+    const float* rest[] = {sources[1].data(), sources[2].data()};
+    for (const int frames : {1, 7, 8, 37, 64})
+        for (const std::uint32_t more : {0u, 1u, 2u}) {
+            std::vector<float> expected(frames);
+            for (int f = 0; f < frames; ++f) {
+                expected[f] = 0.75f + sources[0][f];
+                for (std::uint32_t s = 0; s < more; ++s)
+                    expected[f] += rest[s][f];
+            }
+            std::vector<float> out(frames);
+            const zrhost::lanes::SumJob job{out.data(), sources[0].data(), rest, more, 0.75f};
+            zrhost::lanes::sums(&job, &job + 1, frames);
+            EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, " << more;
+#if defined(ZRHOST_LANES8)
+            if (!zrhost::lanes::haveLanes8()) continue;
+            std::fill(out.begin(), out.end(), 5.0f);
+            zrhost::lanes::sums8(&job, &job + 1, frames);
+            EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, " << more << ", 8";
+#endif
+        }
 }
