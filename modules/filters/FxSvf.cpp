@@ -74,8 +74,16 @@ struct SvPairMode {
         k.k = r * splat4(0.996f);
         k.q1 = splat4(1.0f) - k.k;
         // minNum of the scalar update: its NaN case needs a NaN limit, and the table has none.
+        // The limit table rises from its first entry, so a frequency at or below that entry is
+        // its own minimum: such a group (every cutoff below about an eighth of the rate) skips
+        // the read.
+        const Float4 lowest = splat4(c.tables.res[0]);
+        if (!dsp::anyLane(k.f > lowest)) {
+            k.f1 = k.f2 = k.f;
+            return;
+        }
         k.f1 = dsp::min4(k.f, dsp::dampingLimit4(c.tables.res, kEntries, k.k));
-        k.f2 = dsp::min4(k.f, splat4(c.tables.res[0]));
+        k.f2 = dsp::min4(k.f, lowest);
     }
     [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
         c.gainA = k.gainA[j];
