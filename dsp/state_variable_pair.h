@@ -10,6 +10,8 @@
 #include "dsp/table_read.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace zr::dsp {
 
@@ -28,6 +30,14 @@ inline Float4 dampingLimit4(const float* table, int entries, Float4 u) {
 // Damping reduction that grows as the last output passes 1: (|last| - 1) / 4, held to 0..1/4.
 inline float levelDamping(float lastOut) {
     return clampNanToLow((std::fabs(lastOut) - 1.0f) * 0.25f, 0.0f, 0.25f);
+}
+
+// Whether levelDamping is above 0: |last| > 1, NaN not. Tested on the bits (see
+// magnitudeBelow): magnitudes in (1, infinity] are the bit patterns 0x3F800001..0x7F800000.
+inline bool levelDamps(float lastOut) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &lastOut, sizeof bits);
+    return (bits & 0x7FFFFFFFu) - 0x3F800001u <= 0x7F800000u - 0x3F800001u;
 }
 
 // Output gains by resonance, read at res x 20 with interpolation: A falls from 1 and B rises

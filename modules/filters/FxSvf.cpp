@@ -65,11 +65,13 @@ struct SvPairMode {
     // k = r x 0.996 and the coefficients without level damping; f for the damped case.
     struct Coefs {
         Float4 f, k, q1, f1, f2, gainA, gainB;
+        bool unityGains; // both gains exactly 1 in every lane
     };
     [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
                                              Coefs& k) {
         const Float4 r = heldResonance(res);
         dsp::resonanceGains4(r, k.gainA, k.gainB);
+        k.unityGains = !dsp::anyLane((k.gainA != splat4(1.0f)) | (k.gainB != splat4(1.0f)));
         k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 1.0f));
         k.k = r * splat4(0.996f);
         k.q1 = splat4(1.0f) - k.k;
@@ -94,7 +96,7 @@ struct SvPairMode {
         // not wait for the last output, which the previous sample has only just produced.
         c.q1 = k.q1[j];
         c.f1 = k.f1[j];
-        if (std::fabs(c.lastOut) > 1.0f) {
+        if (dsp::levelDamps(c.lastOut)) {
             const float t = dsp::levelDamping(c.lastOut);
             const float u = k.k[j] * (1.0f - t);
             c.q1 = 1.0f - u;
@@ -105,6 +107,18 @@ struct SvPairMode {
     }
     static float tick(FxSvfCore& c, float in, float blend) {
         return svpair::limitedTick<Feed>(c, in, blend);
+    }
+    // Below a resonance of 0.8 both gains are exactly 1, and a product with 1 is its other
+    // factor (the products here are of computed values, never signalling NaNs): a group whose
+    // samples all have unity gains plays without the two products.
+    [[gnu::always_inline]] static bool lightFits(const FxSvfCore& c, const Coefs& k, int changes) {
+        return c.gainA == 1.0f && c.gainB == 1.0f && (changes == 0 || k.unityGains);
+    }
+    static float lightTick(FxSvfCore& c, float in, float blend) {
+        const float pre =
+            dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend, 1.0f);
+        c.lastOut = pre;
+        return pre * 4.0f;
     }
 };
 
