@@ -62,15 +62,17 @@ static_assert(onesUpTo(kResonanceGainA, 16) && onesUpTo(kResonanceGainB, 16));
 
 // resonanceGain of both tables at four resonances. Below position 16 (resonance 0.8) both
 // entries a read uses are 1, and the read gives 1 + 0 x frac = 1 exactly: a group whose lanes
-// all lie there skips the reads.
-inline void resonanceGains4(Float4 res, Float4& a, Float4& b) {
+// all lie there skips the reads. Returns whether it did, that is, whether both gains are 1 in
+// every lane (false says nothing).
+inline bool resonanceGains4(Float4 res, Float4& a, Float4& b) {
     const Float4 x = clampNanToLow(res * splat4(20.0f), splat4(0.0f), splat4(20.0f));
     if (allBelow(x, 16.0f)) {
         a = b = splat4(1.0f);
-        return;
+        return true;
     }
     a = readInterpolated4(kResonanceGainA, x);
     b = readInterpolated4(kResonanceGainB, x);
+    return false;
 }
 
 // One sample of the pair with section 1's low state held to +-50 and a quieter (x 1/4) input:

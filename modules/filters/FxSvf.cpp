@@ -65,13 +65,12 @@ struct SvPairMode {
     // k = r x 0.996 and the coefficients without level damping; f for the damped case.
     struct Coefs {
         Float4 f, k, q1, f1, f2, gainA, gainB;
-        bool unityGains; // both gains exactly 1 in every lane
+        bool unityGains; // both gains exactly 1 in every lane (false: perhaps not)
     };
     [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
                                              Coefs& k) {
         const Float4 r = heldResonance(res);
-        dsp::resonanceGains4(r, k.gainA, k.gainB);
-        k.unityGains = !dsp::anyLane((k.gainA != splat4(1.0f)) | (k.gainB != splat4(1.0f)));
+        k.unityGains = dsp::resonanceGains4(r, k.gainA, k.gainB);
         k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 1.0f));
         k.k = r * splat4(0.996f);
         k.q1 = splat4(1.0f) - k.k;
