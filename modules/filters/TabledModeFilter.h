@@ -1,9 +1,9 @@
 // The pins, block routines and pin logic shared by the multi-mode filters whose coefficients
 // come from shared tables ("ZR-LPF over CS", "ZR-SVF-02"). A mode is a kernel type with
 // `kComparesResonance`, `update(core, pitch, res, blend)` (or, for subProcessGrouped, `Coefs`,
-// `coefs` and `apply`) and `tick(core, in, blend)`, and optionally `State`, the base of the
-// core it works on; one block routine template turns each kernel into the routine installed
-// for that mode.
+// `coefs` and `apply`, and optionally `lightTick` and `lightFits`) and `tick(core, in, blend)`,
+// and optionally `State`, the base of the core it works on; one block routine template turns
+// each kernel into the routine installed for that mode.
 #pragma once
 
 #include "dsp/lanes4.h"
