@@ -6,6 +6,8 @@
 #include "dsp/clamp.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace zr::dsp {
 
@@ -17,6 +19,17 @@ struct ChamberlinState {
 
 enum class ChamberlinTap { Low, High, Band };
 
+// Whether |v| < `limit` (a positive, finite bit pattern), NaN not, tested on the bits: a float's
+// magnitude orders as its bits without the sign do. Integer work keeps the test, which waits
+// for v, out of the floating-point queues that the filter's own chain fills.
+inline bool magnitudeBelow(float v, std::uint32_t limitBits) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return (bits & 0x7FFFFFFFu) < limitBits;
+}
+
+inline constexpr std::uint32_t kFiftyBits = 0x42480000u; // 50.0f
+
 // One sample: low first (from the previous band), then high, then band. `LimitLow` holds the
 // low-pass state to +-50 right after its update, for loud inputs at high resonance. The test
 // is a branch, so that a state inside the limits (nearly always) goes on to the high-pass
@@ -25,7 +38,7 @@ template <bool LimitLow = false>
 inline void chamberlinTick(ChamberlinState& s, float in, float f, float q) {
     s.low = s.low + f * s.band;
     if constexpr (LimitLow) {
-        if (!(std::fabs(s.low) < 50.0f)) [[unlikely]]
+        if (!magnitudeBelow(s.low, kFiftyBits)) [[unlikely]]
             s.low = clampNanToLow(s.low, -50.0f, 50.0f);
     }
     s.high = in - s.low - q * s.band;

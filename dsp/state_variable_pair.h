@@ -10,6 +10,8 @@
 #include "dsp/table_read.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace zr::dsp {
 
@@ -28,6 +30,14 @@ inline Float4 dampingLimit4(const float* table, int entries, Float4 u) {
 // Damping reduction that grows as the last output passes 1: (|last| - 1) / 4, held to 0..1/4.
 inline float levelDamping(float lastOut) {
     return clampNanToLow((std::fabs(lastOut) - 1.0f) * 0.25f, 0.0f, 0.25f);
+}
+
+// Whether levelDamping is above 0: |last| > 1, NaN not. Tested on the bits (see
+// magnitudeBelow): magnitudes in (1, infinity] are the bit patterns 0x3F800001..0x7F800000.
+inline bool levelDamps(float lastOut) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &lastOut, sizeof bits);
+    return (bits & 0x7FFFFFFFu) - 0x3F800001u <= 0x7F800000u - 0x3F800001u;
 }
 
 // Output gains by resonance, read at res x 20 with interpolation: A falls from 1 and B rises
@@ -52,15 +62,17 @@ static_assert(onesUpTo(kResonanceGainA, 16) && onesUpTo(kResonanceGainB, 16));
 
 // resonanceGain of both tables at four resonances. Below position 16 (resonance 0.8) both
 // entries a read uses are 1, and the read gives 1 + 0 x frac = 1 exactly: a group whose lanes
-// all lie there skips the reads.
-inline void resonanceGains4(Float4 res, Float4& a, Float4& b) {
+// all lie there skips the reads. Returns whether it did, that is, whether both gains are 1 in
+// every lane (false says nothing).
+inline bool resonanceGains4(Float4 res, Float4& a, Float4& b) {
     const Float4 x = clampNanToLow(res * splat4(20.0f), splat4(0.0f), splat4(20.0f));
     if (allBelow(x, 16.0f)) {
         a = b = splat4(1.0f);
-        return;
+        return true;
     }
     a = readInterpolated4(kResonanceGainA, x);
     b = readInterpolated4(kResonanceGainB, x);
+    return false;
 }
 
 // One sample of the pair with section 1's low state held to +-50 and a quieter (x 1/4) input:

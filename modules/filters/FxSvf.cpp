@@ -65,17 +65,26 @@ struct SvPairMode {
     // k = r x 0.996 and the coefficients without level damping; f for the damped case.
     struct Coefs {
         Float4 f, k, q1, f1, f2, gainA, gainB;
+        bool unityGains; // both gains exactly 1 in every lane (false: perhaps not)
     };
     [[gnu::always_inline]] static void coefs(const FxSvfCore& c, Float4 pitch, Float4 res,
                                              Coefs& k) {
         const Float4 r = heldResonance(res);
-        dsp::resonanceGains4(r, k.gainA, k.gainB);
+        k.unityGains = dsp::resonanceGains4(r, k.gainA, k.gainB);
         k.f = dsp::readAtPinValue4(c.tables.volt, heldPin(pitch, 1.0f));
         k.k = r * splat4(0.996f);
         k.q1 = splat4(1.0f) - k.k;
         // minNum of the scalar update: its NaN case needs a NaN limit, and the table has none.
+        // The limit table rises from its first entry, so a frequency at or below that entry is
+        // its own minimum: such a group (every cutoff below about an eighth of the rate) skips
+        // the read.
+        const Float4 lowest = splat4(c.tables.res[0]);
+        if (!dsp::anyLane(k.f > lowest)) {
+            k.f1 = k.f2 = k.f;
+            return;
+        }
         k.f1 = dsp::min4(k.f, dsp::dampingLimit4(c.tables.res, kEntries, k.k));
-        k.f2 = dsp::min4(k.f, splat4(c.tables.res[0]));
+        k.f2 = dsp::min4(k.f, lowest);
     }
     [[gnu::always_inline]] static void apply(FxSvfCore& c, const Coefs& k, int j) {
         c.gainA = k.gainA[j];
@@ -86,7 +95,7 @@ struct SvPairMode {
         // not wait for the last output, which the previous sample has only just produced.
         c.q1 = k.q1[j];
         c.f1 = k.f1[j];
-        if (std::fabs(c.lastOut) > 1.0f) {
+        if (dsp::levelDamps(c.lastOut)) {
             const float t = dsp::levelDamping(c.lastOut);
             const float u = k.k[j] * (1.0f - t);
             c.q1 = 1.0f - u;
@@ -97,6 +106,18 @@ struct SvPairMode {
     }
     static float tick(FxSvfCore& c, float in, float blend) {
         return svpair::limitedTick<Feed>(c, in, blend);
+    }
+    // Below a resonance of 0.8 both gains are exactly 1, and a product with 1 is its other
+    // factor (the products here are of computed values, never signalling NaNs): a group whose
+    // samples all have unity gains plays without the two products.
+    [[gnu::always_inline]] static bool lightFits(const FxSvfCore& c, const Coefs& k, int changes) {
+        return c.gainA == 1.0f && c.gainB == 1.0f && (changes == 0 || k.unityGains);
+    }
+    static float lightTick(FxSvfCore& c, float in, float blend) {
+        const float pre =
+            dsp::chamberlinPairLimited<Feed>(c.sv1, c.sv2, in, c.f1, c.q1, c.f2, c.q2, blend, 1.0f);
+        c.lastOut = pre;
+        return pre * 4.0f;
     }
 };
 

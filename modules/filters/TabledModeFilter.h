@@ -1,9 +1,9 @@
 // The pins, block routines and pin logic shared by the multi-mode filters whose coefficients
 // come from shared tables ("ZR-LPF over CS", "ZR-SVF-02"). A mode is a kernel type with
 // `kComparesResonance`, `update(core, pitch, res, blend)` (or, for subProcessGrouped, `Coefs`,
-// `coefs` and `apply`) and `tick(core, in, blend)`, and optionally `State`, the base of the
-// core it works on; one block routine template turns each kernel into the routine installed
-// for that mode.
+// `coefs` and `apply`, and optionally `lightTick` and `lightFits`) and `tick(core, in, blend)`,
+// and optionally `State`, the base of the core it works on; one block routine template turns
+// each kernel into the routine installed for that mode.
 #pragma once
 
 #include "dsp/lanes4.h"
@@ -169,27 +169,55 @@ class TabledModeFilter : public gmpi::MpBase {
         if (group.changes != 0) Mode::coefs(c, p4, r4, group.k);
     }
 
-    // The samples of a group: `Count` of them, or `count` when it is 0. Controls that change
-    // on every sample or on none take paths without per-sample tests.
+    // The samples of a group: `Count` of them, or `count` when it is 0. A kernel with a
+    // lighter tick for some coefficients (`lightTick`) says per group whether all its
+    // samples may take it (`lightFits`).
     template <class Mode, int Count, class State>
     [[gnu::always_inline]] static inline void playGroup(State& c, const Group<Mode>& group,
                                                         const float* in, const float* blend,
                                                         float* out, gmpi::int32 count = Count) {
+        if constexpr (hasLightTick<Mode>) {
+            if (Mode::lightFits(c, group.k, group.changes)) {
+                playLanes<Mode, Count, true>(c, group, in, blend, out, count);
+                return;
+            }
+        }
+        playLanes<Mode, Count, false>(c, group, in, blend, out, count);
+    }
+
+    template <class Mode>
+    static constexpr bool hasLightTick = requires {
+        Mode::lightTick;
+    };
+
+    template <class Mode, bool Light, class State>
+    [[gnu::always_inline]] static inline float tickOf(State& c, float in, float blend) {
+        if constexpr (Light)
+            return Mode::lightTick(c, in, blend);
+        else
+            return Mode::tick(c, in, blend);
+    }
+
+    // Controls that change on every sample or on none take paths without per-sample tests.
+    template <class Mode, int Count, bool Light, class State>
+    [[gnu::always_inline]] static inline void playLanes(State& c, const Group<Mode>& group,
+                                                        const float* in, const float* blend,
+                                                        float* out, gmpi::int32 count) {
         if (group.changes == 0) {
 #pragma GCC unroll 4
             for (gmpi::int32 j = 0; j < (Count ? Count : count); ++j)
-                out[j] = Mode::tick(c, in[j], blend[j]);
+                out[j] = tickOf<Mode, Light>(c, in[j], blend[j]);
         } else if (Count == 4 && group.changes == 0xF) {
 #pragma GCC unroll 4
             for (gmpi::int32 j = 0; j < 4; ++j) {
                 Mode::apply(c, group.k, j);
-                out[j] = Mode::tick(c, in[j], blend[j]);
+                out[j] = tickOf<Mode, Light>(c, in[j], blend[j]);
             }
         } else {
 #pragma GCC unroll 4
             for (gmpi::int32 j = 0; j < (Count ? Count : count); ++j) {
                 if (group.changes & (1 << j)) Mode::apply(c, group.k, j);
-                out[j] = Mode::tick(c, in[j], blend[j]);
+                out[j] = tickOf<Mode, Light>(c, in[j], blend[j]);
             }
         }
     }

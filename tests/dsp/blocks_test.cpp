@@ -10,6 +10,7 @@
 #include "dsp/oversampler.h"
 #include "dsp/pan.h"
 #include "dsp/sample_rate.h"
+#include "dsp/state_variable_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,20 @@ TEST(DspControls, ForcedCacheDiffersClampHoldsNanAndRatesFallBack) {
                          {kNaN, 44100.0f},
                          {kInf, 44100.0f}})
         EXPECT_EQ(zr::dsp::usableSampleRate(r.v), r.expected) << r.v;
+}
+
+// The state-variable pair's level tests read the bits; they must answer as the float
+// comparisons they replace, at the edges, for both signs, infinities, NaN and denormals.
+TEST(DspControls, LevelTestsOnBitsAnswerAsTheComparisons) {
+    const float denormal = std::numeric_limits<float>::denorm_min();
+    for (float v : {0.0f, denormal, 0.5f, 1.0f, std::nextafter(1.0f, 2.0f), 49.99f,
+                    std::nextafter(50.0f, 0.0f), 50.0f, 1e30f, kInf, kNaN}) {
+        for (float x : {v, -v}) {
+            SCOPED_TRACE(x);
+            EXPECT_EQ(zr::dsp::levelDamps(x), std::fabs(x) > 1.0f);
+            EXPECT_EQ(zr::dsp::magnitudeBelow(x, zr::dsp::kFiftyBits), std::fabs(x) < 50.0f);
+        }
+    }
 }
 
 std::uint32_t bits(float v) {
