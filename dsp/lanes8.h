@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+// 64-bit x86 outside Windows: GCC does not align Windows stacks for 32-byte values.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 #define ZR_HAS_WIDE_LANES 1
 #include <immintrin.h>
 // Compiles a function for AVX2. Every function that takes, returns or computes eight-lane

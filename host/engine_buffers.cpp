@@ -204,8 +204,8 @@ void Engine::buildSteps() {
         rest += job.restCount;
     }
     runSums_ = lanes::sums;
-#if defined(ZRHOST_LANES8)
-    if (lanes::haveLanes8()) runSums_ = lanes::sums8;
+#if ZR_HAS_WIDE_LANES
+    if (zr::dsp::wideLanesAvailable()) runSums_ = lanes::sums8;
 #endif
     buildMix();
     moduleSpans();

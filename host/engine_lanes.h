@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dsp/lanes4.h"
+#include "dsp/lanes8.h"
 
 #include <cstdint>
 #include <cstring>
@@ -89,53 +90,34 @@ inline void sums(const SumJob* begin, const SumJob* end, int frames) {
         sum(*j, frames);
 }
 
-// The same with eight lanes where the processor has them: the same additions, lane by lane,
-// so the same bits. Eight lanes halve the loads and stores, and reading and writing in the
-// 32-byte pieces that the modules' block copies use lets the processor hand those stores
-// straight to these loads and these stores to the copies' loads. 64-bit x86 Linux only: there
-// the stack is aligned for 32-byte values.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
-#define ZRHOST_LANES8 1
-using Float8 = float __attribute__((vector_size(32)));
-
-__attribute__((target("avx"))) inline void offset8(float* out, float level, const float* in,
-                                                   int frames) {
-    const Float8 l = {level, level, level, level, level, level, level, level};
+// The same with eight lanes where the processor has them (dsp/lanes8.h): the same additions,
+// lane by lane, so the same bits. Eight lanes halve the loads and stores, and reading and
+// writing in the 32-byte pieces that the modules' block copies use lets the processor hand
+// those stores straight to these loads and these stores to the copies' loads.
+#if ZR_HAS_WIDE_LANES
+ZR_WIDE inline void offset8(float* out, float level, const float* in, int frames) {
+    const zr::dsp::Float8 l = zr::dsp::splat8(level);
     int f = 0;
-    for (; f + 8 <= frames; f += 8) {
-        Float8 v;
-        std::memcpy(&v, in + f, sizeof v);
-        v = l + v;
-        std::memcpy(out + f, &v, sizeof v);
-    }
+    for (; f + 8 <= frames; f += 8)
+        zr::dsp::store8(out + f, l + zr::dsp::load8(in + f));
     for (; f < frames; ++f)
         out[f] = level + in[f];
 }
 
-__attribute__((target("avx"))) inline void add8(float* out, const float* in, int frames) {
+ZR_WIDE inline void add8(float* out, const float* in, int frames) {
     int f = 0;
-    for (; f + 8 <= frames; f += 8) {
-        Float8 a, b;
-        std::memcpy(&a, out + f, sizeof a);
-        std::memcpy(&b, in + f, sizeof b);
-        a = a + b;
-        std::memcpy(out + f, &a, sizeof a);
-    }
+    for (; f + 8 <= frames; f += 8)
+        zr::dsp::store8(out + f, zr::dsp::load8(out + f) + zr::dsp::load8(in + f));
     for (; f < frames; ++f)
         out[f] += in[f];
 }
 
-__attribute__((target("avx"))) inline void sums8(const SumJob* begin, const SumJob* end,
-                                                 int frames) {
+ZR_WIDE inline void sums8(const SumJob* begin, const SumJob* end, int frames) {
     for (const SumJob* j = begin; j < end; ++j) {
         offset8(j->out, j->level, j->first, frames);
         for (std::uint32_t s = 0; s < j->restCount; ++s)
             add8(j->out, j->rest[s], frames);
     }
-}
-
-inline bool haveLanes8() {
-    return __builtin_cpu_supports("avx");
 }
 #endif
 

@@ -161,8 +161,8 @@ TEST(ZrhostPool, InputSumsMatchOneSampleAtATime) {
             const zrhost::lanes::SumJob job{out.data(), sources[0].data(), rest, more, 0.75f};
             zrhost::lanes::sums(&job, &job + 1, frames);
             EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, " << more;
-#if defined(ZRHOST_LANES8)
-            if (!zrhost::lanes::haveLanes8()) continue;
+#if ZR_HAS_WIDE_LANES
+            if (!zr::dsp::wideLanesAvailable()) continue;
             std::fill(out.begin(), out.end(), 5.0f);
             zrhost::lanes::sums8(&job, &job + 1, frames);
             EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, " << more << ", 8";
