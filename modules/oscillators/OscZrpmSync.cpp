@@ -175,15 +175,6 @@ quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float s
 using dsp::Float8;
 using dsp::splat8;
 
-// Eight more phase sums, serial as the steps make them.
-ZR_WIDE inline Float8 sums8(float& phase, float increment) {
-    const float s0 = phase + increment, s1 = s0 + increment, s2 = s1 + increment;
-    const float s3 = s2 + increment, s4 = s3 + increment, s5 = s4 + increment;
-    const float s6 = s5 + increment;
-    phase = s6 + increment;
-    return Float8{s0, s1, s2, s3, s4, s5, s6, phase};
-}
-
 // quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector:
 // each lane's arithmetic is that of the sub-sample step, in the same order. Unlike
 // quietGroups it also takes the samples in which a phase wraps, unless a master wrap starts a
@@ -194,8 +185,8 @@ ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, 
     using Bits = dsp::Int8;
     const Float8 len = splat8(length);
     float mp = m.phase, cp = c.phase;
-    const Float8 ms = sums8(mp, m.increment);
-    Float8 phase = sums8(cp, c.increment);
+    const Float8 ms = zrpm::phaseSums8(mp, m.increment);
+    Float8 phase = zrpm::phaseSums8(cp, c.increment);
     if (dsp::anyLane((ms >= len) | (ms <= Float8{}) | (phase >= len) | (phase <= Float8{}))) {
         // A phase wraps: the phases step by step, as the sub-sample step makes them. A master
         // wrap with a hard restart (Sync Amount at most 0.01) only moves the slave's phase; one

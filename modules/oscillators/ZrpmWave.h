@@ -612,31 +612,41 @@ ZR_WIDE inline bool noneWrap(Float8 p, float length) {
     return !dsp::anyLane((p >= splat8(length)) | (p <= Float8{}));
 }
 
-// Eight phase advances, the increment fixed (Increment = float) or per sample (Float8): the
-// plain serial sums when none wrapped, else the wrapping steps for the group.
+// The increment of sample k: a fixed one (float) or each sample's own (Float8).
+template <class Increment>
+ZR_WIDE inline float incrementAt(Increment increment, int k) {
+    if constexpr (sizeof(Increment) == sizeof(float))
+        return increment;
+    else
+        return increment[k];
+}
+
+// Eight plain phase sums from `phase`, which is left at the last: no wrap is looked at. Spelled
+// out, because a vector built lane by lane in a loop goes through memory, and the phase is
+// kept as a scalar, because taking it back out of the vector would lengthen the chain of sums.
+template <class Increment>
+ZR_WIDE inline Float8 phaseSums8(float& phase, Increment increment) {
+    const auto at = [&](int k) { return incrementAt(increment, k); };
+    const float s0 = phase + at(0), s1 = s0 + at(1), s2 = s1 + at(2), s3 = s2 + at(3);
+    const float s4 = s3 + at(4), s5 = s4 + at(5), s6 = s5 + at(6);
+    phase = s6 + at(7);
+    return Float8{s0, s1, s2, s3, s4, s5, s6, phase};
+}
+
+// Eight phase advances: the plain sums when none wrapped, else the wrapping steps for the group.
 template <class Increment>
 ZR_WIDE inline Float8 advance8(float& phase, Increment increment, float length, float* wraps) {
-    const auto at = [&](int k) {
-        if constexpr (sizeof(Increment) == sizeof(float))
-            return increment;
-        else
-            return increment[k];
-    };
-    // Spelled out: a vector built lane by lane in a loop goes through memory.
-    const float s0 = phase + at(0), s1 = s0 + at(1), s2 = s1 + at(2), s3 = s2 + at(3);
-    const float s4 = s3 + at(4), s5 = s4 + at(5), s6 = s5 + at(6), s7 = s6 + at(7);
-    Float8 sums{s0, s1, s2, s3, s4, s5, s6, s7};
+    float end = phase;
+    Float8 sums = phaseSums8(end, increment);
     if (__builtin_expect(noneWrap(sums, length), 1)) {
         store8(wraps, Float8{});
-        phase = s7;
+        phase = end;
         return sums;
     }
-    float p = phase;
     for (int k = 0; k < 8; ++k) {
-        wraps[k] = advancePhase(p, at(k), length);
-        sums[k] = p;
+        wraps[k] = advancePhase(phase, incrementAt(increment, k), length);
+        sums[k] = phase;
     }
-    phase = p;
     return sums;
 }
 #endif
