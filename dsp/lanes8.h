@@ -137,17 +137,17 @@ ZR_WIDE inline Float8 readInterpolated8(const float* t, Float8 x) {
 // out of a vector when they were just stored, or when one set of indices serves two tables.
 ZR_WIDE inline void gatherPairsAt(const float* t, const std::int32_t* at, Float8& first,
                                   Float8& second) {
-    const auto pair = [t, at](int k) ZR_WIDE {
-        return _mm_castpd_ps(
-            _mm_load_sd(reinterpret_cast<const double*>(t + static_cast<std::uint32_t>(at[k]))));
+    // A pair is 8 bytes at any 4-byte boundary: copied, not read through a double pointer.
+    const auto bits = [t, at](int k) ZR_WIDE {
+        double d;
+        std::memcpy(&d, t + static_cast<std::uint32_t>(at[k]), sizeof d);
+        return d;
     };
-    const auto pairs = [t, at](__m128 lo, int k) ZR_WIDE {
-        return _mm_loadh_pi(lo,
-                            reinterpret_cast<const __m64*>(t + static_cast<std::uint32_t>(at[k])));
-    };
+    const auto pairs = [&bits](int lo, int hi)
+                           ZR_WIDE { return _mm_castpd_ps(_mm_set_pd(bits(hi), bits(lo))); };
     // Pairs 0,1,4,5 in one register and 2,3,6,7 in the other, as in gatherPairs.
-    const __m256 a = _mm256_set_m128(pairs(pair(4), 5), pairs(pair(0), 1));
-    const __m256 b = _mm256_set_m128(pairs(pair(6), 7), pairs(pair(2), 3));
+    const __m256 a = _mm256_set_m128(pairs(4, 5), pairs(0, 1));
+    const __m256 b = _mm256_set_m128(pairs(6, 7), pairs(2, 3));
     first = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
     second = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
 }

@@ -626,10 +626,11 @@ ZR_WIDE inline float incrementAt(Increment increment, int k) {
 // kept as a scalar, because taking it back out of the vector would lengthen the chain of sums.
 template <class Increment>
 ZR_WIDE inline Float8 phaseSums8(float& phase, Increment increment) {
-    const auto at = [&](int k) { return incrementAt(increment, k); };
-    const float s0 = phase + at(0), s1 = s0 + at(1), s2 = s1 + at(2), s3 = s2 + at(3);
-    const float s4 = s3 + at(4), s5 = s4 + at(5), s6 = s5 + at(6);
-    phase = s6 + at(7);
+    const float s0 = phase + incrementAt(increment, 0), s1 = s0 + incrementAt(increment, 1);
+    const float s2 = s1 + incrementAt(increment, 2), s3 = s2 + incrementAt(increment, 3);
+    const float s4 = s3 + incrementAt(increment, 4), s5 = s4 + incrementAt(increment, 5);
+    const float s6 = s5 + incrementAt(increment, 6);
+    phase = s6 + incrementAt(increment, 7);
     return Float8{s0, s1, s2, s3, s4, s5, s6, phase};
 }
 
