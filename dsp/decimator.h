@@ -149,25 +149,6 @@ class DecimationFilter8NewestLast {
     // renders its sub-samples into a buffer (see runGroup).
     template <int Stride>
     void processGroups(const float* in, int groups, float* keep) {
-        processGroupsSteps<Stride, true>(in, groups, keep);
-    }
-
-#if ZR_HAS_WIDE_LANES
-    // processGroups compiled for AVX2, the same outputs bit for bit: the three-operand forms
-    // save the copies that the two-operand ones need, which lets the paired terms keep up with
-    // the chain from one output to the next. Call it only where wideLanesAvailable() said yes.
-    template <int Stride>
-    ZR_WIDE void processGroupsWide(const float* in, int groups, float* keep) {
-        processGroupsSteps<Stride, false>(in, groups, keep);
-    }
-#endif
-
-  private:
-    using Pair = typename PairOf<Real>::type;
-
-    template <int Stride, bool PairThird>
-    __attribute__((always_inline)) void processGroupsSteps(const float* in, int groups,
-                                                           float* keep) {
         // Inputs widened ahead, a run at a time, behind the eight before the run.
         constexpr int kRun = 64;
         static_assert(kRun % Stride == 0);
@@ -180,19 +161,25 @@ class DecimationFilter8NewestLast {
                 xd[8 + i] = static_cast<Real>(in[start + i]);
             for (int i = 0; i < count; i += Stride)
                 keep[(start + i) / Stride] =
-                    static_cast<float>(runGroup<Stride, PairThird>(r, xd + 8 + i));
+                    static_cast<float>(runGroup<Stride, true>(r, xd + 8 + i));
             for (int j = 0; j < 8; ++j)
                 xd[j] = xd[count + j];
         }
         endRun(r, xd + 8);
     }
 
-    // The history of a run of paired steps, unpacked into locals: the two newest outputs and
-    // the pairs {y[n - j], y[n + 1 - j]} for j = 3..8, n being the next sub-sample. The inputs
-    // of a run live in a widened buffer (see beginRun).
+    // Group by group, for a routine that filters between other work (the filter's chain of
+    // outputs then overlaps that work): beginRun unpacks the history into a Run the caller keeps
+    // in locals, runGroup filters one group, endRun packs the history back.
+    using Pair = typename PairOf<Real>::type;
+
+    // The history of a run of paired steps: the two newest outputs, and the older six as pairs
+    // {y[n - 4], y[n - 3]}, {y[n - 6], y[n - 5]}, {y[n - 8], y[n - 7]}, n being the next
+    // sub-sample; the straddling pairs the terms read are shuffled from these. The inputs of a
+    // run live in a widened buffer (see beginRun).
     struct Run {
         Real ym1, ym2;
-        Pair y3, y4, y5, y6, y7, y8;
+        Pair h2, h3, h4;
     };
 
     // Starts a run: the eight newest inputs go to widened[0..8), oldest first; the run's
@@ -200,19 +187,15 @@ class DecimationFilter8NewestLast {
     Run beginRun(Real* widened) const {
         for (int j = 0; j < 8; ++j)
             widened[7 - j] = x_[j];
-        Run r;
-        r.ym1 = y_[0], r.ym2 = y_[1];
-        r.y3 = Pair{y_[2], y_[1]}, r.y4 = Pair{y_[3], y_[2]}, r.y5 = Pair{y_[4], y_[3]};
-        r.y6 = Pair{y_[5], y_[4]}, r.y7 = Pair{y_[6], y_[5]}, r.y8 = Pair{y_[7], y_[6]};
-        return r;
+        return Run{y_[0], y_[1], Pair{y_[3], y_[2]}, Pair{y_[5], y_[4]}, Pair{y_[7], y_[6]}};
     }
 
     // Ends a run whose newest input is newest[-1].
     void endRun(const Run& r, const Real* newest) {
         for (int j = 0; j < 8; ++j)
             x_[j] = newest[-1 - j];
-        y_[0] = r.ym1, y_[1] = r.ym2, y_[2] = r.y3[0], y_[3] = r.y4[0], y_[4] = r.y5[0];
-        y_[5] = r.y6[0], y_[6] = r.y7[0], y_[7] = r.y8[0];
+        y_[0] = r.ym1, y_[1] = r.ym2, y_[2] = r.h2[1], y_[3] = r.h2[0], y_[4] = r.h3[1];
+        y_[5] = r.h3[0], y_[6] = r.h4[1], y_[7] = r.h4[0];
     }
 
     // Filters the Stride (even) widened sub-samples at x[0..Stride), the eight before them at
@@ -223,7 +206,8 @@ class DecimationFilter8NewestLast {
     // output itself follow per lane. The pair of terms j = 3 waits for the output two
     // sub-samples back, which puts six operations instead of five on the path between outputs
     // two sub-samples apart; where the copies of two-operand code keep the execution ports busy
-    // anyway that costs nothing, but the AVX2 compile runs at the chain's pace without it.
+    // anyway that costs nothing, but a three-operand (AVX) compile runs at the chain's pace
+    // without it.
     template <int Stride, bool PairThird>
     __attribute__((always_inline)) static Real runGroup(Run& r, const Real* x) {
         static_assert(Stride % 2 == 0, "sub-samples are filtered in pairs");
@@ -245,35 +229,39 @@ class DecimationFilter8NewestLast {
                 __builtin_memcpy(&v, x - j, sizeof v);
                 return v;
             };
-            Pair acc = kB[8] * xs(8) - kA[8] * r.y8;
-            acc += kB[7] * xs(7) - kA[7] * r.y7;
-            acc += kB[6] * xs(6) - kA[6] * r.y6;
-            acc += kB[5] * xs(5) - kA[5] * r.y5;
-            acc += kB[4] * xs(4) - kA[4] * r.y4;
-            if constexpr (PairThird) acc += kB[3] * xs(3) - kA[3] * r.y3;
+            // {y[n - j], y[n + 1 - j]} for j = 3..8.
+            const Pair y3 = Pair{r.h2[1], r.ym2}, y4 = r.h2;
+            const Pair y5 = __builtin_shufflevector(r.h3, r.h2, 1, 2), y6 = r.h3;
+            const Pair y7 = __builtin_shufflevector(r.h4, r.h3, 1, 2), y8 = r.h4;
+            Pair acc = kB[8] * xs(8) - kA[8] * y8;
+            acc += kB[7] * xs(7) - kA[7] * y7;
+            acc += kB[6] * xs(6) - kA[6] * y6;
+            acc += kB[5] * xs(5) - kA[5] * y5;
+            acc += kB[4] * xs(4) - kA[4] * y4;
+            if constexpr (PairThird) acc += kB[3] * xs(3) - kA[3] * y3;
             const Pair bx3 = kB[3] * xs(3);
             const Pair bx2 = kB[2] * xs(2);
             const Pair forward = kB[1] * xs(1) + kB[0] * xs(0);
             Real acc0 = acc[0];
-            if constexpr (!PairThird) acc0 += bx3[0] - a[3] * r.y3[0];
+            if constexpr (!PairThird) acc0 += bx3[0] - a[3] * y3[0];
             acc0 += bx2[0] - a[2] * r.ym2;
             acc0 += forward[0];
             const Real out0 = acc0 - a[1] * r.ym1;
             Real acc1 = acc[1];
-            if constexpr (!PairThird) acc1 += bx3[1] - a[3] * r.y3[1];
+            if constexpr (!PairThird) acc1 += bx3[1] - a[3] * y3[1];
             acc1 += bx2[1] - a[2] * r.ym1;
             acc1 += forward[1];
             const Real out1 = acc1 - a[1] * out0;
             if (p == 0) first = out0 * Coeffs.outputScale;
-            r.y8 = r.y6, r.y7 = r.y5, r.y6 = r.y4, r.y5 = r.y3;
-            r.y4 = Pair{r.ym2, r.ym1};
-            r.y3 = Pair{r.ym1, out0};
+            r.h4 = r.h3, r.h3 = r.h2;
+            r.h2 = Pair{r.ym2, r.ym1};
             r.ym2 = out0;
             r.ym1 = out1;
         }
         return first;
     }
 
+  private:
     Real x_[8] = {};
     Real y_[8] = {};
 };

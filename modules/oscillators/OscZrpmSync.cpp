@@ -171,17 +171,117 @@ quietGroups(Core& c, Master& m, Follow& f, const Setup& w, float length, float s
     return true;
 }
 
+// What one sample of the internal master sets up before its sub-samples: the Sync Amount held
+// to its limits, the master pitch, and the fade towards the master frequency with its mix M and
+// gain K (both exactly 1 without it).
+struct SampleControls {
+    float s;
+    float mp;
+    float mix;
+    float gain;
+    bool fade;
+};
+
+template <int Wave, class Core, class Master>
+__attribute__((always_inline)) inline SampleControls
+startSample(Core& c, Master& m, float pitch, float masterPitch, float phaseMod, float shape,
+            float syncAmount, const zrpm::Geometry& g, const float* table) {
+    if (pitch != c.lastPitch && pitch >= -1.0f) zrpm::setPitch(c, pitch, g, table);
+    // The master's zone below 0 V is zone 0, as for the slave: a zone computed from negative
+    // volts would lie before the slot.
+    if (masterPitch != m.lastPitch && masterPitch >= -1.0f)
+        zrpm::setPitch(m, masterPitch, g, table);
+    zrpm::updateOffsets<Wave>(c, phaseMod, shape, g.lengthF);
+    SampleControls k{dsp::clampNanToLow(syncAmount, -kSyncAmountLimit, kSyncAmountLimit),
+                     masterPitch, 1.0f, 1.0f, false};
+    k.fade = masterPitch >= 0.6f && k.s >= 1.0f;
+    if (k.fade) {
+        const float mv = std::min(m.volts, 10.0f);
+        const float q = (10.0f - mv) * 0.25f;
+        k.gain = q < 0.8f ? 0.8f : q;
+        k.mix = dsp::clampNanToLow((q - 1.0f) * (k.s - 1.0f) + 1.0f, 0.0f, 1.0f);
+    }
+    return k;
+}
+
+// The crossfade step of a restart in this sample (only a master wrap needs it).
+template <int N>
+inline float restartStep(const SampleControls& k, float slaveIncrement, float masterIncrement) {
+    using S = Steps<N>;
+    float step =
+        static_cast<float>(N) * 0.5f * (S::C + (S::E - S::C) * std::min(k.s * 0.985f, 0.985f));
+    const float above = 1.1f - std::min(k.mp, 1.0333333f);
+    if (above > 0.0f) step = step / above;
+    if (!(slaveIncrement >= masterIncrement)) step = S::F;
+    return step;
+}
+
+// Sub-sample j of a sample of the internal master, every case: returns the value that enters
+// the decimation filter. `audio` is the sample's output, written by the first sub-sample while
+// the filter is bypassed.
+template <int Wave, int N, bool Bypass, class Core, class Master, class Follow, class Setup>
+__attribute__((always_inline)) inline float subSample(Core& c, Master& m, Follow& f, const Setup& w,
+                                                      const SampleControls& k, float shape,
+                                                      float length, int j, float* audio) {
+    const float masterWrap = zrpm::advancePhase(m.phase, m.increment, length);
+    if (k.fade) {
+        const zrpm::Reads u = zrpm::readWave<Wave>(m, c, m.phase, w.slots, length);
+        if constexpr (Wave == 4) {
+            f.value1 = k.s * 4.0f * f.previous1 * (u.first - u.second) * kFollowGain;
+        } else {
+            f.value1 = k.s * 4.0f * f.previous1 * u.first * kFollowGain;
+            if constexpr (Wave == 1) f.value2 = k.s * 4.0f * f.previous2 * u.second * kFollowGain;
+        }
+    }
+    if (masterWrap != 0.0f) {
+        const float restart = restartPhase(c.increment / m.increment * masterWrap, length);
+        if (k.s > 0.01f) {
+            c.secondaryPhase = restart;
+            c.fade = 1.0f;
+            c.fadeStep = restartStep<N>(k, c.increment, m.increment);
+        } else {
+            c.phase = restart;
+        }
+    }
+    zrpm::advancePhase(c.phase, c.increment, length);
+    zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
+    if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
+
+    float y;
+    if constexpr (Wave == 4) {
+        const float d = r.first - r.second;
+        y = (f.value1 + (d - f.value1) * k.mix) * k.gain * w.sawLevel;
+        f.previous1 = d;
+    } else {
+        const float y1 = (f.value1 + (r.first - f.value1) * k.mix) * k.gain * w.firstLevel;
+        f.previous1 = dsp::clampNanToLow(y1, -kFeedbackLimit, kFeedbackLimit);
+        y = y1;
+        if constexpr (Wave == 1) {
+            const float y2 = (f.value2 + (r.second - f.value2) * k.mix) * k.gain * w.sawLevel;
+            f.previous2 = dsp::clampNanToLow(y2, -kFeedbackLimit, kFeedbackLimit);
+            y = y1 + (shape + 1.0f) * 0.5f * (y2 - y1);
+        }
+    }
+    if constexpr (Bypass) {
+        if (j == 0) *audio = y;
+    }
+    // A non-finite value (an infinite Shape makes an infinite morph) would stay in the
+    // recursive filter's history for good; it enters as 0.
+    return finiteOrZero(y);
+}
+
 #if ZR_HAS_WIDE_LANES
 using dsp::Float8;
 using dsp::splat8;
 
-// quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector:
-// each lane's arithmetic is that of the sub-sample step, in the same order. Unlike
+// quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector,
+// written widened to double: each lane's arithmetic is that of the sub-sample step, in the same
+// order. Unlike
 // quietGroups it also takes the samples in which a phase wraps, unless a master wrap starts a
 // crossfade; it returns false, having changed nothing, for those.
 template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
 ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, float length,
-                                 float shape, float amount, float* sub, float* first) {
+                                 float shape, float amount, double* sub, float* first) {
     using Bits = dsp::Int8;
     const Float8 len = splat8(length);
     float mp = m.phase, cp = c.phase;
@@ -234,8 +334,12 @@ ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, 
     // finiteOrZero lane by lane: |y| below infinity fails for NaN and for either infinity.
     const Float8 magnitude =
         reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & splat8(std::int32_t{0x7fffffff}));
-    dsp::store8(
-        sub, reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & (magnitude < splat8(HUGE_VALF))));
+    const Float8 in =
+        reinterpret_cast<Float8>(reinterpret_cast<Bits>(y) & (magnitude < splat8(HUGE_VALF)));
+    // Widened for the filter, which runs in double precision.
+    const __m256 v = reinterpret_cast<__m256>(in);
+    _mm256_storeu_pd(sub, _mm256_cvtps_pd(_mm256_castps256_ps128(v)));
+    _mm256_storeu_pd(sub + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)));
     return true;
 }
 #endif
@@ -402,10 +506,10 @@ void OscZrpmSync::renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     follow = f;
 }
 
-template <int Wave, int N, bool Bypass, bool Wide, class Decimator>
-__attribute__((always_inline)) inline void
-OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
-                                 Decimator& decimator) {
+template <int Wave, int N, bool Bypass, class Decimator>
+__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
+                                                          gmpi::int32 sampleFrames,
+                                                          Decimator& decimator) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
     const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
     const float* shape = shapeIn.getBuffer() + bufferOffset;
@@ -415,7 +519,6 @@ OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     const WaveSetup w = waveSetup<Wave>();
     const float length = geometry.lengthF;
     const float* table = pitchTables[N == 2 ? 1 : N == 4 ? 2 : 3].data();
-    using S = Steps<N>;
 
     OscZrpm::Core c = core;
     Master m = master;
@@ -429,109 +532,25 @@ OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
         const gmpi::int32 count = std::min<gmpi::int32>(kChunk, sampleFrames - start);
         for (gmpi::int32 k = 0; k < count; ++k) {
             const gmpi::int32 n = start + k;
-            const float p = pitch[n];
-            if (p != c.lastPitch && p >= -1.0f) zrpm::setPitch(c, p, geometry, table);
-            // The master's zone below 0 V is zone 0, as for the slave: a zone computed from
-            // negative volts would lie before the slot.
-            const float mp = masterPitch[n];
-            if (mp != m.lastPitch && mp >= -1.0f) zrpm::setPitch(m, mp, geometry, table);
-            zrpm::updateOffsets<Wave>(c, phaseMod[n], shape[n], length);
-            const float s = dsp::clampNanToLow(syncAmount[n], -kSyncAmountLimit, kSyncAmountLimit);
-
-            // Fade towards the master frequency, and the crossfade step of a sync in this
-            // sample.
-            float mix = 1.0f, gain = 1.0f; // M, K
-            const bool fade = mp >= 0.6f && s >= 1.0f;
-            if (fade) {
-                const float mv = std::min(m.volts, 10.0f);
-                const float q = (10.0f - mv) * 0.25f;
-                gain = q < 0.8f ? 0.8f : q;
-                mix = dsp::clampNanToLow((q - 1.0f) * (s - 1.0f) + 1.0f, 0.0f, 1.0f);
-            }
-            float step = static_cast<float>(N) * 0.5f *
-                         (S::C + (S::E - S::C) * std::min(s * 0.985f, 0.985f));
-            const float above = 1.1f - std::min(mp, 1.0333333f);
-            if (above > 0.0f) step = step / above;
-            if (!(c.increment >= m.increment)) step = S::F;
-
-            // One sub-sample, every case.
-            const auto subSample = [&](int j) __attribute__((always_inline)) {
-                const float masterWrap = zrpm::advancePhase(m.phase, m.increment, length);
-                if (fade) {
-                    const zrpm::Reads u = zrpm::readWave<Wave>(m, c, m.phase, w.slots, length);
-                    if constexpr (Wave == 4) {
-                        f.value1 = s * 4.0f * f.previous1 * (u.first - u.second) * kFollowGain;
-                    } else {
-                        f.value1 = s * 4.0f * f.previous1 * u.first * kFollowGain;
-                        if constexpr (Wave == 1)
-                            f.value2 = s * 4.0f * f.previous2 * u.second * kFollowGain;
-                    }
-                }
-                if (masterWrap != 0.0f) {
-                    const float restart =
-                        restartPhase(c.increment / m.increment * masterWrap, length);
-                    if (s > 0.01f) {
-                        c.secondaryPhase = restart;
-                        c.fade = 1.0f;
-                        c.fadeStep = step;
-                    } else {
-                        c.phase = restart;
-                    }
-                }
-                zrpm::advancePhase(c.phase, c.increment, length);
-                zrpm::Reads r = zrpm::readWave<Wave>(c, c, c.phase, w.slots, length);
-                if (c.fade != -1.0f) zrpm::crossfade<Wave>(c, r, w.slots, length);
-
-                float y;
-                if constexpr (Wave == 4) {
-                    const float d = r.first - r.second;
-                    y = (f.value1 + (d - f.value1) * mix) * gain * w.sawLevel;
-                    f.previous1 = d;
-                } else {
-                    const float y1 = (f.value1 + (r.first - f.value1) * mix) * gain * w.firstLevel;
-                    f.previous1 = dsp::clampNanToLow(y1, -kFeedbackLimit, kFeedbackLimit);
-                    y = y1;
-                    if constexpr (Wave == 1) {
-                        const float y2 =
-                            (f.value2 + (r.second - f.value2) * mix) * gain * w.sawLevel;
-                        f.previous2 = dsp::clampNanToLow(y2, -kFeedbackLimit, kFeedbackLimit);
-                        y = y1 + (shape[n] + 1.0f) * 0.5f * (y2 - y1);
-                    }
-                }
-                if constexpr (Bypass) {
-                    if (j == 0) audio[n] = y;
-                }
-                // A non-finite value (an infinite Shape makes an infinite morph) would stay in
-                // the recursive filter's history for good; it enters as 0.
-                sub[k * N + j] = finiteOrZero(y);
-            };
+            const SampleControls ctl =
+                startSample<Wave>(c, m, pitch[n], masterPitch[n], phaseMod[n], shape[n],
+                                  syncAmount[n], geometry, table);
             // Between master wraps, with no restart fading in and no fade towards the master,
             // all sub-samples of the sample side by side (see quietGroups); any other sample
             // step by step.
-            if constexpr (Wide && N == 8) {
-#if ZR_HAS_WIDE_LANES
-                if (!fade && c.fade == -1.0f &&
-                    quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], s, sub + k * N,
-                                               audio + n))
-                    continue;
-#endif
-            } else if constexpr (N >= 4) {
-                if (!fade && c.fade == -1.0f &&
+            if constexpr (N >= 4) {
+                if (!ctl.fade && c.fade == -1.0f &&
                     quietGroups<Wave, Bypass, N / 4>(c, m, f, w, length, shape[n], sub + k * N,
                                                      audio + n))
                     continue;
             }
             for (int j = 0; j < N; ++j)
-                subSample(j);
+                sub[k * N + j] =
+                    subSample<Wave, N, Bypass>(c, m, f, w, ctl, shape[n], length, j, audio + n);
         }
         // The filter runs on every sub-sample so that its history advances at the
         // oversampled rate; the first sub-sample of each sample is kept.
-#if ZR_HAS_WIDE_LANES
-        if constexpr (Wide)
-            filter.template processGroupsWide<N>(sub, count, Bypass ? unused : audio + start);
-        else
-#endif
-            filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
+        filter.template processGroups<N>(sub, count, Bypass ? unused : audio + start);
     }
     core = c;
     master = m;
@@ -539,19 +558,62 @@ OscZrpmSync::renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
     decimator = filter;
 }
 
-template <int Wave, int N, bool Bypass, class Decimator>
-__attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
-                                                          gmpi::int32 sampleFrames,
-                                                          Decimator& decimator) {
-    renderInternalSteps<Wave, N, Bypass, false>(bufferOffset, sampleFrames, decimator);
-}
-
 #if ZR_HAS_WIDE_LANES
-template <int Wave, int N, bool Bypass, class Decimator>
-ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternalWide(gmpi::int32 bufferOffset,
-                                                                      gmpi::int32 sampleFrames,
-                                                                      Decimator& decimator) {
-    renderInternalSteps<Wave, N, Bypass, true>(bufferOffset, sampleFrames, decimator);
+// At 8 times with eight lanes: the quiet samples eight sub-samples at a time (quietSample8),
+// written straight into the filter's widened inputs, then the filter over the chunk group by
+// group. (Running the filter of each sample beside the rendering of the next was tried: it is
+// slower, as both are chains of dependent floating-point operations that then compete for the
+// same queues.)
+template <int Wave, bool Bypass>
+ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternal8Wide(gmpi::int32 bufferOffset,
+                                                                       gmpi::int32 sampleFrames) {
+    constexpr int N = 8;
+    using Filter = dsp::Decimator8xDouble;
+    const float* pitch = pitchIn.getBuffer() + bufferOffset;
+    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
+    const float* shape = shapeIn.getBuffer() + bufferOffset;
+    const float* masterPitch = masterPitchIn.getBuffer() + bufferOffset;
+    const float* syncAmount = syncAmountIn.getBuffer() + bufferOffset;
+    float* audio = audioOut.getBuffer() + bufferOffset;
+    const WaveSetup w = waveSetup<Wave>();
+    const float length = geometry.lengthF;
+    const float* table = pitchTables[3].data();
+
+    OscZrpm::Core c = core;
+    Master m = master;
+    Follow f = follow;
+    // The chunk's sub-samples, widened, behind the eight inputs before them.
+    double widened[8 + kChunk * N];
+    double* const x = widened + 8;
+    Filter::Run run = decimator8.beginRun(widened);
+    float unused[kChunk];
+    for (gmpi::int32 start = 0; start < sampleFrames; start += kChunk) {
+        const gmpi::int32 count = std::min<gmpi::int32>(kChunk, sampleFrames - start);
+        float* keep = Bypass ? unused : audio + start;
+        for (gmpi::int32 k = 0; k < count; ++k) {
+            const gmpi::int32 n = start + k;
+            const SampleControls ctl =
+                startSample<Wave>(c, m, pitch[n], masterPitch[n], phaseMod[n], shape[n],
+                                  syncAmount[n], geometry, table);
+            if (!ctl.fade && c.fade == -1.0f &&
+                quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], ctl.s, x + k * N,
+                                           audio + n))
+                continue;
+            for (int j = 0; j < N; ++j)
+                x[k * N + j] =
+                    subSample<Wave, N, Bypass>(c, m, f, w, ctl, shape[n], length, j, audio + n);
+        }
+        // The filter runs on every sub-sample so that its history advances at the oversampled
+        // rate; the first sub-sample of each sample is kept.
+        for (gmpi::int32 k = 0; k < count; ++k)
+            keep[k] = static_cast<float>(Filter::runGroup<N, false>(run, x + k * N));
+        for (int j = 0; j < 8; ++j)
+            widened[j] = x[count * N - 8 + j];
+    }
+    decimator8.endRun(run, x);
+    core = c;
+    master = m;
+    follow = f;
 }
 #endif
 
@@ -575,9 +637,9 @@ void OscZrpmSync::subProcessWave(gmpi::int32 bufferOffset, gmpi::int32 sampleFra
 #if ZR_HAS_WIDE_LANES
         if constexpr (Wide) {
             if (bypass)
-                renderInternalWide<Wave, N, true>(bufferOffset, sampleFrames, decimator);
+                renderInternal8Wide<Wave, true>(bufferOffset, sampleFrames);
             else
-                renderInternalWide<Wave, N, false>(bufferOffset, sampleFrames, decimator);
+                renderInternal8Wide<Wave, false>(bufferOffset, sampleFrames);
         } else
 #endif
         {

@@ -67,17 +67,13 @@ class OscZrpmSync : public gmpi::MpBase {
     void renderFree(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
     template <int Wave>
     void renderExternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
-    // The internal master's routine is written once (renderInternalSteps) and compiled twice:
-    // for every processor, and with eight lanes (AVX2) for those that have them.
-    template <int Wave, int N, bool Bypass, bool Wide, class Decimator>
-    void renderInternalSteps(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
-                             Decimator& decimator);
+    // The internal master's routine for every processor, and at 8 times with eight lanes
+    // (AVX2), which renders the quiet samples straight into the filter's widened inputs.
     template <int Wave, int N, bool Bypass, class Decimator>
     void renderInternal(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames, Decimator& decimator);
 #if ZR_HAS_WIDE_LANES
-    template <int Wave, int N, bool Bypass, class Decimator>
-    ZR_WIDE void renderInternalWide(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames,
-                                    Decimator& decimator);
+    template <int Wave, bool Bypass>
+    ZR_WIDE void renderInternal8Wide(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
 #endif
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
     template <int Wave>
@@ -85,10 +81,7 @@ class OscZrpmSync : public gmpi::MpBase {
     void forceRecompute();
 
     static const Routine routines[FamilyCount][5];
-    // The internal master at 8 times with eight lanes, per wave (null without them). Its
-    // sub-sample steps (the samples with a restart fading in or the fade towards the master)
-    // run a little slower in this compile, since the inliner leaves the wave reads as calls
-    // there; the quiet samples and the filter gain far more.
+    // The internal master at 8 times with eight lanes, per wave (null without them).
     static const Routine wideRoutines[5];
 
     gmpi::AudioInPin pitchIn{"Pitch"};
