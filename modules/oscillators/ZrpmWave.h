@@ -563,8 +563,11 @@ ZR_WIDE inline Float8 readZone8(const float* table, const ZonePair& z, Float8 po
     const Int8 n = __builtin_convertvector(x, Int8);
     const Float8 frac = x - __builtin_convertvector(n, Float8);
     Float8 a0, a1, b0, b1;
-    dsp::gatherPairs(table, n, a0, a1);
-    dsp::gatherPairs(table + z.zoneStep, n, b0, b1);
+    // One set of indices serves both zones: stored once and read back.
+    alignas(32) std::int32_t at[8];
+    std::memcpy(at, &n, sizeof at);
+    dsp::gatherPairsAt(table, at, a0, a1);
+    dsp::gatherPairsAt(table + z.zoneStep, at, b0, b1);
     const Float8 a = a0 + (a1 - a0) * frac;
     const Float8 b = b0 + (b1 - b0) * frac;
     return a + (b - a) * splat8(z.zoneMix);
