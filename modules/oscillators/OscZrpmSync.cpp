@@ -417,6 +417,12 @@ OscZrpmSync::WaveSetup OscZrpmSync::waveSetup() const {
     return {{first, sawTable}, level, sawLevelIn.getValue()};
 }
 
+OscZrpmSync::InternalBuffers OscZrpmSync::internalBuffers(gmpi::int32 bufferOffset) const {
+    return {pitchIn.getBuffer() + bufferOffset,      phaseModIn.getBuffer() + bufferOffset,
+            shapeIn.getBuffer() + bufferOffset,      masterPitchIn.getBuffer() + bufferOffset,
+            syncAmountIn.getBuffer() + bufferOffset, audioOut.getBuffer() + bufferOffset};
+}
+
 template <int Wave, bool ResetFamily>
 void OscZrpmSync::renderFree(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames) {
     const float* pitch = pitchIn.getBuffer() + bufferOffset;
@@ -510,12 +516,8 @@ template <int Wave, int N, bool Bypass, class Decimator>
 __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffset,
                                                           gmpi::int32 sampleFrames,
                                                           Decimator& decimator) {
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
-    const float* shape = shapeIn.getBuffer() + bufferOffset;
-    const float* masterPitch = masterPitchIn.getBuffer() + bufferOffset;
-    const float* syncAmount = syncAmountIn.getBuffer() + bufferOffset;
-    float* audio = audioOut.getBuffer() + bufferOffset;
+    const auto [pitch, phaseMod, shape, masterPitch, syncAmount, audio] =
+        internalBuffers(bufferOffset);
     const WaveSetup w = waveSetup<Wave>();
     const float length = geometry.lengthF;
     const float* table = pitchTables[N == 2 ? 1 : N == 4 ? 2 : 3].data();
@@ -569,12 +571,8 @@ ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternal8Wide(gmpi::int
                                                                        gmpi::int32 sampleFrames) {
     constexpr int N = 8;
     using Filter = dsp::Decimator8xDouble;
-    const float* pitch = pitchIn.getBuffer() + bufferOffset;
-    const float* phaseMod = phaseModIn.getBuffer() + bufferOffset;
-    const float* shape = shapeIn.getBuffer() + bufferOffset;
-    const float* masterPitch = masterPitchIn.getBuffer() + bufferOffset;
-    const float* syncAmount = syncAmountIn.getBuffer() + bufferOffset;
-    float* audio = audioOut.getBuffer() + bufferOffset;
+    const auto [pitch, phaseMod, shape, masterPitch, syncAmount, audio] =
+        internalBuffers(bufferOffset);
     const WaveSetup w = waveSetup<Wave>();
     const float length = geometry.lengthF;
     const float* table = pitchTables[3].data();

@@ -54,6 +54,16 @@ class OscZrpmSync : public gmpi::MpBase {
   private:
     using Routine = void (OscZrpmSync::*)(gmpi::int32, gmpi::int32);
 
+    // The buffers the internal master's routines read and write, from a block offset on.
+    struct InternalBuffers {
+        const float* pitch;
+        const float* phaseMod;
+        const float* shape;
+        const float* masterPitch;
+        const float* syncAmount;
+        float* audio;
+    };
+
     // The slots and levels of one wave for the length of a block.
     struct WaveSetup {
         zrpm::Slots slots;
@@ -78,6 +88,7 @@ class OscZrpmSync : public gmpi::MpBase {
     void subProcessSilence(gmpi::int32 bufferOffset, gmpi::int32 sampleFrames);
     template <int Wave>
     WaveSetup waveSetup() const;
+    InternalBuffers internalBuffers(gmpi::int32 bufferOffset) const;
     void forceRecompute();
 
     static const Routine routines[FamilyCount][5];
