@@ -274,19 +274,29 @@ __attribute__((always_inline)) inline float subSample(Core& c, Master& m, Follow
 using dsp::Float8;
 using dsp::splat8;
 
-// quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector,
-// written widened to double: each lane's arithmetic is that of the sub-sample step, in the same
-// order. Unlike
-// quietGroups it also takes the samples in which a phase wraps, unless a master wrap starts a
-// crossfade; it returns false, having changed nothing, for those.
-template <int Wave, bool Bypass, class Core, class Master, class Follow, class Setup>
-ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, float length,
-                                 float shape, float amount, double* sub, float* first) {
-    using Bits = dsp::Int8;
+// quietGroups for the eight sub-samples of one sample at 8 times, in one eight-lane vector, in
+// two steps: quietPhases8 advances the phases, quietOutput8 reads the waves and writes the
+// sub-samples widened to double. Each lane's arithmetic is that of the sub-sample step, in the
+// same order. Unlike quietGroups they also take the samples in which a phase wraps, unless a
+// master wrap starts a crossfade.
+
+// What the reads and the output of a quiet sample take from it.
+struct QuietSample {
+    Float8 phase; // the slave's phase at each sub-sample
+    zrpm::ZonePair zone;
+    float phaseModOffset;
+    float shapeOffset;
+    float morph; // the morph's weight of the saw (wave 1)
+};
+
+// The phases of the eight sub-samples. Returns false, having changed nothing, when a master wrap
+// starts a crossfade (Sync Amount above 0.01).
+template <class Core, class Master>
+ZR_WIDE inline bool quietPhases8(Core& c, Master& m, float length, float amount, Float8& phase) {
     const Float8 len = splat8(length);
     float mp = m.phase, cp = c.phase;
     const Float8 ms = zrpm::phaseSums8(mp, m.increment);
-    Float8 phase = zrpm::phaseSums8(cp, c.increment);
+    phase = zrpm::phaseSums8(cp, c.increment);
     if (dsp::anyLane((ms >= len) | (ms <= Float8{}) | (phase >= len) | (phase <= Float8{}))) {
         // A phase wraps: the phases step by step, as the sub-sample step makes them. A master
         // wrap with a hard restart (Sync Amount at most 0.01) only moves the slave's phase; one
@@ -306,15 +316,26 @@ ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, 
     }
     m.phase = mp;
     c.phase = cp;
-    const zrpm::ZonePair z{c.zoneBase, c.zoneStep, c.zoneMix};
-    const Float8 pm = splat8(c.phaseModOffset);
+    return true;
+}
+
+// The reads and the output of a quiet sample, into sub[0..8) widened; `first` is the sample's
+// output while the filter is bypassed. The follow values are those of the sample: only a
+// sample taken step by step changes them.
+template <int Wave, bool Bypass, class Follow, class Setup>
+ZR_WIDE inline void quietOutput8(const QuietSample& q, Follow& f, const Setup& w, float length,
+                                 double* sub, float* first) {
+    using Bits = dsp::Int8;
+    const Float8 len = splat8(length);
+    const Float8 pm = splat8(q.phaseModOffset);
     // The mix M and the gain K are exactly 1 here (see quietGroups).
     const Float8 v1 = splat8(f.value1), v2 = splat8(f.value2);
-    const Float8 r1 = zrpm::readZone8(w.slots.first, z, zrpm::wrapPosition8(phase + pm, len));
+    const Float8 r1 =
+        zrpm::readZone8(w.slots.first, q.zone, zrpm::wrapPosition8(q.phase + pm, len));
     Float8 r2{};
     if constexpr (zrpm::kUsesShape<Wave>)
-        r2 = zrpm::readZone8(w.slots.saw, z,
-                             zrpm::wrapShapePosition8(phase + splat8(c.shapeOffset) + pm, len));
+        r2 = zrpm::readZone8(w.slots.saw, q.zone,
+                             zrpm::wrapShapePosition8(q.phase + splat8(q.shapeOffset) + pm, len));
     Float8 y;
     if constexpr (Wave == 4) {
         const Float8 d = r1 - r2;
@@ -327,7 +348,7 @@ ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, 
         if constexpr (Wave == 1) {
             const Float8 y2 = (v2 + (r2 - v2)) * splat8(w.sawLevel);
             f.previous2 = dsp::clampNanToLow(y2[7], -kFeedbackLimit, kFeedbackLimit);
-            y = y1 + splat8((shape + 1.0f) * 0.5f) * (y2 - y1);
+            y = y1 + splat8(q.morph) * (y2 - y1);
         }
     }
     if constexpr (Bypass) *first = y[0];
@@ -340,7 +361,6 @@ ZR_WIDE inline bool quietSample8(Core& c, Master& m, Follow& f, const Setup& w, 
     const __m256 v = reinterpret_cast<__m256>(in);
     _mm256_storeu_pd(sub, _mm256_cvtps_pd(_mm256_castps256_ps128(v)));
     _mm256_storeu_pd(sub + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)));
-    return true;
 }
 #endif
 
@@ -561,11 +581,13 @@ __attribute__((flatten)) void OscZrpmSync::renderInternal(gmpi::int32 bufferOffs
 }
 
 #if ZR_HAS_WIDE_LANES
-// At 8 times with eight lanes: the quiet samples eight sub-samples at a time (quietSample8),
-// written straight into the filter's widened inputs, then the filter over the chunk group by
-// group. (Running the filter of each sample beside the rendering of the next was tried: it is
-// slower, as both are chains of dependent floating-point operations that then compete for the
-// same queues.)
+// At 8 times with eight lanes, a chunk in three passes. The first advances the phases of every
+// sample and takes the samples that are not quiet step by step, after the reads of the quiet
+// ones before them (the next sub-sample steps may follow their outputs). The second reads the
+// waves of the remaining quiet samples: without the chains of phase sums between them, the
+// reads of several samples overlap. The third runs the filter group by group. (Running the filter
+// beside the reads or the phase sums was tried: it is slower, as the filter alone keeps the
+// floating-point pipes about as busy as its chain of outputs allows.)
 template <int Wave, bool Bypass>
 ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternal8Wide(gmpi::int32 bufferOffset,
                                                                        gmpi::int32 sampleFrames) {
@@ -583,24 +605,39 @@ ZR_WIDE __attribute__((flatten)) void OscZrpmSync::renderInternal8Wide(gmpi::int
     // The chunk's sub-samples, widened, behind the eight inputs before them.
     double widened[8 + kChunk * N];
     double* const x = widened + 8;
+    QuietSample quiet[kChunk];
     Filter::Run run = decimator8.beginRun(widened);
     float unused[kChunk];
     for (gmpi::int32 start = 0; start < sampleFrames; start += kChunk) {
         const gmpi::int32 count = std::min<gmpi::int32>(kChunk, sampleFrames - start);
         float* keep = Bypass ? unused : audio + start;
+        const auto output = [&](gmpi::int32 k) ZR_WIDE {
+            quietOutput8<Wave, Bypass>(quiet[k], f, w, length, x + k * N, audio + start + k);
+        };
+        // Samples from `pending` on are quiet and not yet read.
+        gmpi::int32 pending = 0;
         for (gmpi::int32 k = 0; k < count; ++k) {
             const gmpi::int32 n = start + k;
             const SampleControls ctl =
                 startSample<Wave>(c, m, pitch[n], masterPitch[n], phaseMod[n], shape[n],
                                   syncAmount[n], geometry, table);
-            if (!ctl.fade && c.fade == -1.0f &&
-                quietSample8<Wave, Bypass>(c, m, f, w, length, shape[n], ctl.s, x + k * N,
-                                           audio + n))
+            QuietSample& q = quiet[k];
+            if (!ctl.fade && c.fade == -1.0f && quietPhases8(c, m, length, ctl.s, q.phase)) {
+                q.zone = {c.zoneBase, c.zoneStep, c.zoneMix};
+                q.phaseModOffset = c.phaseModOffset;
+                q.shapeOffset = c.shapeOffset;
+                q.morph = (shape[n] + 1.0f) * 0.5f;
                 continue;
+            }
+            for (; pending < k; ++pending)
+                output(pending);
+            pending = k + 1;
             for (int j = 0; j < N; ++j)
                 x[k * N + j] =
                     subSample<Wave, N, Bypass>(c, m, f, w, ctl, shape[n], length, j, audio + n);
         }
+        for (; pending < count; ++pending)
+            output(pending);
         // The filter runs on every sub-sample so that its history advances at the oversampled
         // rate; the first sub-sample of each sample is kept.
         for (gmpi::int32 k = 0; k < count; ++k)
