@@ -406,6 +406,25 @@ void Engine::runStep(Step& step, int frames) {
     if (!events.empty()) events.clear();
 }
 
+// Every turn of the block in run order, each followed by the output channels it adds to. With
+// `Prefetch`, each turn first asks the cache for what a turn a little ahead will read.
+template <bool Prefetch>
+void Engine::runTurns(int frames) {
+    Step* const steps = steps_.data();
+    const std::size_t count = steps_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if constexpr (Prefetch)
+            if (i + kPrefetchTurns < count) prefetchTurn(steps[i + kPrefetchTurns]);
+        Step& step = steps[i];
+        if (step.plain)
+            runPlainStep(step, frames);
+        else
+            runStep(step, frames);
+        if (step.mixBegin < step.mixEnd)
+            runMix_(mixTurns_.data() + step.mixBegin, mixTurns_.data() + step.mixEnd, frames);
+    }
+}
+
 void Engine::renderFrames(int frames, float* out) {
     frames = std::clamp(frames, 1, patch_.blockSize);
     frames_ = frames;
@@ -430,30 +449,10 @@ void Engine::renderFrames(int frames, float* out) {
         dispatchVoices(*g);
 
     inBlock_ = true;
-    const auto turn = [&](Step& step) {
-        if (step.plain)
-            runPlainStep(step, frames);
-        else
-            runStep(step, frames);
-        for (std::uint32_t k = step.mixBegin; k < step.mixEnd; ++k) {
-            const MixTurn& m = mixTurns_[k];
-            if (m.first)
-                lanes::setScaled(m.sum, m.gain, m.buffer, frames);
-            else
-                lanes::addScaled(m.sum, m.gain, m.buffer, frames);
-        }
-    };
-    Step* const steps = steps_.data();
-    const std::size_t count = steps_.size();
-    if (prefetch_) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (i + kPrefetchTurns < count) prefetchTurn(steps[i + kPrefetchTurns]);
-            turn(steps[i]);
-        }
-    } else {
-        for (std::size_t i = 0; i < count; ++i)
-            turn(steps[i]);
-    }
+    if (prefetch_)
+        runTurns<true>(frames);
+    else
+        runTurns<false>(frames);
     inBlock_ = false;
     runningRank_ = -1;
 

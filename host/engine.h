@@ -35,7 +35,8 @@ namespace zrhost {
 
 namespace lanes {
 struct SumJob;
-}
+struct MixTurn;
+} // namespace lanes
 
 struct EngineOptions {
     // Output buffers come from a small pool, each reused once the last reader of its present
@@ -124,6 +125,8 @@ class Engine {
     void sendInitialValues();
     void scheduleChanges(std::int64_t start, int frames);
     void prefetchTurn(const Step& step);
+    template <bool Prefetch>
+    void runTurns(int frames);
     void runStep(Step& step, int frames);
     void runPlainStep(const Step& step, int frames);
     static void clampEventTimes(EventList& events, int frames);
@@ -199,16 +202,11 @@ class Engine {
         const float* buffer;
         float gain;
     };
-    struct MixTurn {
-        float* sum;
-        const float* buffer;
-        float gain;
-        bool first; // the channel's first source: starts its sum
-    };
     std::vector<float> mixSums_;              // by output channel, blockSize floats each
     std::vector<std::vector<MixSource>> mix_; // by output channel: the sources summed at the end
     std::vector<char> mixEager_;              // by output channel: summed turn by turn
-    std::vector<MixTurn> mixTurns_;           // the sources summed after each turn, by turn
+    std::vector<lanes::MixTurn> mixTurns_;    // the sources summed after each turn, by turn
+    void (*runMix_)(const lanes::MixTurn*, const lanes::MixTurn*, int) = nullptr;
     MidiTap midiTap_;
     double timerCarryMs_ = 0.0;
 

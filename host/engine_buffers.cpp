@@ -204,8 +204,12 @@ void Engine::buildSteps() {
         rest += job.restCount;
     }
     runSums_ = lanes::sums;
+    runMix_ = lanes::mixTurns;
 #if ZR_HAS_WIDE_LANES
-    if (zr::dsp::wideLanesAvailable()) runSums_ = lanes::sums8;
+    if (zr::dsp::wideLanesAvailable()) {
+        runSums_ = lanes::sums8;
+        runMix_ = lanes::mixTurns8;
+    }
 #endif
     buildMix();
     moduleSpans();
@@ -241,7 +245,7 @@ void Engine::buildMix() {
     const std::size_t channels = patch_.outputs.size();
     mixSums_.assign(channels * block, 0.0f);
     mix_.assign(channels, {});
-    std::vector<std::vector<MixTurn>> byTurn(steps_.size());
+    std::vector<std::vector<lanes::MixTurn>> byTurn(steps_.size());
     for (std::size_t c = 0; c < channels; ++c) {
         float* sum = mixSums_.data() + c * block;
         std::vector<std::pair<int, MixSource>> sources; // (rank, source)

@@ -90,6 +90,24 @@ inline void sums(const SumJob* begin, const SumJob* end, int frames) {
         sum(*j, frames);
 }
 
+// An output channel's source added to its sum right after the source's turn: sum = 0 + gain *
+// buffer for the channel's first source, sum += gain * buffer for the others.
+struct MixTurn {
+    float* sum;
+    const float* buffer;
+    float gain;
+    bool first;
+};
+
+inline void mixTurns(const MixTurn* begin, const MixTurn* end, int frames) {
+    for (const MixTurn* m = begin; m < end; ++m) {
+        if (m->first)
+            setScaled(m->sum, m->gain, m->buffer, frames);
+        else
+            addScaled(m->sum, m->gain, m->buffer, frames);
+    }
+}
+
 // The same with eight lanes where the processor has them (dsp/lanes8.h): the same additions,
 // lane by lane, so the same bits. Eight lanes halve the loads and stores, and reading and
 // writing in the 32-byte pieces that the modules' block copies use lets the processor hand
@@ -110,6 +128,28 @@ ZR_WIDE inline void add8(float* out, const float* in, int frames) {
         zr::dsp::store8(out + f, zr::dsp::load8(out + f) + zr::dsp::load8(in + f));
     for (; f < frames; ++f)
         out[f] += in[f];
+}
+
+// The multiplications and additions stay separate (no fused multiply-add under ZR_WIDE).
+ZR_WIDE inline void mixTurns8(const MixTurn* begin, const MixTurn* end, int frames) {
+    for (const MixTurn* m = begin; m < end; ++m) {
+        const zr::dsp::Float8 g = zr::dsp::splat8(m->gain);
+        float* sum = m->sum;
+        const float* in = m->buffer;
+        int f = 0;
+        if (m->first) {
+            const zr::dsp::Float8 zero = zr::dsp::splat8(0.0f);
+            for (; f + 8 <= frames; f += 8)
+                zr::dsp::store8(sum + f, zero + g * zr::dsp::load8(in + f));
+            for (; f < frames; ++f)
+                sum[f] = 0.0f + m->gain * in[f];
+        } else {
+            for (; f + 8 <= frames; f += 8)
+                zr::dsp::store8(sum + f, zr::dsp::load8(sum + f) + g * zr::dsp::load8(in + f));
+            for (; f < frames; ++f)
+                sum[f] += m->gain * in[f];
+        }
+    }
 }
 
 ZR_WIDE inline void sums8(const SumJob* begin, const SumJob* end, int frames) {

@@ -138,9 +138,10 @@ TEST(ZrhostPool, OutputChannelsSumInAnyOrder) {
 
 // The engine's sums of an input's constant and its sources, four and (where the processor has
 // them) eight lanes at a time, against one sample at a time: level + first, then each further
-// source added in turn. Block lengths that leave every kind of remainder; values that tell the
-// order apart (NaN, infinities, -0, denormals, a rounding case).
-TEST(ZrhostPool, InputSumsMatchOneSampleAtATime) {
+// source added in turn; and an output channel's scaled sum (0 + g * first, then + g * each). Block
+// lengths that leave every kind of remainder; values that tell the order apart (NaN, infinities,
+// -0, denormals, a rounding case).
+TEST(ZrhostPool, InputAndChannelSumsMatchOneSampleAtATime) {
     const float values[] = {1.0f,        -0.0f, 1e-40f, std::numeric_limits<float>::infinity(),
                             -1e30f,      3.0f,  0.1f,   std::numeric_limits<float>::quiet_NaN(),
                             16777216.0f, 1.0f,  -2.5f};
@@ -168,4 +169,19 @@ TEST(ZrhostPool, InputSumsMatchOneSampleAtATime) {
             EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, " << more << ", 8";
 #endif
         }
+    for (const int frames : {1, 7, 8, 37, 64}) {
+        std::vector<float> expected(frames), out(frames, 5.0f);
+        for (int f = 0; f < frames; ++f)
+            expected[f] = (0.0f + 0.3f * sources[0][f]) + 0.3f * sources[1][f];
+        const zrhost::lanes::MixTurn turns[] = {{out.data(), sources[0].data(), 0.3f, true},
+                                                {out.data(), sources[1].data(), 0.3f, false}};
+        zrhost::lanes::mixTurns(turns, turns + 2, frames);
+        EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, channel";
+#if ZR_HAS_WIDE_LANES
+        if (!zr::dsp::wideLanesAvailable()) continue;
+        std::fill(out.begin(), out.end(), 5.0f);
+        zrhost::lanes::mixTurns8(turns, turns + 2, frames);
+        EXPECT_TRUE(sameBits({out}, {expected})) << frames << " frames, channel, 8";
+#endif
+    }
 }
