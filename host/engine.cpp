@@ -107,7 +107,11 @@ void Engine::relayStreaming(Node& from, gmpi::int32 time, gmpi::int32 pin, bool 
     if (const int o = from.outputOfPin[static_cast<std::size_t>(pin)]; o >= 0) {
         OutputSlot& out = from.outputs[static_cast<std::size_t>(o)];
         out.streaming = streaming;
-        if (out.flat >= 0) pooled_[static_cast<std::size_t>(out.flat)].streaming = streaming;
+        if (out.flat >= 0) {
+            PooledOutput& p = pooled_[static_cast<std::size_t>(out.flat)];
+            if (p.held && p.streaming != streaming) staticHeld_ += streaming ? -1 : 1;
+            p.streaming = streaming;
+        }
     }
     for (const Route& r : from.routes[static_cast<std::size_t>(pin)]) {
         if (r.kind != Route::Stream) continue;
@@ -323,13 +327,24 @@ void Engine::writeLevel(Node& node, Input& in, int a, int b, int frames) {
 // each block the module runs while static. A streaming output is written in full by its module.
 void Engine::restoreHeld(const Step& step, bool runs) {
     const auto block = static_cast<std::size_t>(patch_.blockSize);
+    int* const contents = trackedContent();
     for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k) {
         const PooledOutput& out = pooled_[k];
-        int& content = poolContent_[static_cast<std::size_t>(out.pool)];
+        int& content = contents[out.pool];
         if (out.held && !(runs && out.streaming) && content != out.id)
             std::copy(out.held, out.held + block, out.buffer);
         content = out.id;
     }
+}
+
+// The pool's contents by buffer, made known again (as unknown) after turns that did not track
+// them.
+int* Engine::trackedContent() {
+    if (!contentKnown_) {
+        std::fill(poolContent_.begin(), poolContent_.end(), -1);
+        contentKnown_ = true;
+    }
+    return poolContent_.data();
 }
 
 void Engine::keepHeld(const Step& step) {
@@ -386,12 +401,18 @@ void Engine::runStep(Step& step, int frames) {
     EventList& events = *step.events;
     if (frames < patch_.blockSize) clampEventTimes(events, frames);
     bool ran;
-    if (step.held) {
+    if (staticHeld_ == 0 && (!step.held || step.audio->wouldProcess(events))) {
+        // Nothing static is held anywhere and this module writes its outputs: no copies, and
+        // no need to note what the pool buffers hold.
+        contentKnown_ = false;
+        ran = step.audio->processBlock(events, frames);
+    } else if (step.held) {
         restoreHeld(step, step.audio->wouldProcess(events));
         ran = step.audio->processBlock(events, frames);
     } else {
+        int* const contents = trackedContent();
         for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k)
-            poolContent_[static_cast<std::size_t>(pooled_[k].pool)] = pooled_[k].id;
+            contents[pooled_[k].pool] = pooled_[k].id;
         ran = step.audio->processBlock(events, frames);
     }
     if (step.voice && (step.idle || step.idleFrames > 0)) {
@@ -401,7 +422,7 @@ void Engine::runStep(Step& step, int frames) {
         step.idleFrames = 0;
         ran = true; // the silence is part of what the outputs hold
     }
-    if (step.held && ran) keepHeld(step);
+    if (step.held && ran && staticHeld_ > 0) keepHeld(step);
     if (step.sampled) sendSampled(node, frames);
     if (!events.empty()) events.clear();
 }

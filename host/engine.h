@@ -131,6 +131,7 @@ class Engine {
     void runPlainStep(const Step& step, int frames);
     static void clampEventTimes(EventList& events, int frames);
     void restoreHeld(const Step& step, bool runs);
+    int* trackedContent();
     void keepHeld(const Step& step);
     void fillInput(Node& node, Input& input, int frames);
     void fillSteadyInput(Input& input, int frames);
@@ -177,6 +178,11 @@ class Engine {
     std::vector<float> poolStore_, privateStore_;
     std::vector<float> constantStore_; // buffers of constant inputs, one per distinct value
     std::vector<int> poolContent_;     // by pool buffer: id of the output whose block it holds
+    // Pooled outputs with a held copy that are static now. While there are none, a turn whose
+    // module runs has nothing to put back or keep, and the pool's contents go untracked: the
+    // first turn that needs them again finds them unknown (-1) and restores from the copies.
+    int staticHeld_ = 0;
+    bool contentKnown_ = true;
     std::size_t outputBuffers_ = 0;
     std::vector<Step> steps_;
     bool prefetch_ = false;         // see EngineOptions::prefetchAboveBytes

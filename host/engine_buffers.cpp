@@ -188,6 +188,7 @@ void Engine::buildSteps() {
             if (out.pool < 0) continue;
             out.flat = static_cast<int>(pooled_.size());
             pooled_.push_back({out.buffer, out.held, out.pool, out.id, out.streaming});
+            if (out.held && !out.streaming) ++staticHeld_;
             s.held = s.held || out.held;
         }
         s.pooledEnd = static_cast<std::uint32_t>(pooled_.size());
