@@ -13,6 +13,7 @@ MpPluginBase::MpPluginBase(IMpUnknown* hostObject) {
 MpPluginBase::~MpPluginBase() {
     if (host) host->release();
     pins.clear();
+    handlers.clear();
     pinCount = 0;
 }
 
@@ -89,12 +90,16 @@ void MpPluginBase::graphStarted() {
 void MpPluginBase::initializePin(int32 pinIndex, MpPinBase& pin, MpEventHandler handler) {
     if (pinIndex < 0) return;
     const auto slot = static_cast<std::size_t>(pinIndex);
-    if (slot >= pins.size()) pins.resize(slot + 1, nullptr);
+    if (slot >= pins.size()) {
+        pins.resize(slot + 1, nullptr);
+        handlers.resize(slot + 1, nullptr);
+    }
     pinCount = static_cast<uint32_t>(pins.size());
     if (pins[slot]) return; // the first binding stays
     if (!handler && pin.direction() == DirectionIn) handler = pin.defaultHandler();
-    pin.bind(pinIndex, static_cast<MpBase*>(this), handler);
+    pin.bind(pinIndex, static_cast<MpBase*>(this));
     pins[slot] = &pin;
+    handlers[slot] = handler;
 }
 
 MpBase::MpBase(IMpUnknown* hostObject)
@@ -170,7 +175,7 @@ void MpBase::dispatchGroup(const MpEvent* first, const MpEvent* end) {
     }
     for (const MpEvent* e = first; e != end; e = e->next) {
         if (addressesPin(e->type)) {
-            if (MpPinBase* pin = findPin(e->pinId)) pin->onEvent(e);
+            if (findPin(e->pinId)) runHandler(e);
         } else if (e->type == EventGraphStart) {
             graphStarted();
         }
@@ -187,7 +192,7 @@ inline void MpBase::dispatchOne(const MpEvent* e) {
     }
     if (MpPinBase* pin = findPin(e->pinId)) {
         pin->takeEvent(e);
-        pin->onEvent(e);
+        runHandler(e);
     }
     if (e->type != EventMidi) pinsChanged();
     ++dispatchSerial_;

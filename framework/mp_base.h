@@ -81,8 +81,10 @@ class MpPluginBase : public IMpPlugin {
 
   protected:
     AudioHost* host = nullptr;
-    // Ordered pin table indexed directly by pin index (pins are module members; not owned).
+    // Ordered pin table indexed directly by pin index (pins are module members; not owned),
+    // and each pin's change handler (null: none).
     std::vector<MpPinBase*> pins;
+    std::vector<MpEventHandler> handlers;
     uint32_t pinCount = 0; // pins.size(), kept for the dispatch's bounds check
     int32 blockPosition_ = 0;
     uint64_t dispatchSerial_ = 1;
@@ -129,6 +131,11 @@ class MpBase : public MpPluginBase {
     void sleepCheck(int32 bufferOffset, int32 sampleFrames);
     void dispatchGroup(const MpEvent* first, const MpEvent* end);
     void dispatchOne(const MpEvent* event);
+    // The second step of dispatch for an event whose pin exists: the pin's change handler.
+    void runHandler(const MpEvent* event) {
+        if (const MpEventHandler h = handlers[static_cast<std::size_t>(event->pinId)])
+            (this->*h)(event);
+    }
 
     SubProcess activeRoutine;
     SubProcess moduleRoutine;

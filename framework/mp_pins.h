@@ -39,24 +39,22 @@ class MpPinBase {
     virtual void attachBuffer(float* /*buffer*/) {}
     // First step of dispatch: the pin takes the event's value or state. The pin's updated flag
     // then holds until the module's dispatch serial moves on, after the group's pinsChanged,
-    // so no second pass over the group is needed to clear it.
+    // so no second pass over the group is needed to clear it. (The second step, the pin's
+    // change handler, is in the module's pin table.)
     virtual void beforeEvent(const MpEvent* /*event*/) {}
     // The first step as dispatch calls it: a value for a pin that keeps a 4-byte value (float,
     // int) is stored here without a virtual call; everything else goes to `beforeEvent`.
     void takeEvent(const MpEvent* event) {
-        if (wordValue_ && event->type == EventPinValue) {
+        if (wordOffset_ && event->type == EventPinValue) {
             // As `eventBytes` gives them: a value of fewer than 4 bytes is too short for the
             // type and dropped; a longer one gives its first 4.
             if (event->size < 4) return;
-            std::memcpy(wordValue_, event->extraData ? event->extraData : event->inlineData, 4);
+            std::memcpy(reinterpret_cast<char*>(this) + wordOffset_,
+                        event->extraData ? event->extraData : event->inlineData, 4);
             markUpdated();
         } else {
             beforeEvent(event);
         }
-    }
-    // Second step: the pin's change handler, when it has one.
-    void onEvent(const MpEvent* event) {
-        if (handler_) (module_->*handler_)(event);
     }
     virtual int32 datatype() const = 0;
     virtual int32 direction() const = 0;
@@ -71,11 +69,12 @@ class MpPinBase {
     const MpPinDoc* doc() const { return doc_; }
 
     // Called by `initializePin`.
-    void bind(int32 pinId, MpBase* module, MpEventHandler handler) {
+    void bind(int32 pinId, MpBase* module) {
         pinId_ = pinId;
         module_ = module;
-        handler_ = handler;
-        wordValue_ = wordValue();
+        if (void* word = wordValue())
+            wordOffset_ =
+                static_cast<int32>(static_cast<char*>(word) - reinterpret_cast<char*>(this));
     }
 
   protected:
@@ -90,11 +89,13 @@ class MpPinBase {
         return module_ && updatedSerial_ == module_->dispatchSerial();
     }
 
+    // A module holds dozens of pins and a block reads a few fields of each, so a pin is kept
+    // small: an audio pin fills one cache line. The stored 4-byte value is found by its offset
+    // from the pin (0: none), and the change handler lives in the module's pin table.
     int32 pinId_ = -1;
+    int32 wordOffset_ = 0;
     MpBase* module_ = nullptr;
     uint64_t updatedSerial_ = 0; // dispatch serials start at 1: never updated
-    void* wordValue_ = nullptr;
-    MpEventHandler handler_ = nullptr;
     const char* name_;
     const MpPinDoc* doc_;
 };
