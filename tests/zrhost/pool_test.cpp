@@ -40,9 +40,11 @@ std::string withTables(const std::string& body) {
 }
 
 // A fan-out (the oscillator feeds two filters and, read as values, a third one's mode), a loop
-// back into the oscillator, and a sum. The second row holds an envelope at its sustain level, where
-// it sleeps, while a module that runs before it writes into the same buffer: its reader (kept
-// awake by a glide) must still see the level it last wrote.
+// back into the oscillator, and a sum. In the second row a mixer of constants goes static and
+// sleeps, wakes for a glide and sleeps again at its new level, while a module that runs before
+// it writes into the same buffer: its reader (kept awake by another glide) must still see the
+// level it last wrote. Meanwhile an envelope streams and sleeps, so that there are stretches
+// with and without static outputs to keep.
 const std::string kFanOutAndLoop = withTables(R"(
     "osc": {"id": "Osc ZRPM", "values": {"Pitch": 0.45, "Gate": 1, "Wave": 2, "Saw Level": 0.4}},
     "a": {"id": "ZR-LPF over CS", "values": {"Mode": 1, "Pitch": 0.6}},
@@ -59,14 +61,19 @@ const std::string kSleepAndWake = withTables(R"(
     "env": {"id": "QORVALIS ZR-ADSR D",
             "values": {"Enable": 1, "Level": 1, "Attack": 0.1, "Decay": 0.1, "Sustain": 0.6,
                        "Release": 0.2}},
-    "f1": {"id": "ZR-LPF over CS", "values": {"Mode": 0}}},
+    "f1": {"id": "ZR-LPF over CS", "values": {"Mode": 0}},
+    "steady": {"id": "ZR MixM",
+               "values": {"On": 1, "Input": 0.3, "Amount": 0.5, "Multiplier": 1}},
+    "f2": {"id": "ZR-LPF over CS", "values": {"Mode": 0}}},
   "seconds": 0.6,
-  "connections": [["env.Envelope", "f1.Input"], ["early.Output", "f1.Input"]],
+  "connections": [["env.Envelope", "f1.Input"], ["early.Output", "f1.Input"],
+                  ["steady.Output", "f2.Input"], ["early.Output", "f2.Input"]],
   "automation": [{"at": 0.0, "pin": "early.Input", "value": 0.3, "ramp": 0.6},
                  {"at": 0.0, "pin": "unread.Input", "value": 0.5, "ramp": 0.6},
                  {"at": 0.01, "pin": "env.Gate", "value": 1},
+                 {"at": 0.2, "pin": "steady.Input", "value": 0.4, "ramp": 0.1},
                  {"at": 0.4, "pin": "env.Gate", "value": 0}],
-  "output": ["f1.Output"])");
+  "output": ["f1.Output", "f2.Output"])");
 
 TEST(ZrhostPool, PooledBuffersRenderTheSameBits) {
     struct Row {
