@@ -14,6 +14,7 @@
 #include "host/module_catalog.h"
 #include "host/module_library.h"
 #include "tools/zrhost/patch_file.h"
+#include "tools/zrhost/wavetable_cache.h"
 
 #include <benchmark/benchmark.h>
 
@@ -51,33 +52,40 @@ std::string chainPatch(bool mixed, int length = kModules, int block = kBlock) {
 }
 
 // `voices` parallel voices, each an oscillator through a filter into an envelope used as its
-// amplifier, every envelope feeding the output. `shared`: one oscillator feeds every voice, so
-// that a voice is the two cheapest modules. A voice's modules take about 6 kB (their objects:
-// state and pins), so from about 64 voices on they no longer fit the cache together.
+// amplifier, every envelope feeding the output: the standard wavetables loaded and every
+// envelope gated, so that each voice sounds (the oscillators' pitches spread over a volt, so
+// that their reads cover several zones of the table, as a chord's would). `shared`: one
+// oscillator feeds every voice, so that a voice is the two cheapest modules. A voice's modules
+// take about 4.4 kB (their objects: state and pins), so from about 64 voices on they no longer
+// fit the cache together.
 std::string voicesPatch(int voices, bool shared) {
     const auto osc = [](const std::string& name, double pitch) {
         return "\"" + name +
                "\": {\"id\": \"Osc ZRPM\", \"values\": {\"Pitch\": " + std::to_string(pitch) +
                ", \"Gate\": 1, \"Wave\": 2, \"Saw Level\": 0.5}}, ";
     };
-    std::string modules = shared ? osc("o", 0.4) : "";
+    std::string modules = R"("tables": {"id": "INIT Osc ZRPM", "values": {"File": "base.zrw",
+        "Sine Slot Type": 0, "Sine Slot Number": 1, "Saw Slot Type": 2, "Saw Slot Number": 1,
+        "Tri Slot Type": 1, "Tri Slot Number": 1}}, )";
+    if (shared) modules += osc("o", 0.4);
     std::string connections, outputs;
     for (int v = 0; v < voices; ++v) {
         const std::string n = std::to_string(v);
         const std::string source = shared ? "o" : "o" + n;
-        if (!shared) modules += osc(source, 0.4 + 0.0002 * v);
+        if (!shared) modules += osc(source, 0.4 + 0.1 * v / voices);
         modules += "\"f" + n + "\": {\"id\": \"ZR-LPF over CS\", \"values\": {\"Mode\": 1, " +
                    "\"Pitch\": 0.6, \"Resonance\": 0.2}}, \"e" + n +
                    "\": {\"id\": \"QORVALIS ZR-ADSR D\", \"values\": {\"Enable\": 1, " +
-                   "\"Attack\": 0.3, \"Decay\": 0.5, \"Sustain\": 0.6, \"Release\": 0.5}}" +
-                   (v + 1 < voices ? ", " : "");
+                   "\"Gate\": 1, \"Attack\": 0.3, \"Decay\": 0.5, \"Sustain\": 0.6, " +
+                   "\"Release\": 0.5}}" + (v + 1 < voices ? ", " : "");
         connections += (v ? ", " : "") +
                        ("[\"" + source + ".Audio Out\", \"f" + n + ".Input\"], ") + "[\"f" + n +
                        ".Output\", \"e" + n + ".Level\"]";
         outputs += (v ? ", " : "") + ("\"e" + n + ".Envelope\"");
     }
-    return "{\"blockSize\": " + std::to_string(kBlock) + ", \"seconds\": 1000, \"modules\": {" +
-           modules + "}, \"connections\": [" + connections + "], \"output\": [[" + outputs + "]]}";
+    return "{\"blockSize\": " + std::to_string(kBlock) +
+           ", \"seconds\": 1000, \"standardWavetables\": true, \"modules\": {" + modules +
+           "}, \"connections\": [" + connections + "], \"output\": [[" + outputs + "]]}";
 }
 
 // 16 oscillators with a static gate of 0: after two blocks every one of them sleeps.
@@ -132,8 +140,9 @@ BENCHMARK(BM_EngineChain16Block1)->Unit(benchmark::kNanosecond);
 // per voice as voices are added nor waits for the modules' memory once it has left the cache.
 void runVoices(benchmark::State& state, bool shared) {
     const int voices = static_cast<int>(state.range(0));
-    zrhost::Engine engine(library(),
-                          zrhost::parsePatch(voicesPatch(voices, shared), "bench", catalog()));
+    zrhost::Patch patch = zrhost::parsePatch(voicesPatch(voices, shared), "bench", catalog());
+    zrhost::prepareWavetables(patch);
+    zrhost::Engine engine(library(), std::move(patch));
     std::vector<float> out(static_cast<std::size_t>(kBlock));
     for (int i = 0; i < 8; ++i)
         engine.renderFrames(kBlock, out.data());
