@@ -400,21 +400,19 @@ void Engine::runStep(Step& step, int frames) {
         runSums_(sums_.data() + step.sumBegin, sums_.data() + step.sumEnd, frames);
     EventList& events = *step.events;
     if (frames < patch_.blockSize) clampEventTimes(events, frames);
-    bool ran;
-    if (staticHeld_ == 0 && (!step.held || step.audio->wouldProcess(events))) {
+    const bool runs = step.audio->wouldProcess(events);
+    if (staticHeld_ == 0 && (runs || !step.held)) {
         // Nothing static is held anywhere and this module writes its outputs: no copies, and
         // no need to note what the pool buffers hold.
         contentKnown_ = false;
-        ran = step.audio->processBlock(events, frames);
     } else if (step.held) {
-        restoreHeld(step, step.audio->wouldProcess(events));
-        ran = step.audio->processBlock(events, frames);
+        restoreHeld(step, runs);
     } else {
         int* const contents = trackedContent();
         for (std::uint32_t k = step.pooledBegin; k < step.pooledEnd; ++k)
             contents[pooled_[k].pool] = pooled_[k].id;
-        ran = step.audio->processBlock(events, frames);
     }
+    bool ran = step.audio->processBlock(events, frames);
     if (step.voice && (step.idle || step.idleFrames > 0)) {
         const int silent = step.idle ? frames : step.idleFrames;
         for (const OutputSlot& out : node.outputs)
